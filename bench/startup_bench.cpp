@@ -1,0 +1,34 @@
+#include <QApplication>
+#include <QTimer>
+
+#include "app/form1.h"
+#include "app/startup.h"
+
+namespace {
+
+// Ends the event loop at the first paint of the watched window.
+class FirstPaint : public QObject {
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint && !seen_) {
+            seen_ = true;
+            QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        }
+        return false;
+    }
+
+private:
+    bool seen_ = false;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    FirstPaint watcher;
+    zarvo::Program program = zarvo::startProgram();
+    program.form->installEventFilter(&watcher);
+    const int code = app.exec();
+    delete program.form;
+    return code;
+}

@@ -1,0 +1,141 @@
+#include "app/controls.h"
+
+#include <QPainter>
+#include <QPalette>
+
+namespace zarvo {
+
+QRect twips(int left, int top, int width, int height) {
+    auto px = [](int t) { return qRound(double(t) / kTwipsPerPixel); };
+    return QRect(px(left), px(top), px(width), px(height));
+}
+
+QFont msSansSerif(qreal pointSize, bool bold, bool italic) {
+    QFont font;
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QColor threeDLight() {
+    // Qt's Windows theme fills the midlight role from COLOR_3DLIGHT; other
+    // styles leave it between button and light, which is the same idea.
+    return QPalette().color(QPalette::Midlight);
+}
+
+void setFaceColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Button, color);
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QRect& geometry, const QColor& face) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFont(msSansSerif(8.25, true));
+    setFaceColor(button, face.isValid() ? face : threeDLight());
+    return button;
+}
+
+QLineEdit* makeField(QWidget* parent, const QString& name, const QRect& geometry,
+                     const QString& text) {
+    auto* field = new QLineEdit(text, parent);
+    field->setObjectName(name);
+    field->setGeometry(geometry);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setReadOnly(true);
+    return field;
+}
+
+PictureBox::PictureBox(QWidget* parent, const QString& name, const QRect& geometry, bool stretch)
+    : QWidget(parent), stretch_(stretch) {
+    setObjectName(name);
+    setGeometry(geometry);
+}
+
+void PictureBox::setPicture(const QImage& picture) {
+    deferred_ = nullptr;
+    picture_ = picture;
+    pixmapValid_ = false;
+    update();
+}
+
+void PictureBox::setDeferredPicture(std::function<QImage()> loader) {
+    deferred_ = std::move(loader);
+    picture_ = QImage();
+    pixmapValid_ = false;
+    update();
+}
+
+QImage PictureBox::picture() const {
+    resolveDeferred();
+    return picture_;
+}
+
+void PictureBox::resolveDeferred() const {
+    if (deferred_) {
+        auto loader = std::move(deferred_);
+        deferred_ = nullptr;
+        picture_ = loader();
+    }
+}
+
+void PictureBox::refreshPixmap() {
+    resolveDeferred();
+    pixmapValid_ = true;
+    if (picture_.isNull()) {
+        pixmap_ = QPixmap();
+        return;
+    }
+    if (!stretch_) {
+        pixmap_ = QPixmap::fromImage(picture_);
+        return;
+    }
+    // Smooth scaling works on 32-bit pixels; converting an 8-bit picture
+    // first is several times cheaper than letting the scaler do it.
+    QImage source = picture_;
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32 &&
+        source.format() != QImage::Format_ARGB32_Premultiplied) {
+        source = source.convertToFormat(
+            source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    pixmap_ =
+        QPixmap::fromImage(source.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    if (!pixmapValid_) refreshPixmap();
+    if (pixmap_.isNull()) return;
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, pixmap_);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    pixmapValid_ = false;
+}
+
+}  // namespace zarvo
+
+#include <QImageReader>
+
+namespace zarvo {
+
+QImage builtInPicture(const QString& resourcePath, const QSize& shownSize) {
+    QImageReader reader(resourcePath);
+    if (shownSize.isValid() && reader.format() == "jpeg") {
+        QSize full = reader.size();
+        if (full.isValid())
+            reader.setScaledSize(full.scaled(shownSize, Qt::KeepAspectRatioByExpanding));
+    }
+    return reader.read();
+}
+
+}  // namespace zarvo

@@ -1,0 +1,54 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QStyleFactory>
+#include <QTimer>
+#include <cstdlib>
+
+#include "app/error_dispatch.h"
+#include "app/first_start.h"
+#include "app/form1.h"
+#include "platform/linux_system.h"
+#include "platform/qt_ui_services.h"
+
+namespace zarvo {
+
+Program::Program() = default;
+Program::Program(Program&&) noexcept = default;
+Program::~Program() = default;
+
+bool displayAvailable() {
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+Program startProgram() {
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    QApplication::setApplicationName(QStringLiteral("Zarvo"));
+
+    Program program;
+    LinuxSystem::Options options;
+    options.driveRoot = LinuxSystem::defaultDriveRoot();
+    options.registryStorePath = LinuxSystem::defaultRegistryStore(options.driveRoot);
+    // A restart closes every program of the emulated Windows, this one too.
+    options.restart = [] {
+        QTimer::singleShot(0, qApp, [] {
+            QApplication::closeAllWindows();
+            QApplication::quit();
+        });
+        return true;
+    };
+    program.system = std::make_unique<LinuxSystem>(options);
+    program.ui = std::make_unique<QtUiServices>(*program.system);
+    runHandler(*program.ui, [&] { installDrive(*program.system); });
+
+    program.form = new Form1(*program.system, *program.ui);
+    program.form->setAttribute(Qt::WA_DeleteOnClose);
+    program.form->show();
+    return program;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,220 @@
+#include <QComboBox>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTest>
+
+#include "app/error_dispatch.h"
+#include "app/first_start.h"
+#include "support/fixture.h"
+
+namespace zarvo::test {
+namespace {
+
+const QStringList kPages = {"Frame1", "Frame4", "Frame5", "Frame6", "Frame7", "Frame8"};
+const QStringList kStepButtons = {"Command9",  "Command10", "Command11", "Command15",
+                                  "Command16", "Command17", "Command21", "Command22",
+                                  "Command23", "Command18", "Command20", "Command24"};
+
+class Form1Test : public ProgramTest {
+protected:
+    QStringList visiblePages() {
+        QStringList visible;
+        for (const QString& page : kPages)
+            if (!find<QWidget>(page)->isHidden()) visible << page;
+        return visible;
+    }
+};
+
+TEST_F(Form1Test, LoadStepLeavesOnlyTheIconPageAndStepOneOfTheAnimatedPage) {
+    Form1& f = form();
+    EXPECT_EQ(f.windowTitle(), "Zarvo's");
+    EXPECT_EQ(f.size(), QSize(538, 216));
+    EXPECT_EQ(visiblePages(), QStringList{"Frame1"});
+    EXPECT_TRUE(f.Option1->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("Option4")->isChecked());
+    for (int n = 1; n <= 21; ++n)
+        EXPECT_TRUE(find<QWidget>(QStringLiteral("Text%1").arg(n))->isHidden()) << n;
+    for (const QString& name : kStepButtons)
+        EXPECT_EQ(find<QWidget>(name)->isHidden(), name != "Command9") << name.toStdString();
+    EXPECT_TRUE(find<QWidget>("Command25")->isHidden());
+    EXPECT_NE(f.Registry, nullptr);
+    EXPECT_EQ(f.helpFile, "Zarvo.hlp");
+    EXPECT_TRUE(f.SourceFile.isEmpty() && f.TargetFile.isEmpty() && f.CacheFile.isEmpty());
+    EXPECT_TRUE(messages().empty());
+}
+
+TEST_F(Form1Test, ControlsSitWhereTheWindowDefinesThem) {
+    struct Expected {
+        const char* name;
+        QRect pixels;
+        const char* text;
+    };
+    const Expected controls[] = {
+        {"Frame1", {8, 8, 289, 201}, "Icon"},
+        {"Frame2", {304, 8, 225, 81}, ""},
+        {"Frame3", {304, 88, 225, 121}, ""},
+        {"Frame5", {8, 8, 289, 201}, "Картинка загрузки.Анимация"},
+        {"Frame6", {8, 8, 289, 201}, "Картинка загрузки"},
+        {"Command4", {8, 16, 97, 21}, "Выход"},
+        {"Command5", {8, 40, 97, 21}, "О программе"},
+        {"Command3", {112, 16, 49, 41}, ""},
+        {"Command26", {168, 16, 49, 41}, ""},
+        {"Option3", {8, 48, 177, 17}, "Картинка загрузки. Анимация"},
+        {"Option6", {8, 64, 129, 17}, "Картинка Загрузки"},
+        {"Option8", {8, 96, 169, 13}, "Завершение работы"},
+        {"Combo1", {8, 16, 177, 21}, "Незарегистрированный файл"},
+        {"Command25", {8, 168, 121, 21}, "Перезагрузить"},
+        {"Combo2", {8, 24, 105, 21}, "BABYLON5.BMP"},
+        {"Command12", {8, 88, 97, 25}, "MSDOS.SYS"},
+        {"Command14", {8, 56, 89, 21}, "Открыть"},
+        {"Command24", {72, 88, 25, 17}, "3"},
+        {"Image7", {120, 24, 145, 169}, ""},
+    };
+    form();
+    for (const Expected& c : controls) {
+        QWidget* w = find<QWidget>(c.name);
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->geometry(), c.pixels) << c.name;
+        QString text;
+        if (auto* b = qobject_cast<QAbstractButton*>(w)) text = b->text();
+        if (auto* g = qobject_cast<QGroupBox*>(w)) text = g->title();
+        if (auto* combo = qobject_cast<QComboBox*>(w)) text = combo->currentText();
+        EXPECT_EQ(text, QString::fromUtf8(c.text)) << c.name;
+    }
+    EXPECT_EQ(find<QWidget>("Command3")->toolTip(), "Перезагрузить");
+    EXPECT_EQ(find<QWidget>("Command26")->toolTip(), "Справка");
+    EXPECT_EQ(field("Text3"), "C:\\Program Files\\Zarvo\\ico\\1.ico");
+    EXPECT_EQ(field("Text8"), "C:\\Program Files\\Zarvo\\Zarvo\\");
+    EXPECT_EQ(field("Text20"), "C:\\Windows\\Logos.sys");
+    EXPECT_EQ(find<QComboBox>("Combo1")->count(), 40);
+    EXPECT_EQ(find<QComboBox>("Combo2")->count(), 14);
+}
+
+TEST_F(Form1Test, PageSelectorShowsOnePageAndKeepsEveryPageAsItWasLeft) {
+    const std::pair<const char*, const char*> options[] = {
+        {"Option2", "Frame4"}, {"Option3", "Frame5"}, {"Option6", "Frame6"},
+        {"Option7", "Frame7"}, {"Option8", "Frame8"}, {"Option1", "Frame1"}};
+    for (const auto& [option, page] : options) {
+        click(option);
+        EXPECT_EQ(visiblePages(), QStringList{page}) << option;
+    }
+    // State left on a page survives a visit elsewhere.
+    click("Option6");
+    find<QWidget>("Command17")->setVisible(true);
+    find<QLineEdit>("Text10")->setText("C:\\x.bmp");
+    click("Option2");
+    click("Option6");
+    EXPECT_FALSE(find<QWidget>("Command17")->isHidden());
+    EXPECT_EQ(field("Text10"), "C:\\x.bmp");
+}
+
+TEST_F(Form1Test, WallpaperPageSitsLowOnTheScreenAndOthersAreCentred) {
+    EXPECT_NEAR(Form1::pageTopTwips(9000, 3615, true), 5032.71f, 0.05f);
+    EXPECT_NEAR(Form1::pageTopTwips(9000, 3615, false), 2692.5f, 0.01f);
+
+    ui->setScreenSizeTwips(QSizeF(12000, 9000));
+    Form1& f = form();
+    const int height = f.frameGeometry().height() * 15;
+    const int centredTop = qRound((9000 - height) / 2.0 / 15);
+    const int left = qRound((12000 - f.frameGeometry().width() * 15) / 2.0 / 15);
+    EXPECT_EQ(f.pos(), QPoint(left, centredTop));
+    click("Option2");
+    EXPECT_EQ(f.pos(), QPoint(left, qRound((9000 - height) / 1.07 / 15)));
+    f.move(3, 4);  // moved by hand
+    click("Option3");
+    EXPECT_EQ(f.pos(), QPoint(left, centredTop));
+}
+
+TEST_F(Form1Test, ExitAndTheCloseBoxBothReleaseTheRegistryWriter) {
+    Form1& f = form();
+    f.show();
+    click("Command4");
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_EQ(f.Registry, nullptr);
+}
+
+TEST_F(Form1Test, RestartEndsTheProgramOrReportsRefusal) {
+    click("Command3");
+    EXPECT_EQ(restartRequests, 1);
+    EXPECT_TRUE(messages().empty());
+
+    restartAnswer = false;
+    click("Command3");
+    EXPECT_EQ(restartRequests, 2);
+    ASSERT_EQ(messages().size(), 1u);
+    EXPECT_EQ(messages()[0].text, "Невозможно выйти из Windows");
+    EXPECT_EQ(messages()[0].style, 0);
+    EXPECT_EQ(messages()[0].title, "Zarvo");
+    EXPECT_EQ(visiblePages(), QStringList{"Frame1"});
+}
+
+TEST_F(Form1Test, HelpButtonAndF1OpenTheHelpFileThroughTheShell) {
+    click("Command26");
+    EXPECT_TRUE(spawned.empty()) << "a missing help file opens nothing";
+
+    writeHost("C:\\Program Files\\Zarvo\\ZARVO.HLP", "help");
+    click("Command26");
+    ASSERT_EQ(spawned.size(), 1u);
+    EXPECT_EQ(spawned[0].back(), host("C:\\Program Files\\Zarvo\\ZARVO.HLP").string());
+
+    Form1& f = form();
+    f.show();
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    QTest::keyClick(&f, Qt::Key_F1);
+    EXPECT_EQ(spawned.size(), 2u);
+}
+
+TEST(ErrorDispatchTest, ReportsTheErrorAbandonsTheHandlerAndKeepsRunning) {
+    struct Recorder : IUiServices {
+        void messageBox(const QString& text, int style, const QString& title) override {
+            shown << text;
+            styles << style;
+            titles << title;
+        }
+        bool showOpen(CommonDialog&, QWidget*) override { return false; }
+        QImage loadPicture(const QString&) override { return {}; }
+        QImage resourceIcon(int) override { return {}; }
+        QSizeF screenSizeTwips() override { return {}; }
+        QStringList shown, titles;
+        QList<int> styles;
+    } recorder;
+    bool before = false, after = false;
+    runHandler(recorder, [&] {
+        before = true;
+        throw Error(err::FileNotFound);
+        after = true;
+    });
+    EXPECT_TRUE(before);
+    EXPECT_FALSE(after);
+    ASSERT_EQ(recorder.shown.size(), 1);
+    EXPECT_TRUE(recorder.shown[0].contains("53"));
+    EXPECT_TRUE(recorder.shown[0].contains("Файл не найден"));
+    runHandler(recorder, [&] { after = true; });
+    EXPECT_TRUE(after);
+}
+
+TEST_F(ProgramTest, FirstStartInstallsAWindows98DriveAndNeverOverwrites) {
+    for (const char* path :
+         {"C:\\Windows\\WIN.INI", "C:\\Windows\\Logow.sys", "C:\\Windows\\Logos.sys",
+          "C:\\Program Files\\Zarvo\\Logo.sys", "C:\\Program Files\\Zarvo\\Zarvo\\BABYLON5.BMP",
+          "C:\\Program Files\\Zarvo\\32761.CUR", "C:\\Program Files\\Zarvo\\ico\\1.ico"})
+        EXPECT_TRUE(existsOnDrive(path)) << path;
+    EXPECT_FALSE(existsOnDrive("C:\\Logo.sys"));
+    EXPECT_EQ(system->attributes("C:\\Msdos.sys") & 7u,
+              attr::Hidden | attr::System | attr::ReadOnly);
+    EXPECT_EQ(system->attributes("C:\\WINDOWS\\ShellIconCache") & 7u, attr::Hidden | attr::System);
+    const std::string msdos = readHost("C:\\Msdos.sys");
+    EXPECT_NE(msdos.find("[Paths]"), std::string::npos);
+    EXPECT_NE(msdos.find("[Options]"), std::string::npos);
+    EXPECT_NE(msdos.find("Logo=1"), std::string::npos);
+
+    writeHost("C:\\Windows\\WIN.INI", "mine");
+    std::filesystem::remove(host("C:\\Program Files\\Zarvo\\Logos.sys"));
+    installDrive(*system);
+    EXPECT_EQ(readHost("C:\\Windows\\WIN.INI"), "mine");
+    EXPECT_TRUE(existsOnDrive("C:\\Program Files\\Zarvo\\Logos.sys"));
+}
+
+}  // namespace
+}  // namespace zarvo::test
