@@ -8,7 +8,7 @@ root=$(pwd)
 build="$root/build"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
-          tango-icon-theme librsvg2-bin fonts-liberation fonts-dejavu-core xvfb xauth)
+          tango-icon-theme librsvg2-bin qt6-translations-l10n fonts-liberation fonts-dejavu-core xvfb xauth)
 
 install_packages() {
     local missing=()

@@ -1,7 +1,9 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdlib>
 
@@ -25,7 +27,22 @@ bool displayAvailable() {
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
 }
 
+namespace {
+
+// Qt's own dialogs (the open-file dialog, message box buttons) speak Russian
+// like the rest of the program when Qt's translations are installed.
+void installQtTranslation() {
+    static QTranslator translator;
+    if (translator.isEmpty() &&
+        translator.load(QStringLiteral("qtbase_ru"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&translator);
+}
+
+}  // namespace
+
 Program startProgram() {
+    installQtTranslation();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
 
