@@ -1,0 +1,117 @@
+// Makes every picture, icon, cursor and drive file the program ships, into
+// the folder given first, from the Tango icon theme folder given second.
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QImageWriter>
+#include <cstdio>
+#include <exception>
+#include <map>
+#include <stdexcept>
+
+#include "drive_files.h"
+#include "file_formats.h"
+#include "icons.h"
+#include "screens.h"
+#include "screens/boot_pictures.h"
+
+namespace {
+
+using namespace zarvo::resgen;
+
+class Output {
+public:
+    explicit Output(const QString& root) : root_(root) {}
+
+    void write(const QString& relative, const QByteArray& bytes) const {
+        const QString path = root_.filePath(relative);
+        if (!QDir().mkpath(QFileInfo(path).path()))
+            throw std::runtime_error("cannot create folder for " + path.toStdString());
+        QFile file(path);
+        // Always rewritten, even when unchanged, so the build sees it as new.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            file.write(bytes) != bytes.size() || !file.flush())
+            throw std::runtime_error("cannot write " + path.toStdString());
+    }
+
+    void writeScreen(const QString& relative, const ScreenCanvas& canvas) const {
+        write(relative, encodeScreenBmp(canvas.toIndexed(), canvas.bandStart()));
+    }
+
+private:
+    QDir root_;
+};
+
+QByteArray jpeg(const QImage& image) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "jpeg");
+    writer.setQuality(90);
+    if (!writer.write(image))
+        throw std::runtime_error("JPEG: " + writer.errorString().toStdString());
+    return bytes;
+}
+
+void generate(const Output& out, const QString& tangoRoot) {
+    const QString program = QStringLiteral("drive/Program Files/Zarvo/");
+
+    out.writeScreen(QStringLiteral("previews/boot.bmp"), systemBootScreen());
+    out.writeScreen(QStringLiteral("previews/wait.bmp"), systemWaitScreen());
+    out.writeScreen(QStringLiteral("previews/shutdown.bmp"), systemSafeScreen());
+    out.writeScreen(QStringLiteral("previews/wallpaper.bmp"), wallpaperPreview());
+    // The animated page opens on the last picture of its list.
+    out.writeScreen(QStringLiteral("previews/animated.bmp"),
+                    animatedBootPicture(zarvo::kBootPictureNames.back()));
+
+    out.writeScreen(program + QStringLiteral("Logo.sys"), programBootScreen());
+    out.writeScreen(program + QStringLiteral("Logow.sys"), programWaitScreen());
+    out.writeScreen(program + QStringLiteral("Logos.sys"), programSafeScreen());
+    for (std::string_view name : zarvo::kBootPictureNames)
+        out.writeScreen(program + QStringLiteral("Zarvo/") +
+                            QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())),
+                        animatedBootPicture(name));
+    out.writeScreen(QStringLiteral("drive/Windows/Logow.sys"), systemWaitScreen());
+    out.writeScreen(QStringLiteral("drive/Windows/Logos.sys"), systemSafeScreen());
+
+    std::map<int, IconArt> slotIcons;
+    for (int id = kFirstSlotIcon; id <= kLastSlotIcon; ++id) {
+        slotIcons[id] = slotIconArt(id, tangoRoot);
+        out.write(QStringLiteral("icons/%1.ico").arg(id), slotIconFile(slotIcons[id]));
+    }
+    const QByteArray picture = pictureIconFile();
+    out.write(QStringLiteral("icons/image1.ico"), picture);
+    out.write(QStringLiteral("icons/zarvo.ico"), programIconFile());
+    out.write(QStringLiteral("icons/restart.ico"), restartIconFile());
+    out.write(QStringLiteral("icons/help.ico"), helpIconFile());
+    out.write(QStringLiteral("previews/icons.jpg"), jpeg(desktopPreview(slotIcons)));
+    out.write(QStringLiteral("about/close.gif"), closeButtonGif());
+
+    out.write(program + QStringLiteral("32761.CUR"), handCursorFile());
+    out.write(program + QStringLiteral("ico/1.ico"), picture);
+    out.write(QStringLiteral("drive/Windows/WIN.INI"), winIni());
+    out.write(QStringLiteral("drive/Windows/ShellIconCache"), shellIconCache(slotIcons));
+    out.write(QStringLiteral("drive/Msdos.sys"), msdosSys());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Text is drawn with QPainter, which needs the font database of a GUI
+    // application; the build runs it on the offscreen platform.
+    QGuiApplication app(argc, argv);
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: zarvo_resgen <output folder> <Tango icon folder>\n");
+        return 2;
+    }
+    try {
+        generate(Output(QString::fromLocal8Bit(argv[1])), QString::fromLocal8Bit(argv[2]));
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "zarvo_resgen: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
