@@ -1,8 +1,42 @@
 #include "icons/icon_page.h"
 
+#include <QLineEdit>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/form1.h"
 #include "icons/slot_catalogue.h"
+#include "platform/cp1251.h"
+#include "platform/error.h"
+#include "platform/system.h"
 
 namespace zarvo {
+
+namespace {
+
+const char* const kShellIconsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
+const char* const kIconCache = "C:\\WINDOWS\\ShellIconCache";
+
+// Windows 98 hands a path to the shell and the registry in code page 1251,
+// and a registry line cannot hold a line break. A path that cannot be written
+// so is refused before the "bmp" rename, so that a refused store neither
+// renames the user's file nor writes anything.
+void requireRegistryPath(const QString& path) {
+    const std::optional<std::string> bytes = cp1251::fromUtf8(toStd(path));
+    if (!bytes) {
+        throw Error(err::BadFileName, errorDescription(err::BadFileName) +
+                                          ": в пути есть знак вне кодовой страницы 1251");
+    }
+    if (bytes->find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos) {
+        throw Error(err::BadFileName,
+                    errorDescription(err::BadFileName) + ": перевод строки в пути");
+    }
+}
+
+}  // namespace
 
 IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLiteral("Icon")) {
     Combo1 = new QComboBox(this);
@@ -16,7 +50,9 @@ IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLi
     Combo1->setCurrentIndex(0);
 
     Image1 = new PictureBox(this, QStringLiteral("Image1"), twips(2880, 240, 480, 480), false);
-    Image1->setDeferredPicture([] { return builtInPicture(QStringLiteral(":/icons/image1.ico")); });
+    // The preview of the entry the list shows at start.
+    Image1->setDeferredPicture(
+        [this] { return ui().resourceIcon(kIconSlots.front().previewIconId); });
 
     Option4 = new QRadioButton(QStringLiteral("ico"), this);
     Option4->setObjectName(QStringLiteral("Option4"));
@@ -35,7 +71,10 @@ IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLi
     });
     Command2 = makeButton(this, QStringLiteral("Command2"), QStringLiteral("Выполнить"),
                           twips(120, 1320, 1335, 315));
-    Text1 = makeField(this, QStringLiteral("Text1"), twips(1560, 1440, 375, 375), QString());
+    // The slot of the entry the list shows at start, so that a store before
+    // any choice goes to that slot and never to the key's unnamed value.
+    Text1 =
+        makeField(this, QStringLiteral("Text1"), twips(1560, 1440, 375, 375), QStringLiteral("0"));
     Text2 = makeField(this, QStringLiteral("Text2"), twips(1560, 1920, 375, 375), QString());
     Text9 = makeField(this, QStringLiteral("Text9"), twips(120, 2400, 615, 375),
                       QStringLiteral(".ico"));
@@ -47,6 +86,80 @@ IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLi
     CommonDialog1 =
         new CommonDialog(QStringLiteral("CommonDialog1"),
                          QStringLiteral("Icon(*.ico)|*.ico|Bitmap(*.bmp)|*.bmp|"), this);
+
+    // Only a choice from the list selects a slot. Qt would also take typed
+    // text that matches an entry as a choice when editing ends, and complete
+    // typed text to an entry; a Windows 98 combo box does neither.
+    Combo1->setCompleter(nullptr);
+    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
+    connect(Combo1, &QComboBox::activated, this,
+            [this] { runHandler(ui(), [this] { chooseSlot(); }); });
+    onClick(Command1, [this] { openIconFile(); });
+    onClick(Command2, [this] { storeIcon(); });
+    onClick(Command25, [this] { clearCacheAndRestart(); });
+}
+
+void IconPage::chooseSlot() {
+    const std::optional<IconSlot> slot = findIconSlot(toStd(Combo1->currentText()));
+    if (!slot) return;
+    Text1->setText(QString::fromUtf8(slot->slotNumber.data(), qsizetype(slot->slotNumber.size())));
+    Image1->setPicture(ui().resourceIcon(slot->previewIconId));
+}
+
+void IconPage::openIconFile() {
+    ui().showOpen(*CommonDialog1, &form());
+    // A cancel leaves the dialog's earlier name, which is previewed again.
+    Text2->setText(CommonDialog1->fileName());
+    try {
+        Image6->setPicture(ui().loadPicture(Text2->text()));
+    } catch (const Error& error) {
+        if (error.number() == err::InvalidPicture)
+            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+    }
+}
+
+void IconPage::storeIcon() {
+    // An empty path in the registry would give the slot no icon at all.
+    if (CommonDialog1->fileName().isEmpty()) {
+        ui().messageBox(QStringLiteral("Введите корректный путь."), mb::Exclamation,
+                        form().windowTitle());
+        return;
+    }
+    requireRegistryPath(CommonDialog1->fileName());
+    Text2->setText(CommonDialog1->fileName());
+    if (Option5->isChecked()) {
+        form().SourceFile = Text2->text();
+        form().TargetFile = Text2->text() + Text9->text();
+        system().renameFile(toStd(form().SourceFile), toStd(form().TargetFile));
+        form().SourceFile.clear();
+        form().TargetFile.clear();
+        Text2->setText(Text2->text() + Text9->text());
+    }
+    if (!form().Registry)
+        throw Error(91, "Не задана объектная переменная или переменная блока With");
+    std::uint32_t rootKey = hkey::LocalMachine;
+    std::string keyPath = kShellIconsKey;
+    std::string valueName = toStd(Text1->text());
+    std::string valueData = toStd(Text2->text());
+    std::int32_t status = 0;
+    // The status repeats what a thrown error already says.
+    form().Registry->storeString(rootKey, keyPath, valueName, valueData, status);
+    ui().messageBox(QStringLiteral("После выбора всех иконок перезагрузитесь!!!"), mb::OkOnly);
+    Command25->setVisible(true);
+}
+
+void IconPage::clearCacheAndRestart() {
+    try {
+        system().setAttributes(kIconCache, attr::Normal);
+        form().CacheFile = QString::fromUtf8(kIconCache);
+        system().deleteFile(toStd(form().CacheFile));
+    } catch (const Error& error) {
+        if (error.number() == err::FileNotFound)
+            ui().messageBox(QStringLiteral("Еще не создан файл ShellIconCache"), mb::OkOnly);
+    }
+    // The shell rebuilds its icons at start-up, with or without the old cache.
+    if (system().exitWindowsEx(EWX_REBOOT_FLAG, 2) == 0)
+        ui().messageBox(QStringLiteral("Невозможно выйти из Windows"), mb::OkOnly);
 }
 
 }  // namespace zarvo

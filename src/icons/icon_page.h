@@ -29,6 +29,16 @@ public:
     QLineEdit* Text3;
     QPushButton* Command25;
     CommonDialog* CommonDialog1;
+
+private:
+    // Combo1's list selection: the chosen slot and its preview.
+    void chooseSlot();
+    // Command1: choose an icon file and preview it.
+    void openIconFile();
+    // Command2: store the chosen file as the icon of the chosen slot.
+    void storeIcon();
+    // Command25: delete the shell's icon cache and restart Windows.
+    void clearCacheAndRestart();
 };
 
 }  // namespace zarvo
