@@ -30,7 +30,7 @@ IconImage toIconImage4(const QImage& argb);
 QImage fromIconImage(const IconImage& image);
 
 QByteArray slotIconFile(const IconArt& art);
-QByteArray pictureIconFile();  // 32, 16 and 48 px, 16 colours
+QByteArray pictureIconFile(const IconArt& firstSlot);  // 32, 16 and 48 px, 16 colours
 QByteArray programIconFile();
 QByteArray restartIconFile();
 QByteArray helpIconFile();

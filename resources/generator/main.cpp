@@ -82,7 +82,7 @@ void generate(const Output& out, const QString& tangoRoot) {
         slotIcons[id] = slotIconArt(id, tangoRoot);
         out.write(QStringLiteral("icons/%1.ico").arg(id), slotIconFile(slotIcons[id]));
     }
-    const QByteArray picture = pictureIconFile();
+    const QByteArray picture = pictureIconFile(slotIcons.at(kFirstSlotIcon));
     out.write(QStringLiteral("icons/image1.ico"), picture);
     out.write(QStringLiteral("icons/zarvo.ico"), programIconFile());
     out.write(QStringLiteral("icons/restart.ico"), restartIconFile());

@@ -36,23 +36,6 @@ void outlined(QPainter& p, const QColor& fill) {
     p.setBrush(fill);
 }
 
-void monitorArt(QPainter& p) {
-    outlined(p, vga::silver);
-    p.drawRect(3, 3, 26, 20);
-    p.setPen(Qt::NoPen);
-    p.fillRect(5, 5, 22, 16, vga::gray);
-    p.fillRect(6, 6, 20, 14, vga::teal);
-    p.fillRect(9, 8, 12, 8, vga::white);
-    p.fillRect(9, 8, 12, 2, vga::navy);
-    p.fillRect(11, 11, 3, 3, vga::red);
-    p.fillRect(15, 11, 3, 3, vga::lime);
-    p.fillRect(26, 21, 2, 1, vga::lime);
-    outlined(p, vga::gray);
-    p.drawRect(13, 24, 6, 2);
-    outlined(p, vga::silver);
-    p.drawRect(7, 27, 18, 3);
-}
-
 void emblemArt(QPainter& p) {
     outlined(p, vga::olive);
     p.drawRect(1, 3, 24, 20);
@@ -136,9 +119,13 @@ constexpr std::array<std::string_view, 22> kHand = {
 
 }  // namespace
 
-QByteArray pictureIconFile() {
-    return encodeIcon({toIconImage4(drawn16(32, monitorArt)), toIconImage4(drawn16(16, monitorArt)),
-                       toIconImage4(drawn16(48, monitorArt))});
+QByteArray pictureIconFile(const IconArt& firstSlot) {
+    // The Icon page opens on the list's first entry, so its preview starts as
+    // that entry's picture, in the 16 colours every Windows display shows.
+    const QImage large48 =
+        firstSlot.large.scaled(48, 48, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return encodeIcon(
+        {toIconImage4(firstSlot.large), toIconImage4(firstSlot.small), toIconImage4(large48)});
 }
 
 QByteArray programIconFile() {

@@ -45,6 +45,26 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
     return button;
 }
 
+QComboBox* makeComboBox(QWidget* parent, const QString& name, const QRect& geometry,
+                        const QStringList& items, int currentIndex) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setGeometry(geometry);
+    combo->setFont(msSansSerif(8.25));
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    combo->addItems(items);
+    combo->setCurrentIndex(currentIndex);
+    // Qt would take typed text that matches an entry as a choice when editing
+    // ends, and complete typed text to an entry; Windows 98 does neither.
+    combo->setCompleter(nullptr);
+    QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
+    auto showStart = [combo] { combo->lineEdit()->setCursorPosition(0); };
+    showStart();
+    QObject::connect(combo, &QComboBox::activated, combo, showStart);
+    return combo;
+}
+
 QLineEdit* makeField(QWidget* parent, const QString& name, const QRect& geometry,
                      const QString& text) {
     auto* field = new QLineEdit(text, parent);

@@ -4,6 +4,7 @@
 // twips, the program's fonts and colours, hidden path fields and picture boxes.
 
 #include <QColor>
+#include <QComboBox>
 #include <QFont>
 #include <QImage>
 #include <QLabel>
@@ -43,6 +44,12 @@ void setFaceColor(QWidget* widget, const QColor& color);
 // A push button of the graphical style: bold 8.25 pt, its own face colour.
 QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
                         const QRect& geometry, const QColor& face = QColor());
+
+// A drop-down combo box with an editable text line and an unsorted list, as
+// Windows 98 draws one: typing never completes or chooses an entry, and the
+// text line shows its text from the start.
+QComboBox* makeComboBox(QWidget* parent, const QString& name, const QRect& geometry,
+                        const QStringList& items, int currentIndex);
 
 // A hidden path field: it never takes focus or keyboard input, and only the
 // handlers change its text.

@@ -39,20 +39,15 @@ void requireRegistryPath(const QString& path) {
 }  // namespace
 
 IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLiteral("Icon")) {
-    Combo1 = new QComboBox(this);
-    Combo1->setObjectName(QStringLiteral("Combo1"));
-    Combo1->setGeometry(twips(120, 240, 2655, 315));
-    Combo1->setFont(msSansSerif(8.25));
-    Combo1->setEditable(true);
-    Combo1->setInsertPolicy(QComboBox::NoInsert);
+    QStringList entries;
     for (const IconSlot& slot : kIconSlots)
-        Combo1->addItem(QString::fromUtf8(slot.listText.data(), qsizetype(slot.listText.size())));
-    Combo1->setCurrentIndex(0);
+        entries << QString::fromUtf8(slot.listText.data(), qsizetype(slot.listText.size()));
+    Combo1 = makeComboBox(this, QStringLiteral("Combo1"), twips(120, 240, 2655, 315), entries, 0);
 
     Image1 = new PictureBox(this, QStringLiteral("Image1"), twips(2880, 240, 480, 480), false);
-    // The preview of the entry the list shows at start.
-    Image1->setDeferredPicture(
-        [this] { return ui().resourceIcon(kIconSlots.front().previewIconId); });
+    // The entry the list shows at start, drawn in 16 colours at three sizes;
+    // the preview shows its 32 x 32 image.
+    Image1->setDeferredPicture([] { return builtInPicture(QStringLiteral(":/icons/image1.ico")); });
 
     Option4 = new QRadioButton(QStringLiteral("ico"), this);
     Option4->setObjectName(QStringLiteral("Option4"));
@@ -87,11 +82,7 @@ IconPage::IconPage(Form1& form) : Page(form, QStringLiteral("Frame1"), QStringLi
         new CommonDialog(QStringLiteral("CommonDialog1"),
                          QStringLiteral("Icon(*.ico)|*.ico|Bitmap(*.bmp)|*.bmp|"), this);
 
-    // Only a choice from the list selects a slot. Qt would also take typed
-    // text that matches an entry as a choice when editing ends, and complete
-    // typed text to an entry; a Windows 98 combo box does neither.
-    Combo1->setCompleter(nullptr);
-    disconnect(Combo1->lineEdit(), &QLineEdit::editingFinished, Combo1, nullptr);
+    // Only a choice from the list selects a slot.
     connect(Combo1, &QComboBox::activated, this,
             [this] { runHandler(ui(), [this] { chooseSlot(); }); });
     onClick(Command1, [this] { openIconFile(); });

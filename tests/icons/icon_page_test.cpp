@@ -98,7 +98,9 @@ TEST_F(IconPageTest, EveryListEntryStoresItsOwnSlotOnceAndNoSkippedNumber) {
 TEST_F(IconPageTest, OnlyAListChoiceSelectsASlotByItsExactText) {
     auto* combo = find<QComboBox>("Combo1");
     EXPECT_EQ(combo->currentText(), "Незарегистрированный файл");
-    expectSlot("0", 200);
+    // At start the preview is the page's own three-image icon of that entry.
+    EXPECT_EQ(field("Text1"), "0");
+    EXPECT_EQ(find<PictureBox>("Image1")->picture().size(), QSize(32, 32));
     EXPECT_EQ(combo->itemText(17), "Выполнить меню пуск ");
     choose(17);
     expectSlot("24", 217);
