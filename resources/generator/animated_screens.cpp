@@ -15,6 +15,13 @@
 namespace zarvo::resgen {
 namespace {
 
+// Writes a run of colours into a band at `offset`. Checked element access:
+// GCC 12 cannot see that the band is longer than the run and warns on a copy.
+template <std::size_t N>
+void placeColours(std::vector<QRgb>& band, std::size_t offset, const QRgb (&run)[N]) {
+    for (std::size_t i = 0; i < N; ++i) band.at(offset + i) = run[i];
+}
+
 constexpr double kPi = std::numbers::pi;
 constexpr double kWidth = ScreenCanvas::kShownWidth;
 constexpr double kHeight = ScreenCanvas::kHeight;
@@ -418,7 +425,7 @@ ScreenCanvas stars() {
     std::vector<QRgb> colours(canvas.bandLength(), qRgb(34, 42, 84));
     const QRgb peak[] = {qRgb(80, 90, 150), qRgb(160, 170, 230), qRgb(255, 255, 255),
                          qRgb(170, 180, 240), qRgb(90, 100, 160)};
-    std::copy(std::begin(peak), std::end(peak), colours.begin() + 4);
+    placeColours(colours, 4, peak);
     canvas.setBandColours(colours);
     const int length = canvas.bandLength();
     canvas.addBand(starShapes({0, 0, kWidth, kHeight}, 330, 82),
@@ -647,8 +654,8 @@ ScreenCanvas babylon5() {
     std::vector<QRgb> colours(canvas.bandLength(), qRgb(64, 70, 88));
     const QRgb peak[] = {qRgb(110, 112, 120), qRgb(190, 185, 160), qRgb(255, 245, 200),
                          qRgb(255, 255, 255), qRgb(255, 230, 170), qRgb(160, 150, 120)};
-    std::copy(std::begin(peak), std::end(peak), colours.begin() + 10);
-    std::copy(std::begin(peak), std::end(peak), colours.begin() + 38);
+    placeColours(colours, 10, peak);
+    placeColours(colours, 38, peak);
     canvas.setBandColours(colours);
     const int length = canvas.bandLength();
 
