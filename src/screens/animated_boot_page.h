@@ -7,6 +7,7 @@
 
 #include "app/controls.h"
 #include "app/page.h"
+#include "screens/animated_picture_box.h"
 
 namespace zarvo {
 
@@ -27,7 +28,18 @@ public:
     QPushButton* Command9;
     QPushButton* Command10;
     QPushButton* Command11;
-    PictureBox* Image4;
+    AnimatedPictureBox* Image4;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool labelsFitted_ = false;
+    void onPictureChosen();
+    void onStep1();
+    void onStep2();
+    void onStep3();
+    void onOpenMsdosSys();
 };
 
 }  // namespace zarvo

@@ -1,5 +1,11 @@
 #include "screens/screen_file_page.h"
 
+#include "app/form1.h"
+#include "platform/error.h"
+#include "platform/system.h"
+#include "platform/ui_services.h"
+#include "screens/file_steps.h"
+
 namespace zarvo {
 
 // Field rectangles are left, top, width, height in twips.
@@ -57,6 +63,8 @@ QRect inPixels(const QRect& t) {
     return twips(t.x(), t.y(), t.width(), t.height());
 }
 
+const QString kDriveRoot = QStringLiteral("C:\\");
+
 }  // namespace
 
 ScreenFilePage::ScreenFilePage(Form1& form, const ScreenPageTable& table)
@@ -74,15 +82,71 @@ ScreenFilePage::ScreenFilePage(Form1& form, const ScreenPageTable& table)
     preview->setDeferredPicture(
         [path = QString::fromUtf8(table.previewResource)] { return builtInPicture(path); });
 
-    const QString driveRoot = QStringLiteral("C:\\");
     pathField = makeField(this, QString::fromUtf8(table.pathField), inPixels(table.pathFieldTwips),
-                          driveRoot);
+                          kDriveRoot);
     nameField = makeField(this, QString::fromUtf8(table.nameField), inPixels(table.nameFieldTwips),
-                          driveRoot);
+                          kDriveRoot);
     targetField = makeField(this, QString::fromUtf8(table.targetField),
                             inPixels(table.targetFieldTwips), QString::fromUtf8(table.screenFile));
     stagingField = makeField(this, QString::fromUtf8(table.stagingField),
-                             inPixels(table.stagingFieldTwips), driveRoot);
+                             inPixels(table.stagingFieldTwips), kDriveRoot);
+
+    onClick(openButton, [this] { onOpen(); });
+    onClick(step1, [this] { onStep1(); });
+    onClick(step2, [this] { onStep2(); });
+    onClick(step3, [this] { onStep3(); });
+}
+
+void ScreenFilePage::onOpen() {
+    // The dialog is the Wallpaper page's too: after a cancel it still holds
+    // the last file chosen on any page, and the page goes on with that.
+    CommonDialog& dialog = *form().CommonDialog2;
+    ui().showOpen(dialog, &form());
+    try {
+        preview->setPicture(ui().loadPicture(dialog.fileName()));
+    } catch (const Error& error) {
+        // A file that is no picture can still be installed: only the preview
+        // is refused.
+        if (error.number() == err::InvalidPicture)
+            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+    }
+    pathField->setText(dialog.fileName());
+    nameField->setText(dialog.fileTitle());
+    stagingField->setText(kDriveRoot + nameField->text());
+    step1->setVisible(true);
+}
+
+void ScreenFilePage::onStep1() {
+    Form1& f = form();
+    f.SourceFile = QString::fromUtf8(table_.programCopy);
+    f.TargetFile = QString::fromUtf8(table_.screenFile);
+    system().copyFile(toStd(trimSpaces(f.SourceFile)), toStd(trimSpaces(f.TargetFile)));
+    f.SourceFile.clear();
+    f.TargetFile.clear();
+    step2->setVisible(true);
+}
+
+void ScreenFilePage::onStep2() {
+    const QString screenFile = QString::fromUtf8(table_.screenFile);
+    // Deleting the screen file is only safe once the copy that replaces it
+    // is sure to work; otherwise Windows would be left without it.
+    requireCopyable(system(), trimSpaces(pathField->text()), trimSpaces(stagingField->text()),
+                    screenFile);
+    system().deleteFile(toStd(screenFile));
+    Form1& f = form();
+    f.SourceFile = pathField->text();
+    f.TargetFile = stagingField->text();
+    system().copyFile(toStd(trimSpaces(f.SourceFile)), toStd(trimSpaces(f.TargetFile)));
+    step3->setVisible(true);
+}
+
+void ScreenFilePage::onStep3() {
+    Form1& f = form();
+    f.SourceFile = stagingField->text();
+    f.TargetFile = targetField->text();
+    system().renameFile(toStd(f.SourceFile), toStd(f.TargetFile));
+    ui().messageBox(QStringLiteral("Вступет в силу после перегрузки"), mb::Exclamation,
+                    f.windowTitle());
 }
 
 }  // namespace zarvo

@@ -55,6 +55,11 @@ public:
     QLineEdit* targetField;
 
 private:
+    void onOpen();
+    void onStep1();
+    void onStep2();
+    void onStep3();
+
     const ScreenPageTable& table_;
 };
 
