@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QPointer>
 #include <QTimer>
 
 #include "app/form1.h"
@@ -28,7 +29,9 @@ int main(int argc, char** argv) {
     FirstPaint watcher;
     zarvo::Program program = zarvo::startProgram();
     program.form->installEventFilter(&watcher);
+    // Quitting closes the window, which deletes itself; delete it only if not.
+    QPointer<zarvo::Form1> form = program.form;
     const int code = app.exec();
-    delete program.form;
+    delete form.data();
     return code;
 }

@@ -97,5 +97,8 @@ function(zarvo_add_resources target)
     qt_add_resources(${target} "zarvo_assets"
         PREFIX "/"
         BASE ${ZARVO_GENERATED_RESOURCES}
+        # Stored as they are: every start reads several pictures, and
+        # inflating them costs more than the few megabytes they take.
+        OPTIONS -no-compress
         FILES ${_zarvo_generated_paths})
 endfunction()

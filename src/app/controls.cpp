@@ -1,5 +1,6 @@
 #include "app/controls.h"
 
+#include <QFontDatabase>
 #include <QPainter>
 #include <QPalette>
 
@@ -10,11 +11,31 @@ QRect twips(int left, int top, int width, int height) {
     return QRect(px(left), px(top), px(width), px(height));
 }
 
+namespace {
+
+// The first of the families that stand for "MS Sans Serif" that is installed.
+// Resolved once: asking the font matcher for a missing family makes it search
+// every installed font for a substitute, for each size and weight anew.
+QString sansSerifFamily() {
+    static const QString family = [] {
+        // families() lists what is installed without asking fontconfig to
+        // resolve aliases, which hasFamily() does at a high price.
+        const QStringList installed = QFontDatabase::families();
+        for (const char* name : {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial",
+                                 "DejaVu Sans"}) {
+            if (installed.contains(QString::fromLatin1(name), Qt::CaseInsensitive))
+                return QString::fromLatin1(name);
+        }
+        return QString();
+    }();
+    return family;
+}
+
+}  // namespace
+
 QFont msSansSerif(qreal pointSize, bool bold, bool italic) {
     QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
-                      QStringLiteral("DejaVu Sans")});
+    if (!sansSerifFamily().isEmpty()) font.setFamily(sansSerifFamily());
     font.setPointSizeF(pointSize);
     font.setBold(bold);
     font.setItalic(italic);

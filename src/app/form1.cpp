@@ -7,6 +7,7 @@
 
 #include "app/controls.h"
 #include "app/error_dispatch.h"
+#include "app/form3.h"
 #include "icons/icon_page.h"
 #include "screens/animated_boot_page.h"
 #include "screens/screen_file_page.h"
@@ -180,7 +181,16 @@ void Form1::onExit() {
     close();
 }
 
-void Form1::onAbout() {}
+void Form1::onAbout() {
+    // An open About window is only brought forward: its load step runs once.
+    if (!about_) {
+        about_ = new Form3(system_, ui_);
+        connect(about_, &Form3::unloaded, this, [this] { about_ = nullptr; });
+    }
+    about_->show();
+    about_->raise();
+    about_->activateWindow();
+}
 
 void Form1::onRestart() {
     if (system_.exitWindowsEx(EWX_REBOOT_FLAG, 2) == 0)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QGroupBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QString>
@@ -15,6 +16,7 @@ class IconPage;
 class WallpaperPage;
 class AnimatedBootPage;
 class ScreenFilePage;
+class Form3;
 
 // The main window: six stacked pages, the page selector and the button bar.
 class Form1 : public QWidget {
@@ -79,6 +81,8 @@ private:
     ISystem& system_;
     IUiServices& ui_;
     bool unloaded_ = false;
+    // The About window while it is loaded; it has no owner and may outlive us.
+    QPointer<Form3> about_;
 };
 
 }  // namespace zarvo

@@ -1,5 +1,10 @@
 #include "wallpaper/wallpaper_page.h"
 
+#include "app/form1.h"
+#include "platform/error.h"
+#include "platform/system.h"
+#include "platform/ui_services.h"
+
 namespace zarvo {
 
 WallpaperPage::WallpaperPage(Form1& form)
@@ -12,6 +17,34 @@ WallpaperPage::WallpaperPage(Form1& form)
     Image5 = new PictureBox(this, QStringLiteral("Image5"), twips(1800, 360, 2175, 2535), true);
     Image5->setDeferredPicture(
         [] { return builtInPicture(QStringLiteral(":/previews/wallpaper.bmp")); });
+
+    onClick(Command7, [this] { onOpen(); });
+    onClick(Command6, [this] { onSetWallpaper(); });
+}
+
+void WallpaperPage::onOpen() {
+    // The dialog is shared with the screen-file pages: after a cancel its
+    // remembered name, possibly chosen on another page, is what is used.
+    CommonDialog& dialog = *form().CommonDialog2;
+    ui().showOpen(dialog, this);
+    try {
+        Image5->setPicture(ui().loadPicture(dialog.fileName()));
+    } catch (const Error& error) {
+        // Only a damaged picture is worth telling the user about; for any
+        // other failure the old preview simply stays.
+        if (error.number() == err::InvalidPicture)
+            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+    }
+    // Kept even when the preview failed: "Выполнить" may still hand it on.
+    Text4->setText(dialog.fileName());
+}
+
+void WallpaperPage::onSetWallpaper() {
+    // An empty path removes the wallpaper, which is a success too.
+    if (system().setDesktopWallpaper(toStd(Text4->text())))
+        ui().messageBox(QStringLiteral("Фон установлен"), mb::OkOnly);
+    else
+        ui().messageBox(QStringLiteral("Не удалось установить фон"), mb::Exclamation);
 }
 
 }  // namespace zarvo

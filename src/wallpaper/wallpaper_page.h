@@ -17,6 +17,10 @@ public:
     QPushButton* Command7;
     QPushButton* Command6;
     PictureBox* Image5;
+
+private:
+    void onOpen();
+    void onSetWallpaper();
 };
 
 }  // namespace zarvo

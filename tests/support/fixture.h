@@ -42,7 +42,7 @@ protected:
     std::string readHost(const std::string& windowsPath);
     void writeHost(const std::string& windowsPath, const std::string& bytes);
     bool existsOnDrive(const std::string& windowsPath);
-    std::vector<ScriptedUi::Message> messages() const { return ui->messages(); }
+    const std::vector<ScriptedUi::Message>& messages() const { return ui->messages(); }
 
     std::filesystem::path root;  // holds drive_c and the registry store
     std::filesystem::path driveRoot;
