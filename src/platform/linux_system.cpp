@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -526,6 +527,21 @@ std::unique_ptr<IRegistryWriter> LinuxSystem::createRegistryWriter() {
     return makeRegistryWriter(RegistryStore(storePath_, options_.writeFault));
 }
 
+namespace {
+
+// A Windows 3.1 help file (the format the Windows 98 help viewer opens)
+// starts with the magic number 0x00035F3F, little-endian.
+bool isWindowsHelpFile(const std::string& hostPath) {
+    unsigned char magic[4] = {};
+    FILE* file = std::fopen(hostPath.c_str(), "rb");
+    if (!file) return false;
+    const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
+    std::fclose(file);
+    return read && magic[0] == 0x3F && magic[1] == 0x5F && magic[2] == 0x03 && magic[3] == 0x00;
+}
+
+}  // namespace
+
 void LinuxSystem::shellExecute(const ShellRequest& request) {
     try {
         const std::string& file = request.file;
@@ -538,6 +554,12 @@ void LinuxSystem::shellExecute(const ShellRequest& request) {
         const std::string host = hostPath(file);
         struct stat st {};
         if (::stat(host.c_str(), &st) != 0) return;
+        // Nothing on Linux opens a Windows help file; the program shows it
+        // in its own help window.
+        if (options_.openHelp && S_ISREG(st.st_mode) && isWindowsHelpFile(host)) {
+            options_.openHelp(host, request.show);
+            return;
+        }
         options_.spawn({"xdg-open", host});
     } catch (...) {
         // ShellExecute reports through a result nobody reads.

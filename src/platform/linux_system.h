@@ -34,6 +34,9 @@ public:
         std::string registryStorePath;
         // Starts a program without waiting for it; empty for the real one.
         std::function<void(const std::vector<std::string>& argv)> spawn;
+        // Shows a Windows help file (given by host path) with a ShowWindow
+        // command; empty: help files go to xdg-open like any other file.
+        std::function<void(const std::string& hostPath, int show)> openHelp;
         // The restart request; true when it goes ahead. Empty: always true.
         std::function<bool()> restart;
         // Makes file writes fail part way, for tests; empty: no faults.
