@@ -2,6 +2,7 @@
 
 #include "app/controls.h"
 #include "app/form1.h"
+#include "platform/ui_services.h"
 
 namespace zarvo {
 
@@ -10,6 +11,16 @@ Page::Page(Form1& form, const QString& name, const QString& caption)
     setObjectName(name);
     setGeometry(twips(120, 120, 4335, 3015));
     setFont(msSansSerif(9.75, true));
+}
+
+std::optional<QImage> Page::loadPreview(const QString& windowsPath) {
+    try {
+        return ui().loadPicture(windowsPath);
+    } catch (const Error& error) {
+        if (error.number() == err::InvalidPicture)
+            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+        return std::nullopt;
+    }
 }
 
 ISystem& Page::system() const {

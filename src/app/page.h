@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QGroupBox>
+#include <QImage>
 #include <QString>
+#include <optional>
 #include <string>
 
 #include "app/error_dispatch.h"
@@ -23,6 +25,11 @@ protected:
     Form1& form() const { return form_; }
     ISystem& system() const;
     IUiServices& ui() const;
+
+    // Loads a picture for a preview box. A file that is no picture is worth
+    // telling the user about ("Испорчена картинка"); any other failure
+    // leaves the preview as it was without a word. Empty when not loaded.
+    std::optional<QImage> loadPreview(const QString& windowsPath);
 
     // Connects a click to a handler that runs under the uncaught-error rule.
     template <typename Handler>

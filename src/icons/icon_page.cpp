@@ -101,12 +101,7 @@ void IconPage::openIconFile() {
     ui().showOpen(*CommonDialog1, &form());
     // A cancel leaves the dialog's earlier name, which is previewed again.
     Text2->setText(CommonDialog1->fileName());
-    try {
-        Image6->setPicture(ui().loadPicture(Text2->text()));
-    } catch (const Error& error) {
-        if (error.number() == err::InvalidPicture)
-            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
-    }
+    if (auto picture = loadPreview(Text2->text())) Image6->setPicture(*picture);
 }
 
 void IconPage::storeIcon() {

@@ -116,14 +116,10 @@ void AnimatedBootPage::onPictureChosen() {
     // Always the pictures folder: after a step "2" Text8 holds a picture's
     // full path, which no longer leads to the others.
     const QString path = kPicturesFolder + Combo2->currentText();
-    try {
-        const QImage picture = ui().loadPicture(path);
+    if (auto picture = loadPreview(path)) {
         const int bandStart =
             readPaletteBandStart(QString::fromStdString(system().hostPath(toStd(path))));
-        Image4->setPicture(picture, bandStart);
-    } catch (const Error& error) {
-        if (error.number() == err::InvalidPicture)
-            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+        Image4->setPicture(*picture, bandStart);
     }
 }
 

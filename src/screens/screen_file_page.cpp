@@ -102,14 +102,9 @@ void ScreenFilePage::onOpen() {
     // the last file chosen on any page, and the page goes on with that.
     CommonDialog& dialog = *form().CommonDialog2;
     ui().showOpen(dialog, &form());
-    try {
-        preview->setPicture(ui().loadPicture(dialog.fileName()));
-    } catch (const Error& error) {
-        // A file that is no picture can still be installed: only the preview
-        // is refused.
-        if (error.number() == err::InvalidPicture)
-            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
-    }
+    // A file that is no picture can still be installed: only the preview is
+    // refused.
+    if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
     pathField->setText(dialog.fileName());
     nameField->setText(dialog.fileTitle());
     stagingField->setText(kDriveRoot + nameField->text());

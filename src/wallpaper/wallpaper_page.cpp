@@ -27,14 +27,7 @@ void WallpaperPage::onOpen() {
     // remembered name, possibly chosen on another page, is what is used.
     CommonDialog& dialog = *form().CommonDialog2;
     ui().showOpen(dialog, this);
-    try {
-        Image5->setPicture(ui().loadPicture(dialog.fileName()));
-    } catch (const Error& error) {
-        // Only a damaged picture is worth telling the user about; for any
-        // other failure the old preview simply stays.
-        if (error.number() == err::InvalidPicture)
-            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
-    }
+    if (auto picture = loadPreview(dialog.fileName())) Image5->setPicture(*picture);
     // Kept even when the preview failed: "Выполнить" may still hand it on.
     Text4->setText(dialog.fileName());
 }

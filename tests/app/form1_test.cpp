@@ -149,6 +149,7 @@ TEST_F(Form1Test, RestartEndsTheProgramOrReportsRefusal) {
 }
 
 TEST_F(Form1Test, HelpButtonAndF1OpenTheHelpFileThroughTheShell) {
+    std::filesystem::remove(host("C:\\Program Files\\Zarvo\\ZARVO.HLP"));
     click("Command26");
     EXPECT_TRUE(spawned.empty()) << "a missing help file opens nothing";
 

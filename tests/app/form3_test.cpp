@@ -39,12 +39,11 @@ protected:
     void SetUp() override {
         ProgramTest::SetUp();
         ui.reset();
-        system = std::make_unique<RecordingSystem>(LinuxSystem::Options{
-            driveRoot.string(),
-            registryStore.string(),
-            [this](const std::vector<std::string>& argv) { spawned.push_back(argv); },
-            {},
-            {}});
+        LinuxSystem::Options options;
+        options.driveRoot = driveRoot.string();
+        options.registryStorePath = registryStore.string();
+        options.spawn = [this](const std::vector<std::string>& argv) { spawned.push_back(argv); };
+        system = std::make_unique<RecordingSystem>(options);
         ui = std::make_unique<CountingUi>(*system);
         // A 32 x 32 cursor, hotspot (5, 3): an icon with the cursor's type word
         // and the hotspot where an icon keeps planes and bit count.
