@@ -1,6 +1,6 @@
 # Pictures, icons, the cursor and the files installed on the emulated drive
-# are all made at build time by zarvo_resgen, from code and from Debian's
-# public-domain Tango icon theme.
+# are all made at build time by zarvo_resgen, from code, from Debian's
+# public-domain Tango icon theme and from the Russian help text in help/.
 
 set(ZARVO_TANGO_ROOT /usr/share/icons/Tango CACHE PATH "Tango icon theme folder")
 set(ZARVO_GENERATED_RESOURCES ${CMAKE_BINARY_DIR}/generated-resources)
@@ -19,8 +19,10 @@ target_link_libraries(zarvo_resgen_formats PUBLIC Qt6::Gui)
 file(GLOB _zarvo_resgen_sources CONFIGURE_DEPENDS ${_zarvo_gen_src}/*.cpp ${_zarvo_gen_src}/*.h)
 get_target_property(_zarvo_format_sources zarvo_resgen_formats SOURCES)
 list(REMOVE_ITEM _zarvo_resgen_sources ${_zarvo_format_sources})
-# The drive's INI text is encoded by the program's own code page table.
-add_executable(zarvo_resgen ${_zarvo_resgen_sources} ${CMAKE_SOURCE_DIR}/src/platform/cp1251.cpp)
+# The drive's INI text is encoded by the program's own code page table, and
+# the help file is written by the program's own help file writer.
+add_executable(zarvo_resgen ${_zarvo_resgen_sources} ${CMAKE_SOURCE_DIR}/src/platform/cp1251.cpp
+    ${CMAKE_SOURCE_DIR}/src/platform/winhelp.cpp)
 target_include_directories(zarvo_resgen PRIVATE ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(zarvo_resgen PRIVATE zarvo_resgen_formats)
 set_target_properties(zarvo_resgen zarvo_resgen_formats PROPERTIES
@@ -59,6 +61,8 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_zarvo_picture_
 file(READ ${_zarvo_picture_header} _zarvo_picture_text)
 string(REGEX MATCHALL "\"[A-Z0-9_]+\\.BMP\"" _zarvo_pictures "${_zarvo_picture_text}")
 
+file(GLOB _zarvo_help_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/help/*.txt)
+
 set(ZARVO_RESOURCE_FILES
     previews/boot.bmp previews/wait.bmp previews/shutdown.bmp previews/animated.bmp
     previews/wallpaper.bmp previews/icons.jpg
@@ -68,6 +72,7 @@ set(ZARVO_RESOURCE_FILES
     "drive/Program Files/Zarvo/Logow.sys"
     "drive/Program Files/Zarvo/Logos.sys"
     "drive/Program Files/Zarvo/32761.CUR"
+    "drive/Program Files/Zarvo/ZARVO.HLP"
     "drive/Program Files/Zarvo/ico/1.ico"
     drive/Windows/WIN.INI drive/Windows/Logow.sys drive/Windows/Logos.sys
     drive/Windows/ShellIconCache drive/Msdos.sys)
@@ -88,7 +93,8 @@ add_custom_command(
     OUTPUT ${_zarvo_generated_paths}
     COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
             $<TARGET_FILE:zarvo_resgen> ${ZARVO_GENERATED_RESOURCES} ${ZARVO_TANGO_ROOT}
-    DEPENDS zarvo_resgen ${_zarvo_tango_files}
+            ${CMAKE_CURRENT_LIST_DIR}/help
+    DEPENDS zarvo_resgen ${_zarvo_tango_files} ${_zarvo_help_sources}
     COMMENT "Generating pictures, icons and drive files"
     VERBATIM)
 set_source_files_properties(${_zarvo_generated_paths} PROPERTIES GENERATED TRUE)

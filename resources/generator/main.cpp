@@ -1,5 +1,6 @@
 // Makes every picture, icon, cursor and drive file the program ships, into
-// the folder given first, from the Tango icon theme folder given second.
+// the folder given first, from the Tango icon theme folder given second and
+// the help source folder given third.
 
 #include <QBuffer>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include "drive_files.h"
 #include "file_formats.h"
+#include "help_file.h"
 #include "icons.h"
 #include "screens.h"
 #include "screens/boot_pictures.h"
@@ -56,7 +58,7 @@ QByteArray jpeg(const QImage& image) {
     return bytes;
 }
 
-void generate(const Output& out, const QString& tangoRoot) {
+void generate(const Output& out, const QString& tangoRoot, const QString& helpSource) {
     const QString program = QStringLiteral("drive/Program Files/Zarvo/");
 
     out.writeScreen(QStringLiteral("previews/boot.bmp"), systemBootScreen());
@@ -91,6 +93,7 @@ void generate(const Output& out, const QString& tangoRoot) {
     out.write(QStringLiteral("about/close.gif"), closeButtonGif());
 
     out.write(program + QStringLiteral("32761.CUR"), handCursorFile());
+    out.write(program + QStringLiteral("ZARVO.HLP"), helpFile(helpSource));
     out.write(program + QStringLiteral("ico/1.ico"), picture);
     out.write(QStringLiteral("drive/Windows/WIN.INI"), winIni());
     out.write(QStringLiteral("drive/Windows/ShellIconCache"), shellIconCache(slotIcons));
@@ -103,12 +106,15 @@ int main(int argc, char** argv) {
     // Text is drawn with QPainter, which needs the font database of a GUI
     // application; the build runs it on the offscreen platform.
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: zarvo_resgen <output folder> <Tango icon folder>\n");
+    if (argc != 4) {
+        std::fprintf(stderr,
+                     "usage: zarvo_resgen <output folder> <Tango icon folder> <help source "
+                     "folder>\n");
         return 2;
     }
     try {
-        generate(Output(QString::fromLocal8Bit(argv[1])), QString::fromLocal8Bit(argv[2]));
+        generate(Output(QString::fromLocal8Bit(argv[1])), QString::fromLocal8Bit(argv[2]),
+                 QString::fromLocal8Bit(argv[3]));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zarvo_resgen: %s\n", error.what());
         return 1;

@@ -1,15 +1,18 @@
 #include "app/startup.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QStyleFactory>
-#include <QTranslator>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
+#include <memory>
 
 #include "app/error_dispatch.h"
 #include "app/first_start.h"
 #include "app/form1.h"
+#include "app/help_window.h"
 #include "platform/linux_system.h"
 #include "platform/qt_ui_services.h"
 
@@ -33,9 +36,8 @@ namespace {
 // like the rest of the program when Qt's translations are installed.
 void installQtTranslation() {
     static QTranslator translator;
-    if (translator.isEmpty() &&
-        translator.load(QStringLiteral("qtbase_ru"),
-                        QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (translator.isEmpty() && translator.load(QStringLiteral("qtbase_ru"),
+                                                QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&translator);
 }
 
@@ -45,6 +47,8 @@ Program startProgram() {
     installQtTranslation();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
+    // Lets the desktop match the window to its desktop entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.zarvo.Zarvo"));
 
     Program program;
     LinuxSystem::Options options;
@@ -58,8 +62,17 @@ Program startProgram() {
         });
         return true;
     };
+    // Windows help files open in the program's own help window, which
+    // reports a damaged file through the services made after the system.
+    auto helpUi = std::make_shared<IUiServices*>(nullptr);
+    options.openHelp = [helpUi](const std::string& hostPath, int show) {
+        if (*helpUi)
+            HelpWindow::open(**helpUi, QFile::decodeName(QByteArray::fromStdString(hostPath)),
+                             show);
+    };
     program.system = std::make_unique<LinuxSystem>(options);
     program.ui = std::make_unique<QtUiServices>(*program.system);
+    *helpUi = program.ui.get();
     runHandler(*program.ui, [&] { installDrive(*program.system); });
 
     program.form = new Form1(*program.system, *program.ui);
