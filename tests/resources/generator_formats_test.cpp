@@ -8,21 +8,15 @@
 #include "generator/file_formats.h"
 #include "generator/quantize.h"
 #include "generator/screen_canvas.h"
+#include "resources/resource_reading.h"
 
 namespace {
 
 using namespace zarvo::resgen;
 
 std::vector<QImage> decodeAll(const QByteArray& bytes, const char* format) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    std::vector<QImage> images;
-    for (int i = 0; i < reader.imageCount(); ++i) {
-        reader.jumpToImage(i);
-        images.push_back(reader.read().convertToFormat(QImage::Format_ARGB32));
-    }
+    std::vector<QImage> images = zarvo::testing::readAllImages(bytes, format);
+    for (QImage& image : images) image = image.convertToFormat(QImage::Format_ARGB32);
     return images;
 }
 

@@ -12,6 +12,7 @@ namespace {
 
 using zarvo::testing::le16;
 using zarvo::testing::le32;
+using zarvo::testing::readAllImages;
 using zarvo::testing::resourceBytes;
 
 struct DirEntry {
@@ -40,19 +41,6 @@ std::pair<int, std::vector<DirEntry>> iconDirectory(const QByteArray& bytes) {
     return {le16(bytes, 2), entries};
 }
 
-std::vector<QImage> readAll(const QByteArray& bytes, const char* format) {
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format);
-    std::vector<QImage> images;
-    for (int i = 0; i < reader.imageCount(); ++i) {
-        reader.jumpToImage(i);
-        images.push_back(reader.read());
-    }
-    return images;
-}
-
 TEST(ResourceIcons, PictureIconHoldsThreeSixteenColourSizesInOrder) {
     const QByteArray bytes = resourceBytes(QStringLiteral(":/icons/image1.ico"));
     const auto [type, entries] = iconDirectory(bytes);
@@ -64,7 +52,7 @@ TEST(ResourceIcons, PictureIconHoldsThreeSixteenColourSizesInOrder) {
         EXPECT_EQ(entries[i].height, sides[i]);
         EXPECT_EQ(entries[i].dibBitCount, 4);
     }
-    const std::vector<QImage> images = readAll(bytes, "ico");
+    const std::vector<QImage> images = readAllImages(bytes, "ico");
     ASSERT_EQ(images.size(), 3u);
     for (int i = 0; i < 3; ++i) EXPECT_EQ(images[i].size(), QSize(sides[i], sides[i]));
 }
@@ -78,7 +66,7 @@ TEST(ResourceIcons, ProgramButtonIconsAreSixteenColourDibs) {
         ASSERT_FALSE(entries.empty());
         EXPECT_EQ(entries[0].width, 32);
         EXPECT_EQ(entries[0].dibBitCount, 4);
-        const std::vector<QImage> images = readAll(bytes, "ico");
+        const std::vector<QImage> images = readAllImages(bytes, "ico");
         ASSERT_FALSE(images.empty());
         EXPECT_FALSE(images[0].isNull());
     }
@@ -97,7 +85,7 @@ TEST(ResourceIcons, SlotIconsAreWindows98DibIconsAllDifferent) {
 
         QImage large;
         bool hasSmall = false;
-        for (const QImage& image : readAll(bytes, "ico")) {
+        for (const QImage& image : readAllImages(bytes, "ico")) {
             if (image.size() == QSize(32, 32)) large = image;
             hasSmall = hasSmall || image.size() == QSize(16, 16);
         }
@@ -124,7 +112,7 @@ TEST(ResourceCursor, HandCursorHasItsHotspotOnTheFingertip) {
     const QPoint hotspot(entries[0].planesOrHotspotX, entries[0].bitCountOrHotspotY);
     EXPECT_EQ(hotspot, QPoint(5, 0));
 
-    const std::vector<QImage> images = readAll(bytes, "cur");
+    const std::vector<QImage> images = readAllImages(bytes, "cur");
     ASSERT_EQ(images.size(), 1u);
     const QImage cursor = images[0].convertToFormat(QImage::Format_ARGB32);
     ASSERT_EQ(cursor.size(), QSize(32, 32));

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QBuffer>
 #include <QByteArray>
 #include <QFile>
+#include <QImage>
+#include <QImageReader>
 #include <QString>
 #include <QtEndian>
+#include <vector>
 
 namespace zarvo::testing {
 
@@ -12,6 +16,20 @@ inline QByteArray resourceBytes(const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) return {};
     return file.readAll();
+}
+
+// Every image of a multi-image file (icon, cursor, animated GIF), in order.
+inline std::vector<QImage> readAllImages(const QByteArray& bytes, const char* format) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    std::vector<QImage> images;
+    for (int i = 0; i < reader.imageCount(); ++i) {
+        reader.jumpToImage(i);
+        images.push_back(reader.read());
+    }
+    return images;
 }
 
 inline quint32 le32(const QByteArray& bytes, qsizetype offset) {
