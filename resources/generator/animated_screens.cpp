@@ -228,13 +228,9 @@ ScreenCanvas galaxy() {
     p.setRenderHint(QPainter::Antialiasing);
     fillVerticalGradient(p, {0, 0, kWidth, kHeight}, {{0, QColor(0, 0, 6)}, {1, QColor(8, 4, 28)}});
     drawStars(p, {0, 0, kWidth, kHeight}, 520, 41);
-    QRadialGradient core(QPointF(320, 200), 60);
-    core.setColorAt(0, QColor(255, 250, 225));
-    core.setColorAt(0.35, QColor(250, 220, 170));
-    core.setColorAt(1, QColor(60, 40, 90, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(core);
-    p.drawEllipse(QPointF(320, 200), 60, 28);
+    drawGlow(
+        p, QPointF(320, 200), 60, 28, 60,
+        {{0, QColor(255, 250, 225)}, {0.35, QColor(250, 220, 170)}, {1, QColor(60, 40, 90, 0)}});
     p.end();
 
     canvas.setBandColours(cyclicGradient(
@@ -273,13 +269,9 @@ ScreenCanvas ocean() {
                           {0.55, QColor(120, 90, 150)},
                           {0.85, QColor(245, 150, 100)},
                           {1, QColor(255, 200, 130)}});
-    p.setPen(Qt::NoPen);
-    QRadialGradient sun(QPointF(430, kHorizon), 70);
-    sun.setColorAt(0, QColor(255, 250, 210));
-    sun.setColorAt(0.45, QColor(255, 220, 140));
-    sun.setColorAt(1, QColor(255, 170, 110, 0));
-    p.setBrush(sun);
-    p.drawEllipse(QPointF(430, kHorizon), 70, 70);
+    drawGlow(
+        p, QPointF(430, kHorizon), 70, 70, 70,
+        {{0, QColor(255, 250, 210)}, {0.45, QColor(255, 220, 140)}, {1, QColor(255, 170, 110, 0)}});
     p.setBrush(QColor(255, 236, 180));
     p.drawEllipse(QPointF(430, kHorizon), 30, 30);
     QPainterPath island;
@@ -600,13 +592,10 @@ ScreenCanvas babylon5() {
     p.setPen(QPen(QColor(120, 160, 220, 120), 3));
     p.setBrush(planet);
     p.drawEllipse(QPointF(30, 520), 260, 260);
-    QRadialGradient glare(QPointF(600, 30), 120);
-    glare.setColorAt(0, QColor(255, 250, 230, 230));
-    glare.setColorAt(0.2, QColor(255, 220, 160, 90));
-    glare.setColorAt(1, QColor(255, 200, 120, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(glare);
-    p.drawEllipse(QPointF(600, 30), 120, 120);
+    drawGlow(p, QPointF(600, 30), 120, 120, 120,
+             {{0, QColor(255, 250, 230, 230)},
+              {0.2, QColor(255, 220, 160, 90)},
+              {1, QColor(255, 200, 120, 0)}});
 
     QTransform station;
     station.translate(330, 185);

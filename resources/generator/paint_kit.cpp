@@ -1,6 +1,7 @@
 #include "paint_kit.h"
 
 #include <QLinearGradient>
+#include <QRadialGradient>
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -62,6 +63,15 @@ void fillVerticalGradient(QPainter& painter, const QRectF& area, const GradientS
     QLinearGradient gradient(area.topLeft(), area.bottomLeft());
     for (const auto& [at, colour] : stops) gradient.setColorAt(at, colour);
     painter.fillRect(area, gradient);
+}
+
+void drawGlow(QPainter& painter, const QPointF& centre, double rx, double ry, double reach,
+              const GradientStops& stops) {
+    QRadialGradient gradient(centre, reach);
+    for (const auto& [at, colour] : stops) gradient.setColorAt(at, colour);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(gradient);
+    painter.drawEllipse(centre, rx, ry);
 }
 
 void drawStars(QPainter& painter, const QRectF& area, int count, int seed, double brightness) {

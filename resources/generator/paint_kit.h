@@ -25,6 +25,10 @@ std::vector<QRgb> cyclicGradient(int count, const std::vector<QColor>& stops);
 
 using GradientStops = std::vector<std::pair<double, QColor>>;
 void fillVerticalGradient(QPainter& painter, const QRectF& area, const GradientStops& stops);
+// An ellipse filled with a radial gradient from its centre (stop 0) to a
+// circle of radius `reach` (stop 1), with no outline.
+void drawGlow(QPainter& painter, const QPointF& centre, double rx, double ry, double reach,
+              const GradientStops& stops);
 
 // Scattered stars of a few sizes and tints.
 void drawStars(QPainter& painter, const QRectF& area, int count, int seed, double brightness = 1.0);

@@ -190,13 +190,9 @@ ScreenCanvas wallpaperPreview() {
     fillVerticalGradient(
         p, kScreen,
         {{0, QColor(40, 110, 210)}, {0.55, QColor(150, 200, 245)}, {1, QColor(230, 240, 250)}});
-    QRadialGradient sun(QPointF(500, 80), 60);
-    sun.setColorAt(0, QColor(255, 255, 230));
-    sun.setColorAt(0.4, QColor(255, 240, 170));
-    sun.setColorAt(1, QColor(255, 240, 170, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(sun);
-    p.drawEllipse(QPointF(500, 80), 60, 60);
+    drawGlow(
+        p, QPointF(500, 80), 60, 60, 60,
+        {{0, QColor(255, 255, 230)}, {0.4, QColor(255, 240, 170)}, {1, QColor(255, 240, 170, 0)}});
     p.end();
     drawClouds(canvas.shown(), QRectF(0, 20, kWidth, 160), Qt::white, 401, 50, 0.45);
     p.begin(&canvas.shown());

@@ -15,6 +15,7 @@
 
 #include "platform/error.h"
 #include "platform/system.h"
+#include "support/error_of.h"
 
 namespace zarvo::contract {
 
@@ -57,15 +58,6 @@ protected:
 
 std::unique_ptr<Target> makeTarget();
 
-// The error number `f` throws, 0 when it throws none.
-template <class F>
-int errorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
-}
+using testing::errorOf;
 
 }  // namespace zarvo::contract

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/error.h"
+#include "support/error_of.h"
 
 namespace zarvo::testing {
 
@@ -61,17 +62,6 @@ inline std::vector<std::string> namesIn(const std::string& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// The error number `f` throws, 0 when it throws none.
-template <class F>
-int errorOf(F&& f) {
-    try {
-        f();
-    } catch (const Error& e) {
-        return e.number();
-    }
-    return 0;
 }
 
 inline bool userXattrsWork(const std::string& folder) {
