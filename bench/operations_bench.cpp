@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "app/first_start.h"
-#include "platform/linux_system.h"
-#include "platform/qt_ui_services.h"
+#include "system/linux/linux_system.h"
+#include "ui/qt_ui_services.h"
 
 namespace {
 
@@ -79,13 +79,10 @@ int main(int argc, char** argv) {
     auto registry = system.createRegistryWriter();
     int n = 0;
     report("registry store", medianMicros(runs, none, [&] {
-               std::uint32_t root = zarvo::hkey::LocalMachine;
-               std::string key =
-                   "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
-               std::string name = std::to_string(n++ % 40);
-               std::string data = "C:\\Icons\\Папка.ico";
-               std::int32_t status = 0;
-               registry->storeString(root, key, name, data, status);
+               registry->storeString(
+                   zarvo::hkey::LocalMachine,
+                   "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons",
+                   std::to_string(n++ % 40), "C:\\Icons\\Папка.ico");
            }));
     report("set wallpaper", medianMicros(runs, ensure, [&] { system.setDesktopWallpaper(a); }));
 

@@ -40,7 +40,9 @@ foreach(_size IN LISTS ZARVO_ICON_SIZES)
 endforeach()
 add_custom_command(
     OUTPUT ${_zarvo_theme_icons}
-    COMMAND zarvo_icon_render ${_zarvo_program_ico} ${_zarvo_pkg_out}/hicolor ${ZARVO_APP_ID}
+    COMMAND ${CMAKE_COMMAND} -E env ${ZARVO_BUILD_TOOL_ENV}
+            $<TARGET_FILE:zarvo_icon_render> ${_zarvo_program_ico} ${_zarvo_pkg_out}/hicolor
+            ${ZARVO_APP_ID}
     DEPENDS zarvo_icon_render ${_zarvo_program_ico}
     COMMENT "Rendering the program icon for the hicolor theme"
     VERBATIM)

@@ -3,6 +3,11 @@
 # (`run`) or every test (`test`); `test-windows` cross-builds the Win32 system
 # layer with mingw-w64 and runs its tests under Wine; `package` builds the
 # Debian package and checks it with lintian.
+#
+# `run` and `test` share build/, configured the same way, so that switching
+# between them rebuilds nothing: `run` builds only the program there. `test`
+# also builds build-sanitize/ (Debug, AddressSanitizer and
+# UndefinedBehaviorSanitizer) and build-release/ (the README's install build).
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
@@ -35,10 +40,16 @@ install_packages() {
     fi
 }
 
-configure_and_build() {
+configure() {
     local dir=$1; shift
-    cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
-    cmake --build "$dir"
+    cmake -S "$root" -B "$dir" -G Ninja "$@"
+}
+
+# Every option spelled out: a build/ left by an older script keeps whatever
+# its cache holds otherwise.
+configure_main() {
+    configure "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZARVO_SANITIZE=OFF \
+        -DZARVO_BUILD_TESTS=ON -DZARVO_BUILD_BENCH=ON
 }
 
 run_tests() {
@@ -85,18 +96,26 @@ test_windows() {
 case "${1:-}" in
     run)
         install_packages "${packages[@]}"
-        configure_and_build "$build" -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF
+        configure_main
+        cmake --build "$build" --target zarvo
         exec "$build/zarvo"
         ;;
     test)
         install_packages "${packages[@]}"
-        configure_and_build "$build"
+        configure_main
+        cmake --build "$build"
         run_tests "$build"
         # The same tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
-        configure_and_build "$root/build-sanitize" -DZARVO_SANITIZE=ON -DZARVO_BUILD_BENCH=OFF \
-            -DCMAKE_BUILD_TYPE=Debug
+        configure "$root/build-sanitize" -DCMAKE_BUILD_TYPE=Debug -DZARVO_SANITIZE=ON \
+            -DZARVO_BUILD_TESTS=ON -DZARVO_BUILD_BENCH=OFF
+        cmake --build "$root/build-sanitize"
         ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
             run_tests "$root/build-sanitize"
+        # The optimised build the README installs: it has to compile, warnings
+        # and all; its tests are the ones above.
+        configure "$root/build-release" -DCMAKE_BUILD_TYPE=Release \
+            -DZARVO_BUILD_TESTS=OFF -DZARVO_BUILD_BENCH=OFF
+        cmake --build "$root/build-release"
         ;;
     test-windows)
         install_packages "${windows_packages[@]}"

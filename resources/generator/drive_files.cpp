@@ -5,7 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "platform/cp1251.h"
+#include "formats/cp1251.h"
 
 namespace zarvo::resgen {
 namespace {

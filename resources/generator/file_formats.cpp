@@ -3,6 +3,8 @@
 #include <QtEndian>
 #include <stdexcept>
 
+#include "formats/screen_file.h"
+
 namespace zarvo::resgen {
 namespace {
 
@@ -115,22 +117,18 @@ QByteArray iconContainer(const std::vector<IconImage>& images, quint16 type, QPo
 }  // namespace
 
 QByteArray encodeScreenBmp(const QImage& picture, int bandStart) {
-    if (picture.format() != QImage::Format_Indexed8 || picture.colorCount() != 256)
-        throw std::invalid_argument("screen picture must be 8-bit with 256 colours");
-    const int w = picture.width();
-    const int h = picture.height();
-    const quint32 imageSize = static_cast<quint32>(strideFor(w, 8) * h);
-    const quint32 pixelsOffset = 14 + 40 + 256 * 4;
-
-    QByteArray out;
-    out.append("BM");
-    putU32(out, pixelsOffset + imageSize);
-    putU32(out, 0);
-    putU32(out, pixelsOffset);
-    putBitmapInfoHeader(out, w, h, 8, imageSize, 256, static_cast<quint32>(bandStart));
-    for (QRgb colour : picture.colorTable()) putPaletteEntry(out, colour);
-    out += packRows(w, h, 8, [&](int x, int y) { return picture.constScanLine(y)[x]; });
-    return out;
+    if (picture.format() != QImage::Format_Indexed8 || picture.colorCount() != 256 ||
+        picture.size() != QSize(screen::kWidth, screen::kHeight))
+        throw std::invalid_argument("screen picture must be 320 x 400, 8-bit with 256 colours");
+    std::vector<std::uint8_t> pixels;
+    pixels.reserve(std::size_t(screen::kWidth) * screen::kHeight);
+    for (int y = 0; y < screen::kHeight; ++y)
+        pixels.insert(pixels.end(), picture.constScanLine(y),
+                      picture.constScanLine(y) + screen::kWidth);
+    screen::Palette palette{};
+    for (int i = 0; i < 256; ++i) palette[std::size_t(i)] = picture.color(i) & 0xffffffu;
+    const std::string bytes = screen::encode(pixels, palette, bandStart);
+    return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
 QByteArray encodeIcon(const std::vector<IconImage>& images) {

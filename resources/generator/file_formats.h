@@ -9,9 +9,10 @@
 
 namespace zarvo::resgen {
 
-// A Windows boot-screen file: 8-bit uncompressed bitmap whose biClrImportant
-// low byte starts the palette band Windows 98 rotates (0 = still picture).
-// `picture` must be Format_Indexed8 with a 256-entry colour table.
+// A Windows boot-screen file, written by the program's own screen file
+// writer: 8-bit uncompressed bitmap whose biClrImportant low byte starts the
+// palette band Windows 98 rotates (0 = still picture). `picture` must be
+// 320 x 400, Format_Indexed8 with a 256-entry colour table.
 QByteArray encodeScreenBmp(const QImage& picture, int bandStart);
 
 // One image of an icon or cursor file, stored as a palette DIB with an AND

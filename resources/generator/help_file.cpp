@@ -1,14 +1,13 @@
 #include "help_file.h"
 
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cstdlib>
 #include <stdexcept>
 
-#include "platform/winhelp.h"
+#include "formats/winhelp_writer.h"
 
 namespace zarvo::resgen {
 
@@ -29,9 +28,13 @@ std::uint32_t generatedAt(const QFileInfoList& sources) {
 
 }  // namespace
 
-QByteArray helpFile(const QString& sourceFolder) {
-    const QFileInfoList sources =
-        QDir(sourceFolder).entryInfoList({QStringLiteral("*.txt")}, QDir::Files, QDir::Name);
+QByteArray helpFile(const QStringList& sourceFiles) {
+    // By name, so that the file comes out the same whatever order the build
+    // lists the texts in.
+    QFileInfoList sources;
+    for (const QString& file : sourceFiles) sources.append(QFileInfo(file));
+    std::sort(sources.begin(), sources.end(),
+              [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
     std::vector<winhelp::Topic> topics;
     for (const QFileInfo& source : sources) {
         QFile file(source.filePath());
@@ -46,8 +49,7 @@ QByteArray helpFile(const QString& sourceFolder) {
     // them, then any it does not list.
     const auto contents = std::find_if(topics.begin(), topics.end(),
                                        [](const winhelp::Topic& t) { return t.id == kContents; });
-    if (contents == topics.end())
-        throw std::runtime_error("no contents.txt in " + sourceFolder.toStdString());
+    if (contents == topics.end()) throw std::runtime_error("no contents.txt among the help texts");
     std::vector<std::string> order = {kContents};
     for (const winhelp::Paragraph& paragraph : contents->paragraphs)
         for (const winhelp::Span& span : paragraph.spans)

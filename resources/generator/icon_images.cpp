@@ -2,7 +2,7 @@
 #include <stdexcept>
 
 #include "icons.h"
-#include "quantize.h"
+#include "ui/colour_quantizer.h"
 
 namespace zarvo::resgen {
 namespace {
@@ -47,7 +47,7 @@ IconImage toIconImage8(const QImage& source) {
             if (qAlpha(argb.pixel(x, y)) >= kOpaqueAlpha) opaque.push_back(argb.pixel(x, y));
     // Entry 0 stays black for the see-through pixels.
     std::vector<QRgb> palette{qRgb(0, 0, 0)};
-    for (QRgb colour : medianCutPalette(opaque, 255)) palette.push_back(colour);
+    for (QRgb colour : choosePalette(opaque, 255)) palette.push_back(colour);
     PaletteMatcher matcher(palette);
     return mapped(argb, 8, matcher);
 }

@@ -1,6 +1,6 @@
 // Makes every picture, icon, cursor and drive file the program ships, into
 // the folder given first, from the Tango icon theme folder given second and
-// the help source folder given third.
+// the help texts given after them.
 
 #include <QBuffer>
 #include <QDir>
@@ -17,8 +17,8 @@
 #include "file_formats.h"
 #include "help_file.h"
 #include "icons.h"
+#include "resource_names/boot_pictures.h"
 #include "screens.h"
-#include "screens/boot_pictures.h"
 
 namespace {
 
@@ -58,7 +58,26 @@ QByteArray jpeg(const QImage& image) {
     return bytes;
 }
 
-void generate(const Output& out, const QString& tangoRoot, const QString& helpSource) {
+// The Icon page's preview box, 1815 x 2055 twips, in pixels.
+constexpr QSize kIconPreviewBox(121, 137);
+
+// The JPEG as the Icon page's preview box shows it, so that the first paint
+// of the page needs no JPEG decoding; the page decodes the JPEG itself only
+// when the picture is asked for.
+QByteArray boxView(const QByteArray& jpegBytes) {
+    const QImage shown =
+        QImage::fromData(jpegBytes, "jpeg")
+            .convertToFormat(QImage::Format_RGB32)
+            .scaled(kIconPreviewBox, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (shown.isNull() || !shown.save(&buffer, "BMP"))
+        throw std::runtime_error("the Icon page's preview could not be scaled");
+    return bytes;
+}
+
+void generate(const Output& out, const QString& tangoRoot, const QStringList& helpSources) {
     const QString program = QStringLiteral("drive/Program Files/Zarvo/");
 
     out.writeScreen(QStringLiteral("previews/boot.bmp"), systemBootScreen());
@@ -89,11 +108,13 @@ void generate(const Output& out, const QString& tangoRoot, const QString& helpSo
     out.write(QStringLiteral("icons/zarvo.ico"), programIconFile());
     out.write(QStringLiteral("icons/restart.ico"), restartIconFile());
     out.write(QStringLiteral("icons/help.ico"), helpIconFile());
-    out.write(QStringLiteral("previews/icons.jpg"), jpeg(desktopPreview(slotIcons)));
+    const QByteArray desktop = jpeg(desktopPreview(slotIcons));
+    out.write(QStringLiteral("previews/icons.jpg"), desktop);
+    out.write(QStringLiteral("previews/icons-box.bmp"), boxView(desktop));
     out.write(QStringLiteral("about/close.gif"), closeButtonGif());
 
     out.write(program + QStringLiteral("32761.CUR"), handCursorFile());
-    out.write(program + QStringLiteral("ZARVO.HLP"), helpFile(helpSource));
+    out.write(program + QStringLiteral("ZARVO.HLP"), helpFile(helpSources));
     out.write(program + QStringLiteral("ico/1.ico"), picture);
     out.write(QStringLiteral("drive/Windows/WIN.INI"), winIni());
     out.write(QStringLiteral("drive/Windows/ShellIconCache"), shellIconCache(slotIcons));
@@ -106,15 +127,16 @@ int main(int argc, char** argv) {
     // Text is drawn with QPainter, which needs the font database of a GUI
     // application; the build runs it on the offscreen platform.
     QGuiApplication app(argc, argv);
-    if (argc != 4) {
+    if (argc < 4) {
         std::fprintf(stderr,
-                     "usage: zarvo_resgen <output folder> <Tango icon folder> <help source "
-                     "folder>\n");
+                     "usage: zarvo_resgen <output folder> <Tango icon folder> <help text>...\n");
         return 2;
     }
+    QStringList helpSources;
+    for (int i = 3; i < argc; ++i) helpSources.append(QString::fromLocal8Bit(argv[i]));
     try {
         generate(Output(QString::fromLocal8Bit(argv[1])), QString::fromLocal8Bit(argv[2]),
-                 QString::fromLocal8Bit(argv[3]));
+                 helpSources);
     } catch (const std::exception& error) {
         std::fprintf(stderr, "zarvo_resgen: %s\n", error.what());
         return 1;

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "icons.h"
-#include "quantize.h"
+#include "ui/colour_quantizer.h"
 
 namespace zarvo::resgen {
 namespace {
@@ -187,7 +187,7 @@ QByteArray closeButtonGif() {
     std::vector<QRgb> colours;
     for (int y = 0; y < art.height(); ++y)
         for (int x = 0; x < art.width(); ++x) colours.push_back(art.pixel(x, y));
-    PaletteMatcher matcher(medianCutPalette(colours, 256));
+    PaletteMatcher matcher(choosePalette(colours, 256));
     QImage indexed(art.size(), QImage::Format_Indexed8);
     indexed.setColorTable(QList<QRgb>(matcher.palette().begin(), matcher.palette().end()));
     for (int y = 0; y < art.height(); ++y)

@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "paint_kit.h"
-#include "quantize.h"
+#include "ui/colour_quantizer.h"
 
 namespace zarvo::resgen {
 
@@ -73,7 +73,7 @@ QImage ScreenCanvas::toIndexed() const {
         for (int x = 0; x < kStoredWidth; ++x)
             if (bandOffset_[y * kStoredWidth + x] < 0) stillColours.push_back(row[x]);
     }
-    std::vector<QRgb> palette = medianCutPalette(stillColours, stillEntries);
+    std::vector<QRgb> palette = choosePalette(stillColours, stillEntries);
     if (palette.empty()) palette.push_back(qRgb(0, 0, 0));
     PaletteMatcher matcher(palette);
     palette.resize(stillEntries, qRgb(0, 0, 0));

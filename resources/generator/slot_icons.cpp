@@ -5,72 +5,12 @@
 #include <string>
 
 #include "icons.h"
+#include "slot_art.h"
 
 namespace zarvo::resgen {
 namespace {
 
-// What is drawn over the Tango picture where the theme has no exact match.
-enum class Extra {
-    None,
-    Emblem,        // a second Tango icon in the corner
-    WindowGlyph,   // a little application window: no program owns the file
-    Floppy525,     // drawn entirely: Tango has only the 3.5" disk
-    CableCross,    // network cable cut by a red cross
-    LetterRaster,  // the three font kinds, told apart by their letters
-    LetterTrueType,
-    LetterType1,
-    DefragBlocks,
-};
-
-struct SlotArt {
-    int id;
-    const char* base;  // Tango "<context>/<name>"; the build reads these names from here
-    Extra extra = Extra::None;
-    const char* emblem = nullptr;
-};
-
-const SlotArt kSlotArt[] = {
-    {200, "mimetypes/text-x-generic", Extra::WindowGlyph},
-    {201, "places/folder"},
-    {202, "status/folder-open"},
-    {203, nullptr, Extra::Floppy525},
-    {204, "devices/media-floppy"},
-    {205, "devices/drive-removable-media"},
-    {206, "devices/drive-harddisk"},
-    {207, "places/folder-remote"},
-    {208, "devices/drive-harddisk", Extra::CableCross},
-    {209, "devices/drive-optical"},
-    {210, "categories/applications-internet"},
-    {211, "places/network-workgroup"},
-    {212, "status/network-idle"},
-    {213, "categories/applications-other"},
-    {214, "mimetypes/x-office-document"},
-    {215, "categories/preferences-system"},
-    {216, "actions/system-search"},
-    {217, "actions/go-jump"},
-    {218, "actions/system-shutdown"},
-    {219, "places/user-desktop"},
-    {220, "categories/preferences-desktop"},
-    {221, "actions/view-fullscreen"},
-    {222, "devices/printer"},
-    {223, "apps/preferences-desktop-font"},
-    {224, "emblems/emblem-favorite"},
-    {225, "actions/system-log-out"},
-    {226, "places/folder-saved-search"},
-    {227, "apps/system-software-update"},
-    {228, "places/folder", Extra::Emblem, "categories/preferences-desktop"},
-    {229, "places/folder", Extra::Emblem, "devices/printer"},
-    {230, "devices/printer", Extra::Emblem, "actions/list-add"},
-    {231, "actions/document-properties"},
-    {232, "mimetypes/text-x-generic"},
-    {233, "mimetypes/application-x-executable"},
-    {234, "mimetypes/text-x-generic", Extra::Emblem, "emblems/emblem-system"},
-    {235, "mimetypes/font-x-generic", Extra::LetterRaster},
-    {236, "mimetypes/font-x-generic", Extra::LetterTrueType},
-    {237, "mimetypes/font-x-generic", Extra::LetterType1},
-    {238, "devices/drive-harddisk", Extra::Emblem, "actions/system-search"},
-    {239, "apps/utilities-system-monitor", Extra::DefragBlocks},
-};
+using Extra = SlotArt::Extra;
 
 QImage loadTango(const QString& root, int size, const char* name) {
     const QString path =

@@ -3,7 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 
-#include "platform/system.h"
+#include "system/system.h"
 
 namespace zarvo {
 

@@ -2,36 +2,23 @@
 
 #include <QCloseEvent>
 #include <QIcon>
-#include <QLineEdit>
 #include <QShortcut>
 
-#include "app/controls.h"
-#include "app/error_dispatch.h"
 #include "app/form3.h"
-#include "icons/icon_page.h"
-#include "screens/animated_boot_page.h"
-#include "screens/screen_file_page.h"
-#include "wallpaper/wallpaper_page.h"
+#include "pages/icons/icon_page.h"
+#include "pages/screens/animated_boot_page.h"
+#include "pages/screens/screen_file_page.h"
+#include "pages/wallpaper/wallpaper_page.h"
+#include "system/system.h"
+#include "ui/ui_services.h"
+#include "widgets/controls.h"
+#include "widgets/error_dispatch.h"
 
 namespace zarvo {
 
 namespace {
 
 const char* const kHelpPath = "C:\\Program Files\\Zarvo\\ZARVO.HLP";
-
-// The step buttons the load step hides, in the order it hides them; step "1"
-// of the Animated boot page stays visible.
-const char* const kHiddenStepButtons[] = {"Command10", "Command11", "Command15", "Command16",
-                                          "Command17", "Command21", "Command22", "Command23",
-                                          "Command18", "Command20", "Command24"};
-
-QRadioButton* makeOption(QWidget* parent, const QString& name, const QString& caption,
-                         const QRect& geometry) {
-    auto* option = new QRadioButton(caption, parent);
-    option->setObjectName(name);
-    option->setGeometry(geometry);
-    return option;
-}
 
 QGroupBox* makeBar(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* frame = new QGroupBox(parent);
@@ -59,15 +46,23 @@ Form1::Form1(ISystem& system, IUiServices& ui, QWidget* parent)
     setFont(msSansSerif(8.25));
     setFaceColor(this, threeDLight());
 
-    CommonDialog2 = new CommonDialog(QStringLiteral("CommonDialog2"),
-                                     QStringLiteral("BitMap(*.bmp)|*.bmp|"), this);
+    auto* pictureDialog = new CommonDialog(QStringLiteral("CommonDialog2"),
+                                           QStringLiteral("BitMap(*.bmp)|*.bmp|"), this);
+    context_.reset(new PageContext{system_, ui_, *pictureDialog, nullptr});
 
-    Frame1 = new IconPage(*this);
-    Frame4 = new WallpaperPage(*this);
-    Frame5 = new AnimatedBootPage(*this);
-    Frame6 = new ScreenFilePage(*this, kBootPicturePage);
-    Frame7 = new ScreenFilePage(*this, kWaitScreenPage);
-    Frame8 = new ScreenFilePage(*this, kShutdownScreenPage);
+    PageContext& context = *context_;
+    addPage(new IconPage(context, this), QStringLiteral("Option1"), QStringLiteral("Icon"),
+            twips(120, 240, 975, 255));
+    addPage(new WallpaperPage(context, this), QStringLiteral("Option2"), QStringLiteral("Фон"),
+            twips(120, 480, 855, 255), true);
+    addPage(new AnimatedBootPage(context, this), QStringLiteral("Option3"),
+            QStringLiteral("Картинка загрузки. Анимация"), twips(120, 720, 2655, 255));
+    addPage(new ScreenFilePage(context, this, kBootPicturePage), QStringLiteral("Option6"),
+            QStringLiteral("Картинка Загрузки"), twips(120, 960, 1935, 255));
+    addPage(new ScreenFilePage(context, this, kWaitScreenPage), QStringLiteral("Option7"),
+            QStringLiteral("Подготовка к завершению"), twips(120, 1200, 2535, 195));
+    addPage(new ScreenFilePage(context, this, kShutdownScreenPage), QStringLiteral("Option8"),
+            QStringLiteral("Завершение работы"), twips(120, 1440, 2535, 195));
     buildButtonBar();
     buildPageSelector();
 
@@ -80,73 +75,58 @@ Form1::Form1(ISystem& system, IUiServices& ui, QWidget* parent)
 
 Form1::~Form1() = default;
 
-void Form1::buildButtonBar() {
-    Frame2 = makeBar(this, QStringLiteral("Frame2"), twips(4560, 120, 3375, 1215));
-    Command4 = makeButton(Frame2, QStringLiteral("Command4"), QStringLiteral("Выход"),
-                          twips(120, 240, 1455, 315));
-    Command5 = makeButton(Frame2, QStringLiteral("Command5"), QStringLiteral("О программе"),
-                          twips(120, 600, 1455, 315));
-    Command3 = makeButton(Frame2, QStringLiteral("Command3"), QString(), twips(1680, 240, 735, 615),
-                          colors::kRed);
-    Command3->setIcon(QIcon(QStringLiteral(":/icons/restart.ico")));
-    Command3->setIconSize(QSize(32, 32));
-    Command3->setToolTip(QStringLiteral("Перезагрузить"));
-    Command26 =
-        makeButton(Frame2, QStringLiteral("Command26"), QString(), twips(2520, 240, 735, 615));
-    Command26->setIcon(QIcon(QStringLiteral(":/icons/help.ico")));
-    Command26->setIconSize(QSize(32, 32));
-    Command26->setToolTip(QStringLiteral("Справка"));
-
-    onClick(Command4, &Form1::onExit);
-    onClick(Command5, &Form1::onAbout);
-    onClick(Command3, &Form1::onRestart);
-    onClick(Command26, &Form1::onHelp);
+void Form1::addPage(Page* page, const QString& optionName, const QString& caption,
+                    const QRect& optionGeometry, bool lowPosition) {
+    pages_.push_back({page, nullptr, optionName, caption, optionGeometry, lowPosition});
 }
 
 void Form1::buildPageSelector() {
-    Frame3 = makeBar(this, QStringLiteral("Frame3"), twips(4560, 1320, 3375, 1815));
-    Option1 = makeOption(Frame3, QStringLiteral("Option1"), QStringLiteral("Icon"),
-                         twips(120, 240, 975, 255));
-    Option2 = makeOption(Frame3, QStringLiteral("Option2"), QStringLiteral("Фон"),
-                         twips(120, 480, 855, 255));
-    Option3 = makeOption(Frame3, QStringLiteral("Option3"),
-                         QStringLiteral("Картинка загрузки. Анимация"), twips(120, 720, 2655, 255));
-    Option6 = makeOption(Frame3, QStringLiteral("Option6"), QStringLiteral("Картинка Загрузки"),
-                         twips(120, 960, 1935, 255));
-    Option7 = makeOption(Frame3, QStringLiteral("Option7"),
-                         QStringLiteral("Подготовка к завершению"), twips(120, 1200, 2535, 195));
-    Option8 = makeOption(Frame3, QStringLiteral("Option8"), QStringLiteral("Завершение работы"),
-                         twips(120, 1440, 2535, 195));
-    for (QRadioButton* option : {Option1, Option2, Option3, Option6, Option7, Option8}) {
-        connect(option, &QAbstractButton::clicked, this,
-                [this, option] { runHandler(ui_, [this, option] { selectPage(option); }); });
+    pageSelector = makeBar(this, QStringLiteral("Frame3"), twips(4560, 1320, 3375, 1815));
+    for (PageChoice& choice : pages_) {
+        choice.option = new QRadioButton(choice.caption, pageSelector);
+        choice.option->setObjectName(choice.optionName);
+        choice.option->setGeometry(choice.optionGeometry);
+        connect(choice.option, &QAbstractButton::clicked, this,
+                [this, &choice] { runHandler(ui_, [this, &choice] { selectPage(choice); }); });
     }
+}
+
+void Form1::buildButtonBar() {
+    buttonBar = makeBar(this, QStringLiteral("Frame2"), twips(4560, 120, 3375, 1215));
+    exitButton = makeButton(buttonBar, QStringLiteral("Command4"), QStringLiteral("Выход"),
+                            twips(120, 240, 1455, 315));
+    aboutButton = makeButton(buttonBar, QStringLiteral("Command5"), QStringLiteral("О программе"),
+                             twips(120, 600, 1455, 315));
+    restartButton = makeButton(buttonBar, QStringLiteral("Command3"), QString(),
+                               twips(1680, 240, 735, 615), colors::kRed);
+    restartButton->setIcon(QIcon(QStringLiteral(":/icons/restart.ico")));
+    restartButton->setIconSize(QSize(32, 32));
+    restartButton->setToolTip(QStringLiteral("Перезагрузить"));
+    helpButton =
+        makeButton(buttonBar, QStringLiteral("Command26"), QString(), twips(2520, 240, 735, 615));
+    helpButton->setIcon(QIcon(QStringLiteral(":/icons/help.ico")));
+    helpButton->setIconSize(QSize(32, 32));
+    helpButton->setToolTip(QStringLiteral("Справка"));
+
+    onClick(exitButton, &Form1::onExit);
+    onClick(aboutButton, &Form1::onAbout);
+    onClick(restartButton, &Form1::onRestart);
+    onClick(helpButton, &Form1::onHelp);
 }
 
 void Form1::load() {
     moveToPagePosition(false);
-    helpFile = QStringLiteral("Zarvo.hlp");
-    for (int n = 1; n <= 21; ++n) {
-        if (auto* field = findChild<QLineEdit*>(QStringLiteral("Text%1").arg(n)))
-            field->setVisible(false);
-    }
-    for (QWidget* page : std::initializer_list<QWidget*>{Frame4, Frame5, Frame6, Frame7, Frame8})
-        page->setVisible(false);
-    Option1->setChecked(true);
-    selectPage(Option1);
-    Frame1->Option4->setChecked(true);
-    Frame1->Command25->setVisible(false);
-    for (const char* name : kHiddenStepButtons) {
-        if (auto* button = findChild<QPushButton*>(QString::fromLatin1(name)))
-            button->setVisible(false);
-    }
-    Registry = system_.createRegistryWriter();
+    helpFile_ = QStringLiteral("Zarvo.hlp");
+    for (const PageChoice& choice : pages_) choice.page->load();
+    pages_.front().option->setChecked(true);
+    selectPage(pages_.front());
+    context_->registry = system_.createRegistryWriter();
 }
 
 void Form1::unload() {
     if (unloaded_) return;
     unloaded_ = true;
-    Registry.reset();
+    context_->registry.reset();
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
@@ -169,12 +149,9 @@ void Form1::moveToPagePosition(bool lowPosition) {
     move(qRound(left / kTwipsPerPixel), qRound(top / kTwipsPerPixel));
 }
 
-void Form1::selectPage(QRadioButton* option) {
-    moveToPagePosition(option == Option2);
-    const std::pair<QWidget*, QRadioButton*> pages[] = {{Frame1, Option1}, {Frame4, Option2},
-                                                        {Frame5, Option3}, {Frame6, Option6},
-                                                        {Frame7, Option7}, {Frame8, Option8}};
-    for (const auto& [page, pageOption] : pages) page->setVisible(pageOption == option);
+void Form1::selectPage(const PageChoice& chosen) {
+    moveToPagePosition(chosen.lowPosition);
+    for (const PageChoice& choice : pages_) choice.page->setVisible(&choice == &chosen);
 }
 
 void Form1::onExit() {

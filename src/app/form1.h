@@ -6,70 +6,58 @@
 #include <QRadioButton>
 #include <QString>
 #include <memory>
+#include <vector>
 
-#include "platform/system.h"
-#include "platform/ui_services.h"
+#include "widgets/page_context.h"
 
 namespace zarvo {
 
-class IconPage;
-class WallpaperPage;
-class AnimatedBootPage;
-class ScreenFilePage;
 class Form3;
+class Page;
 
 // The main window: six stacked pages, the page selector and the button bar.
+// It lays the pages out and loops over them; what a page's controls do is
+// the page's own business.
 class Form1 : public QWidget {
 public:
     Form1(ISystem& system, IUiServices& ui, QWidget* parent = nullptr);
     ~Form1() override;
 
-    ISystem& system() const { return system_; }
-    IUiServices& ui() const { return ui_; }
-
     // The top edge, in twips, that a page selection gives the window. The
     // wallpaper page puts the window low on the screen instead of centring it.
     static float pageTopTwips(float screenHeight, float windowHeight, bool lowPosition);
 
-    // Shared with the pages.
-    std::unique_ptr<IRegistryWriter> Registry;
-    QString SourceFile;
-    QString TargetFile;
-    QString CacheFile;
-    CommonDialog* CommonDialog2;
     // The application's help file name, for the platform's own F1 help.
-    QString helpFile;
+    const QString& helpFile() const { return helpFile_; }
 
-    IconPage* Frame1;
-    QGroupBox* Frame2;
-    QGroupBox* Frame3;
-    WallpaperPage* Frame4;
-    AnimatedBootPage* Frame5;
-    ScreenFilePage* Frame6;
-    ScreenFilePage* Frame7;
-    ScreenFilePage* Frame8;
-
-    QPushButton* Command3;
-    QPushButton* Command4;
-    QPushButton* Command5;
-    QPushButton* Command26;
-
-    QRadioButton* Option1;
-    QRadioButton* Option2;
-    QRadioButton* Option3;
-    QRadioButton* Option6;
-    QRadioButton* Option7;
-    QRadioButton* Option8;
+    QGroupBox* buttonBar;        // Frame2
+    QGroupBox* pageSelector;     // Frame3
+    QPushButton* restartButton;  // Command3
+    QPushButton* exitButton;     // Command4
+    QPushButton* aboutButton;    // Command5
+    QPushButton* helpButton;     // Command26
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    struct PageChoice {
+        Page* page;
+        QRadioButton* option;
+        QString optionName;
+        QString caption;
+        QRect optionGeometry;
+        // The wallpaper page puts the window low on the screen.
+        bool lowPosition;
+    };
+
+    void addPage(Page* page, const QString& optionName, const QString& caption,
+                 const QRect& optionGeometry, bool lowPosition = false);
     void buildButtonBar();
     void buildPageSelector();
     void load();
     void unload();
-    void selectPage(QRadioButton* option);
+    void selectPage(const PageChoice& choice);
     void moveToPagePosition(bool lowPosition);
     void onExit();
     void onAbout();
@@ -80,6 +68,9 @@ private:
 
     ISystem& system_;
     IUiServices& ui_;
+    std::unique_ptr<PageContext> context_;
+    std::vector<PageChoice> pages_;
+    QString helpFile_;
     bool unloaded_ = false;
     // The About window while it is loaded; it has no owner and may outlive us.
     QPointer<Form3> about_;

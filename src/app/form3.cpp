@@ -5,12 +5,12 @@
 #include <QIcon>
 #include <QMouseEvent>
 #include <QPixmap>
-#include <QtEndian>
 
-#include "app/error_dispatch.h"
-#include "platform/error.h"
-#include "platform/system.h"
-#include "platform/ui_services.h"
+#include "formats/ico_header.h"
+#include "system/error.h"
+#include "system/system.h"
+#include "ui/ui_services.h"
+#include "widgets/error_dispatch.h"
 
 namespace zarvo {
 
@@ -43,12 +43,12 @@ QPoint cursorHotspot(const QString& hostPath, const QSize& size) {
     const QPoint centre(size.width() / 2, size.height() / 2);
     QFile file(hostPath);
     if (!file.open(QIODevice::ReadOnly)) return centre;
-    const QByteArray head = file.read(14);
-    constexpr quint16 kCursorType = 2;
-    if (head.size() < 14 || qFromLittleEndian<quint16>(head.constData() + 2) != kCursorType)
-        return centre;
-    const QPoint hotspot(qFromLittleEndian<quint16>(head.constData() + 10),
-                         qFromLittleEndian<quint16>(head.constData() + 12));
+    const QByteArray bytes = file.readAll();
+    const auto header =
+        ico::readHeader(std::string_view(bytes.constData(), std::size_t(bytes.size())));
+    if (!header || header->type != ico::Type::Cursor) return centre;
+    const ico::Entry& first = header->entries.front();
+    const QPoint hotspot(first.planesOrHotspotX, first.bitCountOrHotspotY);
     if (!QRect(QPoint(0, 0), size).contains(hotspot)) return centre;
     return hotspot;
 }
@@ -89,38 +89,41 @@ Form3::Form3(ISystem& system, IUiServices& ui)
     setFont(msSansSerif(8.25));
     setFaceColor(this, threeDLight());
 
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setGeometry(twips(0, 0, 3375, 2775));
+    frame = new QGroupBox(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setGeometry(twips(0, 0, 3375, 2775));
 
-    Picture1 = new PictureBox(Frame1, QStringLiteral("Picture1"), twips(240, 240, 540, 540), false);
-    Picture1->setPicture(
+    programIcon =
+        new PictureBox(frame, QStringLiteral("Picture1"), twips(240, 240, 540, 540), false);
+    programIcon->setPicture(
         QIcon(QStringLiteral(":/icons/zarvo.ico")).pixmap(QSize(32, 32)).toImage());
 
-    Label3 = makeLabel(new QLabel(QStringLiteral("Zarvo's - Картинки"), Frame1),
-                       QStringLiteral("Label3"), twips(960, 360, 2175, 255), 9.75);
-    Line1 = makeRule(Frame1, QStringLiteral("Line1"), 240, 3120, 840);
-    Label1 = new ClickLabel(Frame1, QStringLiteral("Label1"), QStringLiteral("www.zarvo.example"),
-                            twips(720, 1080, 2175, 255));
-    Line2 = makeRule(Frame1, QStringLiteral("Line2"), 240, 3120, 1560);
-    Label2 = new ClickLabel(Frame1, QStringLiteral("Label2"),
-                            QStringLiteral("author@zarvo.example"), twips(1080, 1680, 1215, 255));
+    titleLabel = makeLabel(new QLabel(QStringLiteral("Zarvo's - Картинки"), frame),
+                           QStringLiteral("Label3"), twips(960, 360, 2175, 255), 9.75);
+    upperRule = makeRule(frame, QStringLiteral("Line1"), 240, 3120, 840);
+    webLabel = new ClickLabel(frame, QStringLiteral("Label1"), QStringLiteral("www.zarvo.example"),
+                              twips(720, 1080, 2175, 255));
+    lowerRule = makeRule(frame, QStringLiteral("Line2"), 240, 3120, 1560);
+    mailLabel =
+        new ClickLabel(frame, QStringLiteral("Label2"), QStringLiteral("author@zarvo.example"),
+                       twips(1080, 1680, 1215, 255));
     // The box was sized for a shorter address; grow it about its centre
     // rather than cut the address off.
-    if (const int needed = Label2->sizeHint().width(); needed > Label2->width()) {
-        const QRect box = Label2->geometry();
-        Label2->setGeometry(box.center().x() - needed / 2, box.y(), needed, box.height());
+    if (const int needed = mailLabel->sizeHint().width(); needed > mailLabel->width()) {
+        const QRect box = mailLabel->geometry();
+        mailLabel->setGeometry(box.center().x() - needed / 2, box.y(), needed, box.height());
     }
 
-    Command1 =
-        makeButton(Frame1, QStringLiteral("Command1"), QString(), twips(1440, 2040, 615, 615));
-    Command1->setIcon(QIcon(QStringLiteral(":/about/close.gif")));
-    Command1->setIconSize(QSize(36, 37));
+    closeButton =
+        makeButton(frame, QStringLiteral("Command1"), QString(), twips(1440, 2040, 615, 615));
+    closeButton->setIcon(QIcon(QStringLiteral(":/about/close.gif")));
+    closeButton->setIconSize(QSize(36, 37));
 
-    connect(Label1, &ClickLabel::clicked, this,
+    connect(webLabel, &ClickLabel::clicked, this,
             [this] { runHandler(ui_, [this] { onWebPage(); }); });
-    connect(Label2, &ClickLabel::clicked, this, [this] { runHandler(ui_, [this] { onMail(); }); });
-    connect(Command1, &QAbstractButton::clicked, this,
+    connect(mailLabel, &ClickLabel::clicked, this,
+            [this] { runHandler(ui_, [this] { onMail(); }); });
+    connect(closeButton, &QAbstractButton::clicked, this,
             [this] { runHandler(ui_, [this] { onClose(); }); });
 
     centreOnScreen();
@@ -138,8 +141,8 @@ void Form3::centreOnScreen() {
 }
 
 void Form3::load() {
-    setLinkPointer(Label1);
-    setLinkPointer(Label2);
+    setLinkPointer(webLabel);
+    setLinkPointer(mailLabel);
 }
 
 void Form3::setLinkPointer(QLabel* label) {
@@ -174,8 +177,8 @@ void Form3::onWebPage() {
 
 void Form3::onMail() {
     // The subject goes in as it is, blanks and Cyrillic letters unescaped.
-    const QString link = QStringLiteral("mailto:") + Label2->text() + QStringLiteral("?Subject=") +
-                         QStringLiteral("Вопрос по Zarvo");
+    const QString link = QStringLiteral("mailto:") + mailLabel->text() +
+                         QStringLiteral("?Subject=") + QStringLiteral("Вопрос по Zarvo");
     ShellRequest request;
     request.verb = "Open";
     request.file = link.toStdString();

@@ -8,7 +8,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "app/controls.h"
+#include "widgets/controls.h"
 
 namespace zarvo {
 
@@ -44,14 +44,14 @@ public:
 
     Form3(ISystem& system, IUiServices& ui);
 
-    QGroupBox* Frame1;
-    PictureBox* Picture1;
-    QLabel* Label3;
-    QFrame* Line1;
-    ClickLabel* Label1;
-    QFrame* Line2;
-    ClickLabel* Label2;
-    QPushButton* Command1;
+    QGroupBox* frame;          // Frame1
+    PictureBox* programIcon;   // Picture1
+    QLabel* titleLabel;        // Label3
+    QFrame* upperRule;         // Line1
+    ClickLabel* webLabel;      // Label1
+    QFrame* lowerRule;         // Line2
+    ClickLabel* mailLabel;     // Label2
+    QPushButton* closeButton;  // Command1
 
 signals:
     // The window is going away; whoever keeps a reference to it drops it now,

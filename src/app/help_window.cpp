@@ -12,8 +12,8 @@
 #include <QVBoxLayout>
 #include <exception>
 
-#include "platform/system.h"
-#include "platform/ui_services.h"
+#include "system/system.h"
+#include "ui/ui_services.h"
 
 namespace zarvo {
 

@@ -4,7 +4,7 @@
 #include <QWidget>
 #include <vector>
 
-#include "platform/winhelp.h"
+#include "formats/winhelp_reader.h"
 
 class QPushButton;
 class QTextBrowser;

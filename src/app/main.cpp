@@ -1,9 +1,21 @@
 #include <QApplication>
+#include <QTextStream>
 #include <cstdio>
 
+#include "app/command_line.h"
 #include "app/startup.h"
 
 int main(int argc, char** argv) {
+    // Read before any application object exists: the commands, --help and
+    // --version run without a display.
+    const zarvo::CommandLine commandLine =
+        zarvo::parseCommandLine(zarvo::commandLineArguments(argc, argv));
+    if (commandLine.command != zarvo::Command::Window) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return zarvo::runCommand(commandLine, out, err);
+    }
+
     if (!zarvo::displayAvailable()) {
         std::fprintf(stderr,
                      "zarvo: no display (DISPLAY is not set); run it under Xvfb: "

@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <memory>
 
-#include "app/error_dispatch.h"
 #include "app/first_start.h"
 #include "app/form1.h"
 #include "app/help_window.h"
-#include "platform/linux_system.h"
-#include "platform/qt_ui_services.h"
+#include "system/linux/linux_system.h"
+#include "ui/qt_ui_services.h"
+#include "widgets/error_dispatch.h"
 
 namespace zarvo {
 

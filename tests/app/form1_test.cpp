@@ -3,9 +3,9 @@
 #include <QRadioButton>
 #include <QTest>
 
-#include "app/error_dispatch.h"
 #include "app/first_start.h"
 #include "support/fixture.h"
+#include "widgets/error_dispatch.h"
 
 namespace zarvo::test {
 namespace {
@@ -30,16 +30,14 @@ TEST_F(Form1Test, LoadStepLeavesOnlyTheIconPageAndStepOneOfTheAnimatedPage) {
     EXPECT_EQ(f.windowTitle(), "Zarvo's");
     EXPECT_EQ(f.size(), QSize(538, 216));
     EXPECT_EQ(visiblePages(), QStringList{"Frame1"});
-    EXPECT_TRUE(f.Option1->isChecked());
+    EXPECT_TRUE(find<QRadioButton>("Option1")->isChecked());
     EXPECT_TRUE(find<QRadioButton>("Option4")->isChecked());
     for (int n = 1; n <= 21; ++n)
         EXPECT_TRUE(find<QWidget>(QStringLiteral("Text%1").arg(n))->isHidden()) << n;
     for (const QString& name : kStepButtons)
         EXPECT_EQ(find<QWidget>(name)->isHidden(), name != "Command9") << name.toStdString();
     EXPECT_TRUE(find<QWidget>("Command25")->isHidden());
-    EXPECT_NE(f.Registry, nullptr);
-    EXPECT_EQ(f.helpFile, "Zarvo.hlp");
-    EXPECT_TRUE(f.SourceFile.isEmpty() && f.TargetFile.isEmpty() && f.CacheFile.isEmpty());
+    EXPECT_EQ(f.helpFile(), "Zarvo.hlp");
     EXPECT_TRUE(messages().empty());
 }
 
@@ -130,7 +128,13 @@ TEST_F(Form1Test, ExitAndTheCloseBoxBothReleaseTheRegistryWriter) {
     f.show();
     click("Command4");
     EXPECT_FALSE(f.isVisible());
-    EXPECT_EQ(f.Registry, nullptr);
+    // The Icon page, still there until the deferred delete, has no writer left.
+    ui->answerOpen(QStringLiteral("C:\\Program Files\\Zarvo\\ico\\1.ico"));
+    click("Command1");
+    click("Command2");
+    ASSERT_FALSE(messages().empty());
+    EXPECT_TRUE(messages().back().text.contains(QStringLiteral("91")));
+    EXPECT_FALSE(std::filesystem::exists(registryStore));
 }
 
 TEST_F(Form1Test, RestartEndsTheProgramOrReportsRefusal) {

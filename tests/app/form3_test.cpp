@@ -85,18 +85,18 @@ TEST_F(Form3Test, OpensCentredBorderlessAndOwnerlessBesideTheMainWindow) {
     EXPECT_FALSE(about->isModal());
     EXPECT_TRUE(form().isVisible() && form().isEnabled());
     // The mail label keeps its place and centre and shows its whole address.
-    const QRect mail = about->Label2->geometry();
+    const QRect mail = about->mailLabel->geometry();
     EXPECT_EQ(mail.center().x(), QRect(72, 112, 81, 17).center().x());
     EXPECT_EQ(mail.top(), 112);
-    EXPECT_GE(mail.width(), about->Label2->sizeHint().width());
+    EXPECT_GE(mail.width(), about->mailLabel->sizeHint().width());
 }
 
 TEST_F(Form3Test, LinksReachTheShellAsWritten) {
     click("Command5");
     Form3* about = shownAbout();
     ASSERT_NE(about, nullptr);
-    QTest::mouseClick(about->Label1, Qt::LeftButton);
-    QTest::mouseClick(about->Label2, Qt::LeftButton);
+    QTest::mouseClick(about->webLabel, Qt::LeftButton);
+    QTest::mouseClick(about->mailLabel, Qt::LeftButton);
 
     const std::string mail = "mailto:author@zarvo.example?Subject=Вопрос по Zarvo";
     const auto& requests = static_cast<RecordingSystem&>(*system).requests;
@@ -106,7 +106,7 @@ TEST_F(Form3Test, LinksReachTheShellAsWritten) {
     EXPECT_EQ(std::tie(web.verb, web.file, web.show),
               std::tuple("open", "http://www.zarvo.example/", 0));
     EXPECT_FALSE(web.parameters || web.directory);
-    EXPECT_NE(about->Label1->text().toStdString(), web.file);
+    EXPECT_NE(about->webLabel->text().toStdString(), web.file);
     const ShellRequest& m = requests[1];
     EXPECT_EQ(std::tie(m.owner, m.verb, m.file, m.show), std::tuple(0u, "Open", mail, 1));
     EXPECT_EQ(m.parameters, "");
@@ -120,7 +120,7 @@ TEST_F(Form3Test, CursorFileIsReadPerLabelOnEachLoadOnly) {
     Form3* about = shownAbout();
     ASSERT_NE(about, nullptr);
     EXPECT_EQ(reads(), 2);
-    for (ClickLabel* label : {about->Label1, about->Label2})
+    for (ClickLabel* label : {about->webLabel, about->mailLabel})
         EXPECT_EQ(label->cursor().hotSpot(), QPoint(5, 3));
     click("Command5");  // already open: brought forward, not reloaded
     EXPECT_EQ(shownAbout(), about);
@@ -129,14 +129,14 @@ TEST_F(Form3Test, CursorFileIsReadPerLabelOnEachLoadOnly) {
     // Closed, the window goes; the next one reads the file again, and
     // without the file keeps the default pointer and says nothing.
     QPointer<Form3> closed = about;
-    about->Command1->click();
+    about->closeButton->click();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(closed.isNull());
     std::filesystem::remove(host(kCursorFile.toStdString()));
     click("Command5");
     ASSERT_NE(shownAbout(), nullptr);
     EXPECT_EQ(reads(), 4);
-    EXPECT_FALSE(shownAbout()->Label1->testAttribute(Qt::WA_SetCursor));
+    EXPECT_FALSE(shownAbout()->webLabel->testAttribute(Qt::WA_SetCursor));
     EXPECT_TRUE(messages().empty());
 }
 
@@ -159,12 +159,12 @@ TEST_F(Form3Test, ProgramEndsOnlyWhenBothWindowsAreClosedInEitherOrder) {
         click("Command5");
         click("Command4");  // the main window first
         EXPECT_TRUE(shownAbout() && !form().isVisible() && lastClosed == 0);
-        shownAbout()->Command1->click();
+        shownAbout()->closeButton->click();
     }));
     EXPECT_TRUE(ends([&] {
         form().show();
         click("Command5");
-        shownAbout()->Command1->click();  // the About window first
+        shownAbout()->closeButton->click();  // the About window first
         EXPECT_TRUE(form().isVisible() && lastClosed == 1);
         click("Command4");
     }));

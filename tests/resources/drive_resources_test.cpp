@@ -4,7 +4,7 @@
 #include <QImageReader>
 #include <string>
 
-#include "platform/cp1251.h"
+#include "formats/cp1251.h"
 #include "resources/resource_reading.h"
 
 namespace {

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "generator/file_formats.h"
-#include "generator/quantize.h"
 #include "generator/screen_canvas.h"
 #include "resources/resource_reading.h"
 
@@ -88,26 +87,6 @@ TEST(ResourceGeneratorFormats, GifStaysExactAcrossManyClearCodes) {
     const std::vector<QImage> decoded = decodeAll(encodeGif(picture), "gif");
     ASSERT_EQ(decoded.size(), 1u);
     EXPECT_EQ(decoded[0], picture.convertToFormat(QImage::Format_ARGB32));
-}
-
-TEST(ResourceGeneratorFormats, MedianCutIsExactForFewColoursAndCloseForMany) {
-    const std::vector<QRgb> few = {qRgb(1, 2, 3), qRgb(200, 0, 0), qRgb(1, 2, 3), qRgb(0, 0, 255)};
-    const std::vector<QRgb> palette = medianCutPalette(few, 16);
-    EXPECT_EQ(std::set<QRgb>(palette.begin(), palette.end()),
-              (std::set<QRgb>{qRgb(1, 2, 3), qRgb(200, 0, 0), qRgb(0, 0, 255)}));
-
-    std::vector<QRgb> sky;
-    for (int i = 0; i < 4096; ++i) sky.push_back(qRgb(i % 64, 100 + i / 64, 160 + i % 96));
-    PaletteMatcher matcher(medianCutPalette(sky, 64));
-    EXPECT_EQ(matcher.palette().size(), 64u);
-    int worst = 0;
-    for (QRgb colour : sky) {
-        const QRgb near = matcher.palette()[matcher.nearest(colour)];
-        worst = std::max({worst, std::abs(qRed(colour) - qRed(near)),
-                          std::abs(qGreen(colour) - qGreen(near)),
-                          std::abs(qBlue(colour) - qBlue(near))});
-    }
-    EXPECT_LT(worst, 24);
 }
 
 // The band of a canvas whose first band colour alone is bright, with the

@@ -3,8 +3,8 @@
 #include <QImage>
 #include <QStringList>
 
+#include "resource_names/boot_pictures.h"
 #include "resources/resource_reading.h"
-#include "screens/boot_pictures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/error.h"
+#include "system/error.h"
 
 namespace zarvo::testing {
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "app/form1.h"
-#include "platform/linux_system.h"
 #include "support/scripted_ui.h"
+#include "system/linux/linux_system.h"
 
 namespace zarvo::test {
 

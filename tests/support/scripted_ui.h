@@ -10,7 +10,7 @@
 #include <optional>
 #include <vector>
 
-#include "platform/qt_ui_services.h"
+#include "ui/qt_ui_services.h"
 
 namespace zarvo::test {
 

@@ -15,10 +15,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/controls.h"
 #include "app/form1.h"
 #include "app/form3.h"
 #include "app/startup.h"
+#include "widgets/controls.h"
 
 namespace {
 
@@ -107,18 +107,20 @@ int main(int argc, char** argv) {
     zarvo::Form1& form = *program.form;
     settle();
 
-    const std::pair<QRadioButton*, const char*> pages[] = {
-        {form.Option1, "icons.png"},         {form.Option2, "wallpaper.png"},
-        {form.Option3, "animated-boot.png"}, {form.Option6, "boot-picture.png"},
-        {form.Option7, "wait-screen.png"},   {form.Option8, "shutdown-screen.png"},
+    const std::pair<const char*, const char*> pages[] = {
+        {"Option1", "icons.png"},         {"Option2", "wallpaper.png"},
+        {"Option3", "animated-boot.png"}, {"Option6", "boot-picture.png"},
+        {"Option7", "wait-screen.png"},   {"Option8", "shutdown-screen.png"},
     };
-    for (const auto& [option, file] : pages) {
+    for (const auto& [optionName, file] : pages) {
+        auto* option = form.findChild<QRadioButton*>(QString::fromLatin1(optionName));
+        if (!option) fail(QStringLiteral("no page selector %1").arg(optionName));
         option->click();
         settle();
         save(inWindowFrame(form), folder, QString::fromLatin1(file));
     }
 
-    form.Command5->click();
+    form.aboutButton->click();
     settle();
     zarvo::Form3* about = nullptr;
     for (QWidget* window : QApplication::topLevelWidgets()) {

@@ -1,0 +1,67 @@
+#include "formats/ico_header.h"
+
+namespace zarvo::ico {
+
+namespace {
+
+constexpr std::size_t kDirectorySize = 6;
+constexpr std::size_t kEntrySize = 16;
+constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
+constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER, OS/2's
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
+
+std::uint16_t le16(std::string_view b, std::size_t at) {
+    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
+                                      static_cast<std::uint8_t>(b[at + 1]) << 8);
+}
+
+std::uint32_t le32(std::string_view b, std::size_t at) {
+    return le16(b, at) | static_cast<std::uint32_t>(le16(b, at + 2)) << 16;
+}
+
+int side(std::string_view b, std::size_t at) {
+    const int value = static_cast<std::uint8_t>(b[at]);
+    return value == 0 ? 256 : value;
+}
+
+}  // namespace
+
+std::optional<Header> readHeader(std::string_view bytes) {
+    if (bytes.size() < kDirectorySize || le16(bytes, 0) != 0) return std::nullopt;
+    const std::uint16_t type = le16(bytes, 2);
+    if (type != static_cast<std::uint16_t>(Type::Icon) &&
+        type != static_cast<std::uint16_t>(Type::Cursor)) {
+        return std::nullopt;
+    }
+    const std::size_t count = le16(bytes, 4);
+    if (count == 0 || (bytes.size() - kDirectorySize) / kEntrySize < count) return std::nullopt;
+
+    Header header;
+    header.type = static_cast<Type>(type);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = kDirectorySize + i * kEntrySize;
+        Entry entry;
+        entry.width = side(bytes, at);
+        entry.height = side(bytes, at + 1);
+        entry.colours = static_cast<std::uint8_t>(bytes[at + 2]);
+        entry.planesOrHotspotX = le16(bytes, at + 4);
+        entry.bitCountOrHotspotY = le16(bytes, at + 6);
+        entry.size = le32(bytes, at + 8);
+        entry.offset = le32(bytes, at + 12);
+        header.entries.push_back(entry);
+    }
+    return header;
+}
+
+std::optional<int> imageBitCount(std::string_view bytes, const Entry& entry) {
+    if (entry.offset > bytes.size()) return std::nullopt;
+    const std::string_view image = bytes.substr(entry.offset);
+    if (image.starts_with(kPngSignature)) return 32;
+    if (image.size() < 4) return std::nullopt;
+    const std::uint32_t headerSize = le32(image, 0);
+    if (headerSize == kCoreHeaderSize && image.size() >= kCoreHeaderSize) return le16(image, 10);
+    if (headerSize >= kInfoHeaderSize && image.size() >= 16) return le16(image, 14);
+    return std::nullopt;
+}
+
+}  // namespace zarvo::ico

@@ -1,0 +1,61 @@
+#pragma once
+
+// REGEDIT4 text, the format Windows 98's regedit exports and imports: a
+// "REGEDIT4" line, then keys in brackets, each followed by its values. The
+// text is bytes in the ANSI code page; names compare ignoring case. Editing
+// keeps every byte but the one value line it sets, so that a file someone
+// edited by hand stays as they left it.
+
+#include <array>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zarvo::regedit4 {
+
+inline constexpr std::string_view kHeader = "REGEDIT4";
+
+// The root keys by name, HKEY_CLASSES_ROOT first in the order of their
+// handles (0x80000000 and on); regedit may write the last two too.
+inline constexpr std::array<std::string_view, 6> kRootNames = {
+    "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER",   "HKEY_LOCAL_MACHINE",
+    "HKEY_USERS",        "HKEY_CURRENT_CONFIG", "HKEY_DYN_DATA",
+};
+
+// A text that is not REGEDIT4, or holds what a store never does (a key
+// deletion, a value before any key, an unknown root). line() counts from 1.
+class ParseError : public std::runtime_error {
+public:
+    explicit ParseError(int line);
+    int line() const noexcept { return line_; }
+
+private:
+    int line_;
+};
+
+// "\a\\b\" as "a\b": a key path without empty components.
+std::string canonicalKeyPath(std::string_view path);
+
+// False for bytes that a one-line quoted string cannot hold: a line end or
+// a null character.
+bool fitsOnALine(std::string_view bytes);
+
+// Throws ParseError unless the text parses.
+void check(std::string_view text);
+
+// The string value `name` ("" for the key's unnamed value) of `key` (a root
+// name, then the canonical path); nullopt when it is missing or not a
+// string. When a name is set more than once, the last one counts, as it
+// does when regedit imports the file. Throws ParseError.
+std::optional<std::string> readString(std::string_view text, std::string_view key,
+                                      std::string_view name);
+
+// The text with `name` = "data" set under `key`: the value's line replaced
+// in place, else a line added after the key's last value, else the key added
+// at the end. New lines end in CRLF. Throws ParseError; `key`, `name` and
+// `data` must fit on a line.
+std::string withString(std::string_view text, std::string_view key, std::string_view name,
+                       std::string_view data);
+
+}  // namespace zarvo::regedit4

@@ -1,0 +1,185 @@
+#include "pages/screens/animated_boot_page.h"
+
+#include <QFontMetrics>
+#include <algorithm>
+#include <initializer_list>
+
+#include "pages/screens/boot_pictures.h"
+#include "pages/screens/file_steps.h"
+#include "system/error.h"
+#include "system/system.h"
+#include "ui/ui_services.h"
+
+namespace zarvo {
+
+namespace {
+
+const QString kDriveRoot = QStringLiteral("C:\\");
+const QString kPicturesFolder = QStringLiteral("C:\\Program Files\\Zarvo\\Zarvo\\");
+const QString kBootPicture = QStringLiteral("C:\\Logo.sys");
+const QString kProgramCopy = QStringLiteral("C:\\Program Files\\Zarvo\\Logo.sys");
+const QString kBuiltInPreview = QStringLiteral(":/previews/animated.bmp");
+
+const QString kEnterCorrectPath = QStringLiteral("Введите корректный путь.");
+const QString kLogoNotFound = QStringLiteral("Не нахожу файл logo.sys");
+
+QLabel* makeInstructionLabel(QWidget* parent, const QString& name, const QString& text,
+                             const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    label->setFont(msSansSerif(8.25, true, true));
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    return label;
+}
+
+bool fitsBox(const QLabel* label, const QFont& font) {
+    const QRect box = label->geometry();
+    const QRect needed = QFontMetrics(font).boundingRect(
+        QRect(0, 0, box.width(), 0x7FFF), Qt::AlignLeft | Qt::TextWordWrap, label->text());
+    return needed.width() <= box.width() && needed.height() <= box.height();
+}
+
+// The labels and the button between them make one sentence, so no word may
+// be cut off. MS Sans Serif fits the boxes at 8.25 pt; a wider stand-in font
+// is made smaller, the same for both labels, until both texts fit.
+void fitInstructionLabels(std::initializer_list<QLabel*> labels) {
+    QFont font = (*labels.begin())->font();
+    for (qreal size = font.pointSizeF(); size >= 6.0; size -= 0.25) {
+        font.setPointSizeF(size);
+        if (std::all_of(labels.begin(), labels.end(),
+                        [&font](const QLabel* label) { return fitsBox(label, font); }))
+            break;
+    }
+    for (QLabel* label : labels) label->setFont(font);
+}
+
+}  // namespace
+
+AnimatedBootPage::AnimatedBootPage(PageContext& context, QWidget* parent)
+    : Page(context, parent, QStringLiteral("Frame5"),
+           QStringLiteral("Картинка загрузки.Анимация")) {
+    QStringList names;
+    for (std::string_view name : kBootPictureNames)
+        names << QString::fromLatin1(name.data(), qsizetype(name.size()));
+    pictureList = makeComboBox(this, QStringLiteral("Combo2"), twips(120, 360, 1575, 315), names,
+                               int(names.size()) - 1);
+
+    stagedField =
+        addPathField(QStringLiteral("Text5"), twips(120, 360, 495, 285), QStringLiteral("C:\\"));
+    checkLabel = makeInstructionLabel(this, QStringLiteral("Label4"),
+                                      QStringLiteral("Проверте установлена запись в файле  "),
+                                      twips(120, 720, 1575, 615));
+    sourceField =
+        addPathField(QStringLiteral("Text6"), twips(120, 720, 495, 285), QStringLiteral("C:\\"));
+    targetField = addPathField(QStringLiteral("Text7"), twips(120, 1080, 495, 285),
+                               QStringLiteral("C:\\Logo.sys"));
+    msdosButton = makeButton(this, QStringLiteral("Command12"), QStringLiteral("MSDOS.SYS"),
+                             twips(120, 1320, 1455, 375));
+    pictureField = addPathField(QStringLiteral("Text8"), twips(120, 1440, 495, 285),
+                                QStringLiteral("C:\\Program Files\\Zarvo\\Zarvo\\"));
+    stepsLabel = makeInstructionLabel(
+        this, QStringLiteral("Label1"),
+        QStringLiteral("в разделе [Options] Logo=1. Если нет установите и нажмите на кнопку "),
+        twips(120, 1680, 1575, 975));
+    step1 = makeButton(this, QStringLiteral("Command9"), QStringLiteral("1"),
+                       twips(120, 2640, 375, 255), colors::kGreen);
+    step2 = makeButton(this, QStringLiteral("Command10"), QStringLiteral("2"),
+                       twips(600, 2640, 375, 255), colors::kYellow);
+    step3 = makeButton(this, QStringLiteral("Command11"), QStringLiteral("3"),
+                       twips(1080, 2640, 375, 255), colors::kRed);
+    preview = new AnimatedPictureBox(this, QStringLiteral("Image4"), twips(1800, 360, 2175, 2535));
+    preview->setDeferredPicture([] { return builtInPicture(kBuiltInPreview); },
+                                [] { return readPaletteBandStart(kBuiltInPreview); });
+
+    // A list choice previews; typing in the text line does not.
+    connect(pictureList, &QComboBox::activated, this,
+            [this](int) { runHandler(ui(), [this] { onPictureChosen(); }); });
+    onClick(step1, [this] { onStep1(); });
+    onClick(step2, [this] { onStep2(); });
+    onClick(step3, [this] { onStep3(); });
+    onClick(msdosButton, [this] { onOpenMsdosSys(); });
+}
+
+void AnimatedBootPage::showEvent(QShowEvent* event) {
+    // Measuring wrapped text is slow, and a page that is never shown needs
+    // none of it.
+    if (!labelsFitted_) {
+        fitInstructionLabels({checkLabel, stepsLabel});
+        labelsFitted_ = true;
+    }
+    Page::showEvent(event);
+}
+
+void AnimatedBootPage::onPictureChosen() {
+    // Always the pictures folder: after a step "2" pictureField holds a picture's
+    // full path, which no longer leads to the others.
+    const QString path = kPicturesFolder + pictureList->currentText();
+    if (auto picture = loadPreview(path)) {
+        const int bandStart =
+            readPaletteBandStart(QString::fromStdString(system().hostPath(toStd(path))));
+        preview->setPicture(*picture, bandStart);
+    }
+}
+
+void AnimatedBootPage::load() {
+    Page::load();
+    // Step "1" is where the page starts; each step shows the next.
+    step2->setVisible(false);
+    step3->setVisible(false);
+}
+
+void AnimatedBootPage::onStep1() {
+    system().copyFile(toStd(kProgramCopy), toStd(kBootPicture));
+    step2->setVisible(true);
+}
+
+void AnimatedBootPage::onStep2() {
+    const QString name = pictureList->currentText();
+    // Every refusal comes before the boot picture is deleted, so that a wrong
+    // name never leaves Windows without one.
+    if (trimSpaces(name).isEmpty()) {
+        ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
+        return;
+    }
+    try {
+        const QString staged = kDriveRoot + name;
+        const QString picture = kPicturesFolder + name;
+        system().checkCopyable(toStd(trimSpaces(picture)), toStd(trimSpaces(staged)),
+                               toStd(kBootPicture));
+        system().deleteFile(toStd(kBootPicture));
+        stagedField->setText(staged);
+        pictureField->setText(picture);
+        sourceField->setText(stagedField->text());
+        system().copyFile(toStd(trimSpaces(pictureField->text())),
+                          toStd(trimSpaces(stagedField->text())));
+        step3->setVisible(true);
+    } catch (const Error& error) {
+        if (error.number() == err::FileNotFound) ui().messageBox(kLogoNotFound, mb::OkOnly);
+    }
+}
+
+void AnimatedBootPage::onStep3() {
+    if (targetField->text() == kDriveRoot || sourceField->text() == kDriveRoot) {
+        ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
+    } else {
+        system().renameFile(toStd(sourceField->text()), toStd(targetField->text()));
+        ui().messageBox(QStringLiteral("Все! Не забудте перезагрузиться."), mb::Information,
+                        windowCaption());
+    }
+    targetField->setText(kBootPicture);
+}
+
+void AnimatedBootPage::onOpenMsdosSys() {
+    ShellRequest request;
+    request.owner = 0;
+    request.verb = "open";
+    request.file = "C:\\Msdos.sys";
+    request.parameters = std::string();
+    request.directory = std::string();
+    request.show = sw::ShowMaximized;
+    system().shellExecute(request);
+}
+
+}  // namespace zarvo

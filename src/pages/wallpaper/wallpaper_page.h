@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "widgets/controls.h"
+#include "widgets/page.h"
+
+namespace zarvo {
+
+// The Wallpaper page: sets the desktop wallpaper from a bitmap file.
+class WallpaperPage : public Page {
+public:
+    WallpaperPage(PageContext& context, QWidget* parent);
+
+    QLineEdit* pathField;     // Text4
+    QPushButton* openButton;  // Command7
+    QPushButton* setButton;   // Command6
+    PictureBox* preview;      // Image5
+
+private:
+    void onOpen();
+    void onSetWallpaper();
+};
+
+}  // namespace zarvo

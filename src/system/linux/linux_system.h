@@ -1,0 +1,92 @@
+#pragma once
+
+// The system operations on a Linux host, where Windows is emulated: drive C:
+// is a host folder (the drive root), drive Z: is the host's "/", the registry
+// is a REGEDIT4 store file beside the drive root. Paths are looked up
+// case-insensitively as on a FAT drive.
+//
+// Choices where Windows offers no single answer:
+// - An empty name where a file is to be written (copy or rename destination,
+//   new file, new folder) is error 75, what VB's FileCopy reports for a
+//   destination it cannot open; an empty name to read from is 53.
+// - A copy gets the source's hidden and system attributes and the archive
+//   attribute, as CopyFile gives it, but never the read-only attribute, so
+//   that the program can always replace what it copied.
+// - Read-only on a folder is not kept: taking write permission from a host
+//   folder would stop the program creating files in it.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "system/linux/host_file.h"
+#include "system/system.h"
+
+namespace zarvo {
+
+class LinuxSystem : public ISystem {
+public:
+    struct Options {
+        // Host folder that is drive C:; empty for defaultDriveRoot().
+        std::string driveRoot;
+        // Host path of the registry store; empty for defaultRegistryStore(driveRoot).
+        std::string registryStorePath;
+        // Starts a program without waiting for it; empty for the real one.
+        std::function<void(const std::vector<std::string>& argv)> spawn;
+        // Shows a Windows help file (given by host path) with a ShowWindow
+        // command; empty: help files go to xdg-open like any other file.
+        std::function<void(const std::string& hostPath, int show)> openHelp;
+        // The restart request; true when it goes ahead. Empty: always true.
+        std::function<bool()> restart;
+        // Makes file writes fail part way, for tests; empty: no faults.
+        hostfile::WriteFault writeFault;
+    };
+
+    LinuxSystem();
+    explicit LinuxSystem(Options options);
+
+    // $ZARVO_DRIVE_C, else $XDG_DATA_HOME/zarvo/drive_c, else ~/.local/share/zarvo/drive_c.
+    static std::string defaultDriveRoot();
+    // "zarvo.reg" beside the drive root.
+    static std::string defaultRegistryStore(const std::string& driveRoot);
+    // Runs argv[0] through /bin/sh in the background, so only the short-lived
+    // shell is waited for; a missing program does nothing.
+    static void spawnDetached(const std::vector<std::string>& argv);
+
+    const std::string& driveRoot() const { return driveRoot_; }
+    const std::string& registryStorePath() const { return storePath_; }
+
+    void copyFile(const std::string& source, const std::string& destination) override;
+    void checkCopyable(const std::string& source, const std::string& destination,
+                       const std::string& deletedFirst) override;
+    void renameFile(const std::string& oldPath, const std::string& newPath) override;
+    void deleteFile(const std::string& path) override;
+    void setAttributes(const std::string& path, unsigned attributes) override;
+    unsigned attributes(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+    void writeNewFile(const std::string& path, std::string_view bytes) override;
+
+    std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
+
+    void shellExecute(const ShellRequest& request) override;
+    int exitWindowsEx(unsigned flags, unsigned reserved) override;
+    bool setDesktopWallpaper(const std::string& path) override;
+
+    std::string hostPath(const std::string& windowsPath) override;
+    std::string windowsPath(const std::string& hostPath) override;
+
+private:
+    // The host path of an existing file or folder; 53, or 76 when its folder
+    // is missing too, otherwise. `emptyError` is thrown for "".
+    std::string existingHostPath(const std::string& windowsPath, int emptyError);
+    // The host path of something to be created, whose folder must exist (76).
+    std::string creatableHostPath(const std::string& windowsPath);
+
+    std::string driveRoot_;
+    std::string storePath_;
+    Options options_;
+};
+
+}  // namespace zarvo

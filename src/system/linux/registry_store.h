@@ -1,0 +1,55 @@
+#pragma once
+
+// The emulated registry: one REGEDIT4 text file (code page 1251, CRLF), the
+// format Windows 98's regedit exports and imports, so that a store can be
+// read by people and carried to a real Windows. A store rewrites the file
+// atomically under an exclusive lock on "<store>.lock"; everything in the file
+// but the one value line it sets stays byte for byte as it was. A file that
+// does not parse is reported and never overwritten.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "formats/regedit4.h"
+#include "system/linux/host_file.h"
+#include "system/system.h"
+
+namespace zarvo {
+
+class RegistryStore {
+public:
+    explicit RegistryStore(std::string storePath, hostfile::WriteFault writeFault = {});
+
+    // Sets a string value (UTF-8 arguments); an empty name is the key's
+    // unnamed value. Throws Error 5 for an unknown root key or for text that
+    // code page 1251 or a REGEDIT4 line cannot hold, 75 for a damaged store,
+    // and the write error when the file cannot be replaced. On any failure
+    // the file is as it was.
+    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
+                     std::string_view data) const;
+
+    // The value as UTF-8; nullopt when the store, key or value is missing or
+    // the value is not a string. Throws for a damaged store.
+    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                          std::string_view valueName) const;
+
+    // Throws, as storeString would, when the store exists but does not parse.
+    void check() const;
+
+    const std::string& path() const { return path_; }
+    std::string lockPath() const { return path_ + ".lock"; }
+
+private:
+    [[noreturn]] void damaged(const regedit4::ParseError& error) const;
+
+    std::string path_;
+    hostfile::WriteFault writeFault_;
+};
+
+// The registry writer component the main window keeps, backed by a store.
+std::unique_ptr<IRegistryWriter> makeRegistryWriter(RegistryStore store);
+
+}  // namespace zarvo

@@ -1,0 +1,112 @@
+#pragma once
+
+// The operating-system services the pages call: plain C++, no Qt, so that a
+// Win32 implementation can sit beside the Linux one. Every path is a Windows
+// path (C:\..., Z:\...) in UTF-8; an implementation converts to what its host
+// needs. Failing operations throw zarvo::Error.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace zarvo {
+
+// File attribute bits, as Windows numbers them.
+namespace attr {
+constexpr unsigned Normal = 0x00;
+constexpr unsigned ReadOnly = 0x01;
+constexpr unsigned Hidden = 0x02;
+constexpr unsigned System = 0x04;
+constexpr unsigned Archive = 0x20;
+}  // namespace attr
+
+// Registry root keys as the 32-bit values Windows gives them.
+namespace hkey {
+constexpr std::uint32_t ClassesRoot = 0x80000000u;
+constexpr std::uint32_t CurrentUser = 0x80000001u;
+constexpr std::uint32_t LocalMachine = 0x80000002u;
+constexpr std::uint32_t Users = 0x80000003u;
+}  // namespace hkey
+
+// ShowWindow commands passed with a shell request.
+namespace sw {
+constexpr int Hide = 0;
+constexpr int ShowNormal = 1;
+constexpr int ShowMaximized = 3;
+}  // namespace sw
+
+// ExitWindowsEx flags.
+constexpr unsigned EWX_REBOOT_FLAG = 2;
+
+// What a page hands to ShellExecuteA. A parameter or directory that is
+// std::nullopt is a null pointer on Windows; an empty string is "".
+struct ShellRequest {
+    std::uintptr_t owner = 0;  // window handle, 0 for none
+    std::string verb;
+    std::string file;
+    std::optional<std::string> parameters;
+    std::optional<std::string> directory;
+    int show = sw::ShowNormal;
+};
+
+// The registry writer component kept by the main window in `Registry`.
+class IRegistryWriter {
+public:
+    virtual ~IRegistryWriter() = default;
+
+    // Stores a string value (REG_SZ) `valueName` = `valueData` under
+    // rootKey\keyPath, creating the key when needed. An empty value name is
+    // the key's unnamed default value. A failure throws zarvo::Error and
+    // stores nothing.
+    virtual void storeString(std::uint32_t rootKey, std::string_view keyPath,
+                             std::string_view valueName, std::string_view valueData) = 0;
+};
+
+class ISystem {
+public:
+    virtual ~ISystem() = default;
+
+    // Exact copy, replacing an existing destination. 53 when the source is
+    // missing, 75 when the destination is read-only.
+    virtual void copyFile(const std::string& source, const std::string& destination) = 0;
+    // Never replaces: 53 source missing, 58 destination exists, 74 across devices.
+    virtual void renameFile(const std::string& oldPath, const std::string& newPath) = 0;
+    // 53 missing, 75 read-only.
+    virtual void deleteFile(const std::string& path) = 0;
+    // Throws the error that copyFile(source, destination) would raise, and
+    // changes nothing, so that a step can refuse before it touches anything.
+    // Only a readable regular file copies (75 otherwise), and only into an
+    // existing folder (76) over nothing or a writable file (75). A source
+    // that is the very file `deletedFirst` counts as missing (53): it would
+    // be gone by the time of the copy. "" names no such file.
+    virtual void checkCopyable(const std::string& source, const std::string& destination,
+                               const std::string& deletedFirst) = 0;
+    // Sets the attribute bits (attr::...); 0 clears read-only, hidden and system.
+    virtual void setAttributes(const std::string& path, unsigned attributes) = 0;
+    virtual unsigned attributes(const std::string& path) = 0;
+    virtual bool fileExists(const std::string& path) = 0;
+    // Creates a folder and its parents; an existing folder is fine.
+    virtual void createDirectory(const std::string& path) = 0;
+    // Creates a new file with these bytes; 58 when a file of that name exists.
+    virtual void writeNewFile(const std::string& path, std::string_view bytes) = 0;
+
+    virtual std::unique_ptr<IRegistryWriter> createRegistryWriter() = 0;
+
+    // ShellExecuteA: the result is never examined, failures are silent.
+    virtual void shellExecute(const ShellRequest& request) = 0;
+    // ExitWindowsEx: nonzero when the restart goes ahead, zero when refused.
+    virtual int exitWindowsEx(unsigned flags, unsigned reserved) = 0;
+    // SystemParametersInfoA(SPI_SETDESKWALLPAPER): "" removes the wallpaper.
+    // Returns false, writing nothing, when the setting was refused.
+    virtual bool setDesktopWallpaper(const std::string& path) = 0;
+
+    // Where the host keeps a Windows path (identity on Windows); 76 for a
+    // drive that is not there.
+    virtual std::string hostPath(const std::string& windowsPath) = 0;
+    // The Windows path under which the program sees a host path.
+    virtual std::string windowsPath(const std::string& hostPath) = 0;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,239 @@
+#include "ui/qt_ui_services.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMessageBox>
+#include <QScreen>
+#include <QtEndian>
+
+#include "formats/ico_header.h"
+#include "system/error.h"
+#include "system/system.h"
+#include "ui/twips.h"
+
+namespace zarvo {
+
+namespace {
+
+constexpr QSize kIconSize(32, 32);
+constexpr int kFirstResourceIcon = 200;
+constexpr int kLastResourceIcon = 239;
+
+quint16 le16(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<quint16>(data.constData() + at);
+}
+
+quint32 le32(const QByteArray& data, qsizetype at) {
+    return qFromLittleEndian<quint32>(data.constData() + at);
+}
+
+// Qt's bitmap reader stops quietly at the end of a short file and returns
+// the rows it has, so a cut-off bitmap can only be told from its header.
+bool bitmapComplete(const QByteArray& data) {
+    constexpr qsizetype kInfoStart = 14;
+    if (data.size() < kInfoStart + 12) return false;
+    const qint64 dataOffset = le32(data, 10);
+    const quint32 headerSize = le32(data, kInfoStart);
+    qint64 width = 0;
+    qint64 height = 0;
+    qint64 bits = 0;
+    quint32 compression = 0;
+    qint64 storedSize = 0;
+    if (headerSize == 12) {  // OS/2 core header
+        width = le16(data, 18);
+        height = le16(data, 20);
+        bits = le16(data, 24);
+    } else {
+        if (data.size() < kInfoStart + 24) return false;
+        width = static_cast<qint32>(le32(data, 18));
+        height = static_cast<qint32>(le32(data, 22));
+        bits = le16(data, 28);
+        compression = le32(data, 30);
+        storedSize = le32(data, 34);
+    }
+    constexpr quint32 kRgb = 0;
+    constexpr quint32 kBitfields = 3;
+    constexpr quint32 kAlphaBitfields = 6;
+    const bool uncompressed =
+        compression == kRgb || compression == kBitfields || compression == kAlphaBitfields;
+    // Run-length data has no fixed size; its header's own count is all there is.
+    const qint64 pixelBytes =
+        uncompressed ? (width * bits + 31) / 32 * 4 * qAbs(height) : storedSize;
+    return dataOffset + pixelBytes <= data.size();
+}
+
+// The icon entry's own bit count is often 0 in old icons and is the hotspot in
+// a cursor, so the depth comes from the image's header.
+int iconDepth(const QByteArray& data, const std::optional<ico::Header>& header, int index) {
+    if (!header || index >= int(header->entries.size())) return 0;
+    const std::string_view bytes(data.constData(), std::size_t(data.size()));
+    return ico::imageBitCount(bytes, header->entries[std::size_t(index)]).value_or(0);
+}
+
+// The image Windows uses for an icon shown at full size: 32 x 32, the richest
+// colours among those, else the first.
+int chooseIconImage(QImageReader& reader, const QByteArray& data) {
+    const auto header =
+        ico::readHeader(std::string_view(data.constData(), std::size_t(data.size())));
+    int chosen = 0;
+    int chosenDepth = -1;
+    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+        const int depth = iconDepth(data, header, i);
+        if (reader.size() == kIconSize && depth > chosenDepth) {
+            chosen = i;
+            chosenDepth = depth;
+        }
+    }
+    return chosen;
+}
+
+}  // namespace
+
+QStringList qtNameFilters(const QString& barFilter) {
+    QStringList parts = barFilter.split(QLatin1Char('|'));
+    if (parts.size() > 1 && parts.last().isEmpty()) parts.removeLast();
+    QStringList filters;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        const QString& label = parts.at(i);
+        const bool hasPattern = i + 1 < parts.size();
+        if (label.isEmpty() && !hasPattern) continue;  // what a doubled trailing bar leaves
+        QString patterns = hasPattern ? parts.at(i + 1) : QString();
+        patterns = patterns.replace(QLatin1Char(';'), QLatin1Char(' ')).simplified();
+        if (patterns.isEmpty()) patterns = QStringLiteral("*");
+        filters << QStringLiteral("%1 (%2)").arg(label, patterns);
+    }
+    return filters;
+}
+
+QImage readPicture(const QString& hostPath, QSize boxSize) {
+    const QFileInfo info(hostPath);
+    if (!info.exists()) throw Error(err::FileNotFound);
+    if (info.isDir()) throw Error(err::PathFileAccessError);
+    QFile file(hostPath);
+    if (!file.open(QIODevice::ReadOnly)) throw Error(err::PathFileAccessError);
+    // Read whole so that the header checks below see the real file size.
+    QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) throw Error(err::PathFileAccessError);
+    file.close();
+
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    // Windows 98 goes by the content, not the name (boot screens end in .sys),
+    // and shows the pixels as stored, ignoring any orientation tag.
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(false);
+
+    const QByteArray format = reader.format();
+    static const QList<QByteArray> kPictureFormats{"bmp", "jpeg", "jpg", "ico", "cur", "gif"};
+    if (!kPictureFormats.contains(format)) throw Error(err::InvalidPicture);
+    if (format == "bmp" && !bitmapComplete(data)) throw Error(err::InvalidPicture);
+    if (format == "ico" || format == "cur") {
+        reader.jumpToImage(chooseIconImage(reader, data));
+    } else if ((format == "jpeg" || format == "jpg") && boxSize.isValid()) {
+        const QSize full = reader.size();
+        const QSize shown = full.scaled(boxSize, Qt::KeepAspectRatioByExpanding);
+        if (full.isValid() && shown.width() < full.width()) reader.setScaledSize(shown);
+    }
+
+    QImage image = reader.read();
+    if (image.isNull()) throw Error(err::InvalidPicture);
+    return image;
+}
+
+QtUiServices::QtUiServices(ISystem& system) : system_(system) {}
+
+void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (style & 0x70) {
+        case mb::Critical:
+            icon = QMessageBox::Critical;
+            break;
+        case 32:
+            icon = QMessageBox::Question;
+            break;
+        case mb::Exclamation:
+            icon = QMessageBox::Warning;
+            break;
+        case mb::Information:
+            icon = QMessageBox::Information;
+            break;
+        default:
+            break;
+    }
+    QMessageBox box(icon, title.isEmpty() ? kApplicationTitle : title, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    // Windows shows the text as it is; a '<' must not turn it into markup.
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+}
+
+QString QtUiServices::startFolder(const CommonDialog& dialog) {
+    if (!dialog.fileName().isEmpty()) {
+        try {
+            const QFileInfo last(
+                QString::fromStdString(system_.hostPath(dialog.fileName().toStdString())));
+            if (QFileInfo(last.absolutePath()).isDir()) return last.absolutePath();
+        } catch (const Error&) {
+            // A last file on a drive that is gone: start at the drive root instead.
+        }
+    }
+    return QString::fromStdString(system_.hostPath("C:\\"));
+}
+
+void QtUiServices::prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog& dialog) {
+    fileDialog.setWindowTitle(QStringLiteral("Открыть"));
+    // Qt's own dialog matches patterns case-insensitively, as Windows does;
+    // the desktop's native one may not.
+    fileDialog.setOption(QFileDialog::DontUseNativeDialog);
+    fileDialog.setOption(QFileDialog::HideNameFilterDetails);
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::ExistingFile);
+    const QStringList filters = qtNameFilters(dialog.filter());
+    if (!filters.isEmpty()) {
+        fileDialog.setNameFilters(filters);
+        fileDialog.selectNameFilter(filters.first());
+    }
+    fileDialog.setDirectory(startFolder(dialog));
+}
+
+bool QtUiServices::showOpen(CommonDialog& dialog, QWidget* parent) {
+    QFileDialog fileDialog(parent);
+    prepareOpenDialog(fileDialog, dialog);
+    if (fileDialog.exec() != QDialog::Accepted) return false;
+    const QStringList chosen = fileDialog.selectedFiles();
+    if (chosen.isEmpty()) return false;
+    const QString path = QString::fromStdString(system_.windowsPath(chosen.first().toStdString()));
+    dialog.setChoice(path, path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1));
+    return true;
+}
+
+QImage QtUiServices::loadPicture(const QString& windowsPath) {
+    return loadPictureScaled(windowsPath, QSize());
+}
+
+QImage QtUiServices::loadPictureScaled(const QString& windowsPath, QSize boxSize) {
+    if (windowsPath.isEmpty()) return QImage();
+    return readPicture(QString::fromStdString(system_.hostPath(windowsPath.toStdString())),
+                       boxSize);
+}
+
+QImage QtUiServices::resourceIcon(int id) {
+    if (id < kFirstResourceIcon || id > kLastResourceIcon) throw Error(err::InvalidProcedureCall);
+    const QImage image = readPicture(QStringLiteral(":/icons/%1.ico").arg(id));
+    if (image.size() == kIconSize) return image;
+    return image.scaled(kIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QSizeF QtUiServices::screenSizeTwips() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen) return QSizeF();
+    return QSizeF(screen->geometry().size()) * kTwipsPerPixel;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,57 @@
+#pragma once
+
+// The real user-interface services: Qt message boxes and file dialog, and
+// pictures read with QImageReader the way Windows 98 loads them.
+
+#include <QSize>
+#include <QStringList>
+
+#include "ui/ui_services.h"
+
+class QFileDialog;
+
+namespace zarvo {
+
+class ISystem;
+
+// Qt name filters for a "Label|pattern|Label|pattern|" filter: one
+// "Label (patterns)" entry per pair, so that a dialog hiding the details shows
+// the label exactly as given. Patterns separated by ';' are kept together; a
+// label without a pattern lists every file.
+QStringList qtNameFilters(const QString& barFilter);
+
+// Reads a picture file (a host path or a Qt resource path): bitmap, JPEG,
+// icon, cursor or GIF. Throws 53 for a missing file, 75 for a folder or an
+// unreadable file, 481 for anything that is not a complete picture. An icon
+// gives its 32 x 32 image, an animated GIF its first frame. A valid boxSize
+// lets a JPEG decode at about that size, never smaller than the box.
+QImage readPicture(const QString& hostPath, QSize boxSize = QSize());
+
+class QtUiServices : public IUiServices {
+public:
+    explicit QtUiServices(ISystem& system);
+
+    void messageBox(const QString& text, int style, const QString& title = QString()) override;
+    bool showOpen(CommonDialog& dialog, QWidget* parent) override;
+    QImage loadPicture(const QString& windowsPath) override;
+    QImage resourceIcon(int id) override;
+    QSizeF screenSizeTwips() override;
+
+    // loadPicture for a picture shown in a box of this size: a large JPEG is
+    // decoded at about the shown size, which is what makes start-up quick.
+    QImage loadPictureScaled(const QString& windowsPath, QSize boxSize);
+
+    // Sets up an open-file dialog for `dialog` as showOpen shows it; public so
+    // that tests can look at a real dialog without running it modally.
+    void prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog& dialog);
+
+protected:
+    ISystem& system() { return system_; }
+
+private:
+    QString startFolder(const CommonDialog& dialog);
+
+    ISystem& system_;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,261 @@
+#include "ui/screen_maker.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+
+#include "formats/screen_file.h"
+#include "ui/colour_quantizer.h"
+
+namespace zarvo {
+namespace {
+
+constexpr int kWidth = screen::kWidth;
+constexpr int kHeight = screen::kHeight;
+// Windows stretches the file's 320 x 400 pixels over a 4:3 screen, so a
+// stored pixel is 5/3 as wide as it is tall; in square pixels the screen is
+// this wide at the file's height.
+constexpr double kPixelAspect = 5.0 / 3.0;
+constexpr double kScreenWidth = kWidth * kPixelAspect;
+constexpr double kScreenAspect = 4.0 / 3.0;
+
+double frameScale(QSizeF size, bool fill) {
+    const double across = kScreenWidth / size.width();
+    const double down = kHeight / size.height();
+    return fill ? std::max(across, down) : std::min(across, down);
+}
+
+QImage readPicture(const QString& path, bool fill) {
+    using Kind = ScreenError::Kind;
+    const QFileInfo info(path);
+    if (!info.exists()) throw ScreenError(Kind::Input, path, QStringLiteral("no such file"));
+    if (info.isDir())
+        throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+
+    // Qt reads a bitmap cut short without a word, the missing rows black.
+    const QByteArray head = file.peek(screen::kHeadSize);
+    if (head.startsWith("BM")) {
+        const auto missing =
+            screen::check(std::string_view(head.constData(), std::size_t(head.size())),
+                          static_cast<std::uint64_t>(file.size()))
+                .missingBytes;
+        if (missing > 0)
+            throw ScreenError(
+                Kind::Input, path,
+                QStringLiteral("the bitmap is %1 bytes shorter than its header says").arg(missing));
+    }
+
+    QImageReader reader(&file);
+    // A photo's orientation tag is how its owner sees it; the name's
+    // extension may be anything, as boot screens end in .sys.
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        throw ScreenError(Kind::Input, path, QStringLiteral("not a picture Qt can read"));
+
+    // A large JPEG decodes at a fraction of its size far quicker. It is kept
+    // at twice the size the screen shows, so that the final smooth scaling
+    // still averages several pixels into each.
+    const QSize stored = reader.size();
+    const QByteArray format = reader.format();
+    if ((format == "jpeg" || format == "jpg") && stored.isValid()) {
+        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
+        const QSizeF shown = turned ? QSizeF(stored.height(), stored.width()) : QSizeF(stored);
+        const double scale = 2 * frameScale(shown, fill);
+        if (scale < 1)
+            reader.setScaledSize(QSize(static_cast<int>(std::ceil(stored.width() * scale)),
+                                       static_cast<int>(std::ceil(stored.height() * scale))));
+    }
+    // A JPEG cut short still decodes, grey where the data ran out; Qt only
+    // logs it. A boot screen made of it would be cut short too. Other
+    // messages, such as a camera's harmless extra bytes, go on as before.
+    static QString cutShort;
+    static QtMessageHandler forward = nullptr;
+    cutShort.clear();
+    forward = qInstallMessageHandler(
+        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (QByteArray(context.category) == "qt.gui.imageio.jpeg" &&
+                text.contains(QStringLiteral("premature end"), Qt::CaseInsensitive))
+                cutShort = text;
+            else if (forward)
+                forward(type, context, text);
+        });
+    QImage image = reader.read();
+    qInstallMessageHandler(forward);
+    if (image.isNull())
+        throw ScreenError(Kind::Input, path,
+                          QStringLiteral("cannot read the picture: ") + reader.errorString());
+    if (!cutShort.isEmpty())
+        throw ScreenError(Kind::Input, path,
+                          QStringLiteral("the picture is cut short: ") + cutShort);
+    return image;
+}
+
+// The picture framed on a black 320 x 400 screen as Windows will stretch
+// it, and the part of the screen the picture covers.
+struct Framed {
+    QImage screen;
+    QRect picture;
+};
+
+Framed frame(const QImage& picture, bool fill) {
+    Framed framed{QImage(kWidth, kHeight, QImage::Format_RGB32), QRect()};
+    framed.screen.fill(Qt::black);
+    QImage source = picture;
+    if (fill) {
+        const double width = source.width();
+        const double height = source.height();
+        QRectF crop(0, 0, width, height);
+        if (width / height > kScreenAspect) {
+            crop.setWidth(height * kScreenAspect);
+            crop.moveLeft((width - crop.width()) / 2);
+        } else {
+            crop.setHeight(width / kScreenAspect);
+            crop.moveTop((height - crop.height()) / 2);
+        }
+        source = source.copy(crop.toRect());
+        framed.picture = QRect(0, 0, kWidth, kHeight);
+    } else {
+        const double scale = frameScale(source.size(), false);
+        const int width = std::clamp(
+            static_cast<int>(std::lround(source.width() * scale / kPixelAspect)), 1, kWidth);
+        const int height =
+            std::clamp(static_cast<int>(std::lround(source.height() * scale)), 1, kHeight);
+        framed.picture = QRect((kWidth - width) / 2, (kHeight - height) / 2, width, height);
+    }
+    const QImage scaled =
+        source
+            .convertToFormat(source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied
+                                                      : QImage::Format_RGB32)
+            .scaled(framed.picture.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Transparent parts show the black of the bars.
+    QPainter painter(&framed.screen);
+    painter.drawImage(framed.picture.topLeft(), scaled);
+    return framed;
+}
+
+// A cyclic run of hues, so that the bar flows without a seam as it rotates.
+std::vector<QRgb> bandColours(int count) {
+    std::vector<QRgb> colours;
+    for (int i = 0; i < count; ++i)
+        colours.push_back(QColor::fromHsvF(float(i) / float(count), 0.75f, 1.0f).rgb());
+    return colours;
+}
+
+}  // namespace
+
+ScreenError::ScreenError(Kind kind, const QString& path, const QString& reason)
+    : std::runtime_error((path + QStringLiteral(": ") + reason).toStdString()), kind_(kind) {}
+
+std::string screenFileFor(const QImage& picture, const ScreenOptions& options) {
+    if (picture.isNull()) throw std::invalid_argument("no picture");
+    const int band = options.bandStart;
+    if (band < 0 || band >= screen::kPaletteSize)
+        throw std::invalid_argument("the band starts at a palette entry 1-255");
+    const Framed framed = frame(picture, options.fill);
+
+    // What the quantizer sees: the picture, minus the bar when there is one.
+    const int barTop = band > 0 ? kHeight - kBandBarRows : kHeight;
+    const QRect photo = framed.picture.intersected(QRect(0, 0, kWidth, barTop));
+    std::vector<std::uint8_t> region(std::size_t(kWidth) * kHeight, 0);
+    std::vector<QRgb> colours;
+    colours.reserve(std::size_t(photo.width()) * std::size_t(std::max(photo.height(), 0)));
+    for (int y = photo.top(); y <= photo.bottom(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(framed.screen.constScanLine(y));
+        for (int x = photo.left(); x <= photo.right(); ++x) {
+            region[std::size_t(y) * kWidth + std::size_t(x)] = 1;
+            colours.push_back(row[x]);
+        }
+    }
+    const bool bars = photo != QRect(0, 0, kWidth, barTop);
+
+    // The still picture keeps the entries before the band, one of them black
+    // for the bars.
+    const int stillEntries = band > 0 ? band : screen::kPaletteSize;
+    std::vector<QRgb> still =
+        choosePalette(colours, bars ? std::max(stillEntries - 1, 1) : stillEntries);
+    const QRgb black = qRgb(0, 0, 0);
+    if (bars && static_cast<int>(still.size()) < stillEntries &&
+        std::find(still.begin(), still.end(), black) == still.end())
+        still.push_back(black);
+    if (still.empty()) still.push_back(black);
+    const PaletteMatcher matcher(still);
+    std::vector<std::uint8_t> pixels = mapToPalette(framed.screen, matcher, options.dither, region);
+
+    screen::Palette palette{};
+    for (std::size_t i = 0; i < still.size(); ++i) palette[i] = still[i] & 0xffffffu;
+    const auto blackIndex = static_cast<std::uint8_t>(matcher.nearest(black));
+    for (int y = 0; y < barTop; ++y)
+        for (int x = 0; x < kWidth; ++x)
+            if (!region[std::size_t(y) * kWidth + std::size_t(x)])
+                pixels[std::size_t(y) * kWidth + std::size_t(x)] = blackIndex;
+
+    if (band > 0) {
+        const int length = screen::kPaletteSize - band;
+        const std::vector<QRgb> cycle = bandColours(length);
+        for (int i = 0; i < length; ++i)
+            palette[std::size_t(band + i)] = cycle[std::size_t(i)] & 0xffffffu;
+        // Windows gives entry i the colour of entry i + 1 each frame, so the
+        // entries fall to the right for the colours to flow that way. Pixels
+        // between two entries are dithered between them, which keeps the bar
+        // smooth: the rotation moves both alike.
+        static constexpr int kBayer[4][4] = {
+            {0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+        for (int y = barTop; y < kHeight; ++y) {
+            for (int x = 0; x < kWidth; ++x) {
+                const double position =
+                    (x + 0.5) * length / kWidth + (kBayer[y % 4][x % 4] + 0.5) / 16 - 0.5;
+                const int step = static_cast<int>(std::floor(position));
+                const int offset = ((-step % length) + length) % length;
+                pixels[std::size_t(y) * kWidth + std::size_t(x)] =
+                    static_cast<std::uint8_t>(band + offset);
+            }
+        }
+    }
+    return screen::encode(pixels, palette, band);
+}
+
+void makeScreenFile(const QString& input, const QString& output, const ScreenOptions& options) {
+    using Kind = ScreenError::Kind;
+    const QFileInfo target(output);
+    if (target.isDir()) throw ScreenError(Kind::Output, output, QStringLiteral("is a folder"));
+    if (target.exists() && !options.replace)
+        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
+    if (!target.absoluteDir().exists())
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("folder %1 does not exist").arg(target.absolutePath()));
+
+    const std::string bytes = screenFileFor(readPicture(input, options.fill), options);
+
+    // Written beside the target and renamed over it, so that the name holds
+    // either nothing, the old file or the whole new one.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("cannot write: ") + file.errorString());
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw ScreenError(Kind::Output, output, QStringLiteral("cannot write: ") + reason);
+    }
+    // Another program may have made the file while the picture was converted.
+    if (!options.replace && QFileInfo::exists(output)) {
+        file.cancelWriting();
+        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
+    }
+    if (!file.commit())
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("cannot write: ") + file.errorString());
+}
+
+}  // namespace zarvo

@@ -1,0 +1,193 @@
+#include "widgets/controls.h"
+
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPalette>
+
+namespace zarvo {
+
+namespace {
+
+// The first of the families that stand for "MS Sans Serif" that is installed.
+// Resolved once: asking the font matcher for a missing family makes it search
+// every installed font for a substitute, for each size and weight anew.
+QString sansSerifFamily() {
+    static const QString family = [] {
+        // families() lists what is installed without asking fontconfig to
+        // resolve aliases, which hasFamily() does at a high price.
+        const QStringList installed = QFontDatabase::families();
+        for (const char* name :
+             {"MS Sans Serif", "Microsoft Sans Serif", "Liberation Sans", "Arial", "DejaVu Sans"}) {
+            if (installed.contains(QString::fromLatin1(name), Qt::CaseInsensitive))
+                return QString::fromLatin1(name);
+        }
+        return QString();
+    }();
+    return family;
+}
+
+}  // namespace
+
+QFont msSansSerif(qreal pointSize, bool bold, bool italic) {
+    QFont font;
+    if (!sansSerifFamily().isEmpty()) font.setFamily(sansSerifFamily());
+    font.setPointSizeF(pointSize);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+QColor threeDLight() {
+    // Qt's Windows theme fills the midlight role from COLOR_3DLIGHT; other
+    // styles leave it between button and light, which is the same idea.
+    return QPalette().color(QPalette::Midlight);
+}
+
+void setFaceColor(QWidget* widget, const QColor& color) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Button, color);
+    palette.setColor(QPalette::Window, color);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& caption,
+                        const QRect& geometry, const QColor& face) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(geometry);
+    button->setFont(msSansSerif(8.25, true));
+    setFaceColor(button, face.isValid() ? face : threeDLight());
+    return button;
+}
+
+QComboBox* makeComboBox(QWidget* parent, const QString& name, const QRect& geometry,
+                        const QStringList& items, int currentIndex) {
+    auto* combo = new QComboBox(parent);
+    combo->setObjectName(name);
+    combo->setGeometry(geometry);
+    combo->setFont(msSansSerif(8.25));
+    // The list is filled before the text line exists, so that the line lays
+    // out only the entry it starts with.
+    combo->addItems(items);
+    combo->setCurrentIndex(currentIndex);
+    combo->setEditable(true);
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    // Qt would take typed text that matches an entry as a choice when editing
+    // ends, and complete typed text to an entry; Windows 98 does neither.
+    combo->setCompleter(nullptr);
+    QObject::disconnect(combo->lineEdit(), &QLineEdit::editingFinished, combo, nullptr);
+    auto showStart = [combo] { combo->lineEdit()->setCursorPosition(0); };
+    showStart();
+    QObject::connect(combo, &QComboBox::activated, combo, showStart);
+    return combo;
+}
+
+QLineEdit* makeField(QWidget* parent, const QString& name, const QRect& geometry,
+                     const QString& text) {
+    // Made empty and without echo: the field is never shown, and laying out
+    // its text for display would cost every start for nothing. text() still
+    // holds the path.
+    auto* field = new QLineEdit(parent);
+    field->setEchoMode(QLineEdit::NoEcho);
+    field->setText(text);
+    field->setObjectName(name);
+    field->setGeometry(geometry);
+    field->setFocusPolicy(Qt::NoFocus);
+    field->setReadOnly(true);
+    return field;
+}
+
+PictureBox::PictureBox(QWidget* parent, const QString& name, const QRect& geometry, bool stretch)
+    : QWidget(parent), stretch_(stretch) {
+    setObjectName(name);
+    setGeometry(geometry);
+}
+
+void PictureBox::setPicture(const QImage& picture) {
+    deferred_ = nullptr;
+    boxView_ = nullptr;
+    picture_ = picture;
+    pixmapValid_ = false;
+    update();
+}
+
+void PictureBox::setDeferredPicture(std::function<QImage()> loader,
+                                    std::function<QImage()> boxView) {
+    deferred_ = std::move(loader);
+    boxView_ = std::move(boxView);
+    picture_ = QImage();
+    pixmapValid_ = false;
+    update();
+}
+
+QImage PictureBox::picture() const {
+    resolveDeferred();
+    return picture_;
+}
+
+void PictureBox::resolveDeferred() const {
+    if (deferred_) {
+        auto loader = std::move(deferred_);
+        deferred_ = nullptr;
+        picture_ = loader();
+    }
+}
+
+void PictureBox::refreshPixmap() {
+    pixmapValid_ = true;
+    if (deferred_ && boxView_ && stretch_) {
+        if (const QImage view = boxView_(); view.size() == size()) {
+            pixmap_ = QPixmap::fromImage(view);
+            return;
+        }
+    }
+    resolveDeferred();
+    if (picture_.isNull()) {
+        pixmap_ = QPixmap();
+        return;
+    }
+    if (!stretch_) {
+        pixmap_ = QPixmap::fromImage(picture_);
+        return;
+    }
+    // Smooth scaling works on 32-bit pixels; converting an 8-bit picture
+    // first is several times cheaper than letting the scaler do it.
+    QImage source = picture_;
+    if (source.format() != QImage::Format_RGB32 && source.format() != QImage::Format_ARGB32 &&
+        source.format() != QImage::Format_ARGB32_Premultiplied) {
+        source = source.convertToFormat(
+            source.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    }
+    pixmap_ =
+        QPixmap::fromImage(source.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+}
+
+void PictureBox::paintEvent(QPaintEvent*) {
+    if (!pixmapValid_) refreshPixmap();
+    if (pixmap_.isNull()) return;
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, pixmap_);
+}
+
+void PictureBox::resizeEvent(QResizeEvent*) {
+    pixmapValid_ = false;
+}
+
+}  // namespace zarvo
+
+#include <QImageReader>
+
+namespace zarvo {
+
+QImage builtInPicture(const QString& resourcePath, const QSize& shownSize) {
+    QImageReader reader(resourcePath);
+    if (shownSize.isValid() && reader.format() == "jpeg") {
+        QSize full = reader.size();
+        if (full.isValid())
+            reader.setScaledSize(full.scaled(shownSize, Qt::KeepAspectRatioByExpanding));
+    }
+    return reader.read();
+}
+
+}  // namespace zarvo

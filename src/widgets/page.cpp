@@ -1,0 +1,41 @@
+#include "widgets/page.h"
+
+#include <QLineEdit>
+
+#include "ui/ui_services.h"
+#include "widgets/controls.h"
+
+namespace zarvo {
+
+Page::Page(PageContext& context, QWidget* parent, const QString& name, const QString& caption)
+    : QGroupBox(caption, parent), context_(context) {
+    setObjectName(name);
+    setGeometry(twips(120, 120, 4335, 3015));
+    setFont(msSansSerif(9.75, true));
+}
+
+void Page::load() {
+    for (QLineEdit* field : pathFields_) field->setVisible(false);
+}
+
+QString Page::windowCaption() const {
+    return window()->windowTitle();
+}
+
+QLineEdit* Page::addPathField(const QString& name, const QRect& geometry, const QString& text) {
+    QLineEdit* field = makeField(this, name, geometry, text);
+    pathFields_.append(field);
+    return field;
+}
+
+std::optional<QImage> Page::loadPreview(const QString& windowsPath) {
+    try {
+        return ui().loadPicture(windowsPath);
+    } catch (const Error& error) {
+        if (error.number() == err::InvalidPicture)
+            ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+        return std::nullopt;
+    }
+}
+
+}  // namespace zarvo

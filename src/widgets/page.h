@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "widgets/error_dispatch.h"
+#include "widgets/page_context.h"
+
+class QLineEdit;
+class QRect;
+
+namespace zarvo {
+
+// One page of the main window: a frame that holds its controls and their
+// handlers. A page knows only the context it is given, never the window.
+class Page : public QGroupBox {
+public:
+    Page(PageContext& context, QWidget* parent, const QString& name, const QString& caption);
+
+    // The window's load step for this page: hides its path fields and sets
+    // its controls as the program starts with them.
+    virtual void load();
+
+protected:
+    PageContext& context() const { return context_; }
+    ISystem& system() const { return context_.system; }
+    IUiServices& ui() const { return context_.ui; }
+    // The title a page's own message boxes carry: the window's caption.
+    QString windowCaption() const;
+
+    // A path field of this page, hidden by the load step.
+    QLineEdit* addPathField(const QString& name, const QRect& geometry, const QString& text);
+
+    // Loads a picture for a preview box. A file that is no picture is worth
+    // telling the user about ("Испорчена картинка"); any other failure
+    // leaves the preview as it was without a word. Empty when not loaded.
+    std::optional<QImage> loadPreview(const QString& windowsPath);
+
+    // Connects a click to a handler that runs under the uncaught-error rule.
+    template <typename Handler>
+    void onClick(QAbstractButton* button, Handler handler) {
+        connect(button, &QAbstractButton::clicked, this,
+                [this, handler]() { runHandler(ui(), handler); });
+    }
+
+private:
+    PageContext& context_;
+    QList<QLineEdit*> pathFields_;
+};
+
+// Conversions at the boundary to the system layer, which speaks UTF-8.
+inline std::string toStd(const QString& text) {
+    return text.toStdString();
+}
+
+}  // namespace zarvo

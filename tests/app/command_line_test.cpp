@@ -1,0 +1,215 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "formats/screen_file.h"
+#include "pages/screens/screen_file_page.h"
+#include "support/fixture.h"
+
+namespace zarvo {
+namespace {
+
+CommandLine parsed(const QStringList& arguments) {
+    return parseCommandLine(QStringList{QStringLiteral("zarvo")} + arguments);
+}
+
+struct Ran {
+    int status;
+    QString out, err;
+};
+
+Ran run(const QStringList& arguments) {
+    Ran ran{};
+    QTextStream out(&ran.out), err(&ran.err);
+    ran.status = runCommand(parsed(arguments), out, err);
+    out.flush();
+    err.flush();
+    return ran;
+}
+
+TEST(CommandLine, OptionsStandBeforeOrAfterTheFileNames) {
+    for (const QStringList& arguments :
+         {QStringList{"--make-screen", "--band", "236", "in.jpg", "out.bmp", "--fill"},
+          QStringList{"in.jpg", "--fill", "--make-screen", "out.bmp", "--band=236"}}) {
+        const CommandLine line = parsed(arguments);
+        EXPECT_EQ(line.command, Command::MakeScreen) << line.error.toStdString();
+        EXPECT_EQ(line.files, (QStringList{"in.jpg", "out.bmp"}));
+        EXPECT_EQ(line.screen.bandStart, 236);
+        EXPECT_TRUE(line.screen.fill);
+        EXPECT_TRUE(line.screen.dither);
+        EXPECT_FALSE(line.screen.replace);
+    }
+    EXPECT_EQ(parsed({"a.sys", "--check", "b.sys"}).files, (QStringList{"a.sys", "b.sys"}));
+    // Qt's own options are left to the window.
+    EXPECT_EQ(parsed({}).command, Command::Window);
+    EXPECT_EQ(parsed({"-style", "fusion", "-reverse"}).command, Command::Window);
+}
+
+TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
+    for (const QStringList& arguments :
+         {QStringList{"--make-screen", "in.jpg"},
+          QStringList{"--make-screen", "a", "b", "--band", "0"},
+          QStringList{"--make-screen", "a", "b", "--band", "x"}, QStringList{"--check"},
+          QStringList{"--check", "--make-screen", "a", "b"}, QStringList{"--force", "a", "b"},
+          QStringList{"--check", "a", "--no-such-option"}}) {
+        const Ran ran = run(arguments);
+        EXPECT_EQ(ran.status, 2) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(ran.err.startsWith("zarvo: ")) << ran.err.toStdString();
+        EXPECT_EQ(ran.err.count('\n'), 2) << ran.err.toStdString();  // the error and the hint
+        EXPECT_TRUE(ran.out.isEmpty());
+    }
+}
+
+class CommandLineFiles : public ::testing::Test {
+protected:
+    QString path(const QString& name) const { return folder_.filePath(name); }
+
+    QString photo() const {
+        const QString file = path(QStringLiteral("photo.png"));
+        QImage image(400, 300, QImage::Format_RGB32);
+        image.fill(QColor(90, 140, 200));
+        image.save(file);
+        return file;
+    }
+
+    QStringList folderContents() const { return QDir(folder_.path()).entryList(QDir::Files); }
+
+    QTemporaryDir folder_;
+};
+
+TEST_F(CommandLineFiles, CheckNamesEveryBadFileWithItsReasons) {
+    ASSERT_EQ(run({"--make-screen", "--band", "236", photo(), path("good.sys")}).status, 0);
+    QImage(640, 480, QImage::Format_Indexed8).save(path("big.bmp"));
+    QImage(320, 400, QImage::Format_RGB32).save(path("deep.bmp"));
+    QFile text(path("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+
+    const Ran good = run({"--check", path("good.sys")});
+    EXPECT_EQ(good.status, 0);
+    EXPECT_EQ(good.out, path("good.sys") + ": fine, animates palette entries 236\u2013255\n");
+
+    const Ran bad = run({"--check", path("good.sys"), path("big.bmp"), path("deep.bmp"),
+                         path("notes.txt"), path("missing.sys")});
+    EXPECT_EQ(bad.status, 1);
+    const QStringList lines = bad.out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 4) << bad.out.toStdString();
+    EXPECT_TRUE(lines[1].contains(
+        path("big.bmp") + ": will not show at boot: 640 \u00d7 480, must be 320 \u00d7 400"));
+    EXPECT_TRUE(lines[2].contains("24 bits per pixel, must be 8")) << lines[2].toStdString();
+    EXPECT_EQ(lines[3], path("notes.txt") + ": will not show at boot: not a bitmap");
+    EXPECT_TRUE(bad.err.startsWith("zarvo: " + path("missing.sys") + ": cannot read"));
+    EXPECT_EQ(bad.err.count('\n'), 1);
+}
+
+TEST_F(CommandLineFiles, MakeScreenRefusesAndLeavesNothingBehind) {
+    const QString input = photo();
+    auto refused = [&](const QStringList& arguments, const QString& named, const QString& reason) {
+        const QStringList before = folderContents();
+        const Ran ran = run(arguments);
+        EXPECT_EQ(ran.status, 1);
+        EXPECT_TRUE(ran.err.startsWith("zarvo: " + named + ": ")) << ran.err.toStdString();
+        EXPECT_TRUE(ran.err.contains(reason)) << ran.err.toStdString();
+        EXPECT_EQ(ran.err.count('\n'), 1);
+        EXPECT_EQ(folderContents(), before);
+    };
+    refused({"--make-screen", path("missing.png"), path("out.sys")}, path("missing.png"),
+            "no such file");
+    QFile notPicture(path("notes.txt"));
+    ASSERT_TRUE(notPicture.open(QIODevice::WriteOnly));
+    notPicture.write("plain text");
+    notPicture.close();
+    refused({"--make-screen", path("notes.txt"), path("out.sys")}, path("notes.txt"),
+            "not a picture");
+    // Pictures cut short, which Qt reads with the rest grey or black.
+    for (const char* format : {"bmp", "jpg"}) {
+        QImage photo(640, 480, QImage::Format_RGB32);
+        photo.fill(QColor(20, 90, 160));
+        const QString cut = path(QStringLiteral("cut.") + format);
+        ASSERT_TRUE(photo.save(cut, format));
+        QFile(cut).resize(QFileInfo(cut).size() / 2);
+        refused({"--make-screen", cut, path("out.sys")}, cut, "short");
+    }
+
+    // An existing output stays as it was until --force.
+    QFile::copy(path("notes.txt"), path("LOGO.SYS"));
+    const Ran kept = run({"--make-screen", input, path("LOGO.SYS")});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_TRUE(kept.err.contains("already exists")) << kept.err.toStdString();
+    EXPECT_EQ(QFileInfo(path("LOGO.SYS")).size(), 10);
+    EXPECT_EQ(run({"--make-screen", "--force", input, path("LOGO.SYS")}).status, 0);
+    EXPECT_EQ(QFileInfo(path("LOGO.SYS")).size(), 129078);
+
+    // A folder this user cannot write to: a read-only one, or /proc for root,
+    // who writes anywhere else.
+    QDir(folder_.path()).mkdir("locked");
+    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+    const QString locked =
+        QFileInfo(path("locked")).isWritable() ? QStringLiteral("/proc/self") : path("locked");
+    const Ran unwritable = run({"--make-screen", input, locked + "/LOGO.SYS"});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.startsWith("zarvo: " + locked + "/LOGO.SYS: cannot write"))
+        << unwritable.err.toStdString();
+    EXPECT_TRUE(QDir(locked).entryList({"LOGO.SYS*"}, QDir::Files | QDir::Hidden).isEmpty());
+    QFile::setPermissions(path("locked"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+// The real program, as a script or an ssh session starts it: no display.
+TEST_F(CommandLineFiles, RunsWithoutADisplay) {
+    const QString zarvo = QStringLiteral(ZARVO_EXECUTABLE);
+    ASSERT_TRUE(QFileInfo(zarvo).isExecutable()) << zarvo.toStdString();
+    auto start = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        process.setProcessEnvironment(environment);
+        process.start(zarvo, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+    };
+    const auto [helpStatus, help] = start({"--help"});
+    EXPECT_EQ(helpStatus, 0);
+    EXPECT_TRUE(help.contains("--make-screen") && help.contains("--check") &&
+                help.contains("--band"));
+    EXPECT_EQ(start({"--version"}).first, 0);
+    EXPECT_EQ(start({photo(), path("LOGO.SYS"), "--make-screen", "--band", "236"}).first, 0);
+    const auto [checkStatus, check] = start({"--check", path("LOGO.SYS")});
+    EXPECT_EQ(checkStatus, 0);
+    EXPECT_TRUE(check.contains("fine, animates palette entries 236")) << check.toStdString();
+}
+
+// A made screen file is a bitmap like any other to the Boot picture page:
+// it shows in the preview and steps 1, 2 and 3 install it.
+class MadeScreenOnBootPage : public test::ProgramTest {};
+
+TEST_F(MadeScreenOnBootPage, PreviewsAndInstalls) {
+    QImage photo(800, 600, QImage::Format_RGB32);
+    photo.fill(QColor(200, 120, 40));
+    ScreenOptions options;
+    options.bandStart = 236;
+    const std::string bytes = screenFileFor(photo, options);
+    std::filesystem::create_directories(host("C:\\Pics"));
+    writeHost("C:\\Pics\\Mine.bmp", bytes);
+
+    ScreenFilePage& page = *find<ScreenFilePage>("Frame6");
+    ui->answerOpen("C:\\Pics\\Mine.bmp");
+    page.openButton->click();
+    EXPECT_EQ(page.preview->picture().size(), QSize(320, 400));
+    page.step1->click();
+    page.step2->click();
+    page.step3->click();
+    EXPECT_EQ(readHost("C:\\Logo.sys"), bytes);
+}
+
+}  // namespace
+}  // namespace zarvo

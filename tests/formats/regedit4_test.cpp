@@ -1,0 +1,62 @@
+#include "formats/regedit4.h"
+
+#include <gtest/gtest.h>
+
+namespace zarvo::regedit4 {
+namespace {
+
+constexpr std::string_view kDesktop = "HKEY_CURRENT_USER\\Control Panel\\Desktop";
+
+TEST(Regedit4, ReadsTheValueThatAnImportLeavesInForce) {
+    const std::string text =
+        "REGEDIT4\r\n\r\n"
+        "[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+        "\"Wallpaper\"=\"C:\\\\first.bmp\"\r\n"
+        "\"Count\"=dword:0000000a\r\n"
+        "[hkey_current_user\\control panel\\desktop\\]\n"
+        "\"WALLPAPER\"=\"C:\\\\\\\"second\\\".bmp\"\n";
+    EXPECT_EQ(readString(text, kDesktop, "wallpaper"), "C:\\\"second\".bmp");
+    EXPECT_EQ(readString(text, kDesktop, "Count"), std::nullopt);  // not a string
+    EXPECT_EQ(readString(text, kDesktop, ""), std::nullopt);
+    EXPECT_EQ(readString(text, "HKEY_CURRENT_USER\\Control Panel", "Wallpaper"), std::nullopt);
+}
+
+TEST(Regedit4, EditingKeepsEachLineEndAndEveryOtherByte) {
+    const std::string head = "REGEDIT4\n\n[HKEY_USERS\\.DEFAULT]\n";
+    EXPECT_EQ(withString(head + "\"a\"=\"1\"\n; note\n", "HKEY_USERS\\.DEFAULT", "A", "2"),
+              head + "\"a\"=\"2\"\n; note\n");
+    EXPECT_EQ(withString(head + "\"a\"=\"1\"", "HKEY_USERS\\.DEFAULT", "a", "\\"),
+              head + "\"a\"=\"\\\\\"");
+    EXPECT_EQ(withString(head, "HKEY_USERS\\.DEFAULT", "", "x"), head + "@=\"x\"\r\n");
+    EXPECT_EQ(withString("REGEDIT4", "HKEY_USERS\\x", "b", "y"),
+              "REGEDIT4\r\n\r\n[HKEY_USERS\\x]\r\n\"b\"=\"y\"\r\n\r\n");
+}
+
+TEST(Regedit4, DamageIsReportedWithItsLine) {
+    const auto lineOf = [](std::string_view text) {
+        try {
+            check(text);
+        } catch (const ParseError& e) {
+            return e.line();
+        }
+        return -1;
+    };
+    EXPECT_EQ(lineOf("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"a\"=hex:01,\\\r\n  02\r\n"), -1);
+    EXPECT_EQ(lineOf(""), 0);
+    EXPECT_EQ(lineOf("REGEDIT4\r\n\r\n[-HKEY_USERS\\x]\r\n"), 3);
+    EXPECT_EQ(lineOf("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"a\"=-\r\n"), 3);
+    EXPECT_EQ(lineOf("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"a\"=hex:01,\\\r\n"), 3);
+    EXPECT_EQ(lineOf("REGEDIT4\r\n[HKEY_USERS\\x]\r\n\"a\"=dword:123456789\r\n"), 3);
+    EXPECT_THROW(withString("REGEDIT 4\r\n", "HKEY_USERS\\x", "a", "b"), ParseError);
+}
+
+TEST(Regedit4, KeyPathsAndLines) {
+    EXPECT_EQ(canonicalKeyPath("\\Software\\\\Zarvo\\"), "Software\\Zarvo");
+    EXPECT_EQ(canonicalKeyPath("\\\\"), "");
+    EXPECT_TRUE(fitsOnALine("C:\\Мои рисунки"));
+    EXPECT_FALSE(fitsOnALine("a\nb"));
+    EXPECT_FALSE(fitsOnALine(std::string_view("a\0b", 3)));
+}
+
+}  // namespace
+}  // namespace zarvo::regedit4

@@ -1,0 +1,303 @@
+#include "system/linux/linux_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "formats/cp1251.h"
+#include "system/linux/registry_store.h"
+#include "system/linux/temp_drive.h"
+
+namespace zarvo {
+namespace {
+
+using testing::errorOf;
+using testing::namesIn;
+using testing::readBytes;
+using testing::writeBytes;
+
+class SystemFixture : public ::testing::Test {
+protected:
+    LinuxSystem::Options options() {
+        LinuxSystem::Options o;
+        o.driveRoot = drive.root;
+        o.registryStorePath = drive.store;
+        o.spawn = [this](const std::vector<std::string>& argv) { spawned.push_back(argv); };
+        o.restart = [this] { return restartAnswer; };
+        o.writeFault = [this](std::size_t written) {
+            furthestWrite = std::max(furthestWrite, written);
+            return written >= faultAfter ? faultErrno : 0;
+        };
+        return o;
+    }
+
+    void put(const std::string& relative, const std::string& bytes) {
+        writeBytes(drive.host(relative), bytes);
+    }
+    std::string bytesOf(const std::string& relative) { return readBytes(drive.host(relative)); }
+
+    testing::TempDrive drive;
+    std::vector<std::vector<std::string>> spawned;
+    bool restartAnswer = true;
+    int faultErrno = 0;
+    std::size_t faultAfter = 0;
+    std::size_t furthestWrite = 0;
+    LinuxSystem sys{options()};
+};
+
+std::string binaryBytes(std::size_t size) {
+    std::string bytes(size, '\0');
+    unsigned state = 12345;
+    for (auto& b : bytes) b = static_cast<char>((state = state * 1103515245 + 12345) >> 16);
+    return bytes;
+}
+
+// ---- Paths -----------------------------------------------------------------
+
+class LinuxSystemPathTest : public SystemFixture {};
+
+TEST_F(LinuxSystemPathTest, LooksUpEachComponentIgnoringCase) {
+    put("Windows/Logow.sys", "x");
+    put("Мои Рисунки/Закат.bmp", "x");
+    const std::string logow = drive.host("Windows/Logow.sys");
+    EXPECT_EQ(sys.hostPath("C:\\WINDOWS\\LOGOW.SYS"), logow);
+    EXPECT_EQ(sys.hostPath("c:/windows/logow.sys"), logow);
+    EXPECT_EQ(sys.hostPath("windows\\Logow.sys"), logow);  // no drive: C:
+    EXPECT_EQ(sys.hostPath("C:\\мои рисунки\\ЗАКАТ.BMP"), drive.host("Мои Рисунки/Закат.bmp"));
+    EXPECT_TRUE(sys.fileExists("C:\\windows\\LOGOW.sys"));
+    // What does not exist yet keeps the case it was given.
+    EXPECT_EQ(sys.hostPath("C:\\WINDOWS\\New\\File.TXT"), drive.host("Windows/New/File.TXT"));
+
+    // Two host names differing in case only: the exact spelling wins.
+    put("dup.txt", "lower");
+    put("DUP.TXT", "upper");
+    EXPECT_EQ(sys.hostPath("C:\\DUP.TXT"), drive.host("DUP.TXT"));
+    EXPECT_EQ(sys.hostPath("C:\\dup.txt"), drive.host("dup.txt"));
+}
+
+TEST_F(LinuxSystemPathTest, NeverClimbsAboveADriveAndKnowsOnlyCAndZ) {
+    EXPECT_EQ(sys.hostPath("C:\\.."), drive.root);
+    EXPECT_EQ(sys.hostPath("C:\\..\\..\\etc\\passwd"), drive.host("etc/passwd"));
+    EXPECT_EQ(sys.hostPath("C:\\Windows\\..\\.\\x.txt"), drive.host("x.txt"));
+    EXPECT_EQ(sys.hostPath("Z:\\..\\etc"), "/etc");
+    EXPECT_EQ(sys.hostPath("Z:\\"), "/");
+    EXPECT_EQ(errorOf([&] { sys.hostPath("D:\\x.bmp"); }), err::PathNotFound);
+    EXPECT_EQ(errorOf([&] { sys.copyFile("A:\\x.bmp", "C:\\x.bmp"); }), err::PathNotFound);
+    EXPECT_FALSE(sys.fileExists("D:\\x.bmp"));
+}
+
+TEST_F(LinuxSystemPathTest, WindowsPathNamesTheDriveRootC) {
+    EXPECT_EQ(sys.windowsPath(drive.root), "C:\\");
+    EXPECT_EQ(sys.windowsPath(drive.root + "/Windows/x.bmp"), "C:\\Windows\\x.bmp");
+    EXPECT_EQ(sys.windowsPath(drive.base + "/drive_c/../drive_c/a.bmp"), "C:\\a.bmp");
+    std::string outside = "Z:" + drive.base + "/zarvo.reg";
+    std::replace(outside.begin(), outside.end(), '/', '\\');
+    EXPECT_EQ(sys.windowsPath(drive.base + "/zarvo.reg"), outside);
+    EXPECT_EQ(sys.hostPath(sys.windowsPath("/usr/share")), "/usr/share");
+}
+
+// ---- Copy, rename, new files: what only the emulated drive does ------------
+// (what every system layer does is in the contract suite)
+
+class LinuxSystemFileTest : public SystemFixture {};
+
+TEST_F(LinuxSystemFileTest, CopyFailingPartWayKeepsTheOldDestination) {
+    put("big.bin", binaryBytes(256 * 1024));
+    put("dst.bin", "old contents");
+    faultAfter = 100000;
+    for (auto [injected, expected] :
+         {std::pair{ENOSPC, err::DiskFull}, std::pair{EIO, err::DeviceIoError},
+          std::pair{EACCES, err::PathFileAccessError}}) {
+        faultErrno = injected;
+        furthestWrite = 0;
+        EXPECT_EQ(errorOf([&] { sys.copyFile("C:\\big.bin", "C:\\dst.bin"); }), expected);
+        EXPECT_GE(furthestWrite, faultAfter);  // it really failed part way
+        EXPECT_EQ(bytesOf("dst.bin"), "old contents");
+        EXPECT_EQ(namesIn(drive.root), (std::vector<std::string>{"big.bin", "dst.bin"}));
+    }
+}
+
+TEST_F(LinuxSystemFileTest, RenameAcrossHostFileSystemsIsRefused) {
+    struct stat shm {};
+    struct stat tmp {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(drive.base.c_str(), &tmp) != 0 ||
+        shm.st_dev == tmp.st_dev) {
+        GTEST_SKIP() << "/dev/shm and /tmp are one file system here";
+    }
+    char pattern[] = "/dev/shm/zarvo-sys-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string other = pattern;
+    put("a.txt", "A");
+    EXPECT_EQ(errorOf([&] { sys.renameFile("C:\\a.txt", "Z:" + other + "/a.txt"); }),
+              err::RenameAcrossDrives);
+    EXPECT_EQ(bytesOf("a.txt"), "A");
+    EXPECT_TRUE(namesIn(other).empty());
+    std::filesystem::remove_all(other);
+}
+
+// Windows gives a file the spelling of a rename that changes only its case;
+// Wine keeps the old one, so the contract suite cannot ask for it.
+TEST_F(LinuxSystemFileTest, RenameToAnotherCaseGivesTheNewSpelling) {
+    put("Sub/c.TXT", "A");
+    sys.renameFile("C:\\Sub\\c.TXT", "C:\\sub\\C.txt");
+    EXPECT_EQ(namesIn(drive.host("Sub")), std::vector<std::string>{"C.txt"});
+    EXPECT_EQ(bytesOf("Sub/C.txt"), "A");
+}
+
+TEST_F(LinuxSystemFileTest, NewFileFailingPartWayLeavesNothing) {
+    sys.createDirectory("C:\\Program Files\\Zarvo");
+    faultErrno = ENOSPC;
+    EXPECT_EQ(
+        errorOf([&] { sys.writeNewFile("C:\\Program Files\\Zarvo\\Logo.sys", binaryBytes(5000)); }),
+        err::DiskFull);
+    EXPECT_TRUE(namesIn(drive.host("Program Files/Zarvo")).empty());
+}
+
+TEST_F(LinuxSystemFileTest, CheckCopyableSeesThroughLinksAndRefusesWhatIsNoFile) {
+    put("Windows/Logow.sys", "staged");
+    std::filesystem::create_symlink(drive.host("Windows/Logow.sys"), drive.host("link.sys"));
+    std::filesystem::create_hard_link(drive.host("Windows/Logow.sys"), drive.host("second.sys"));
+    ASSERT_EQ(::mkfifo(drive.host("pipe").c_str(), 0600), 0);
+    const auto check = [&](const std::string& source, const std::string& deletedFirst) {
+        return errorOf([&] { sys.checkCopyable(source, "C:\\x.sys", deletedFirst); });
+    };
+    // Deleting a symbolic link's target loses the file; deleting a second
+    // hard link does not.
+    EXPECT_EQ(check("C:\\link.sys", "C:\\Windows\\Logow.sys"), err::FileNotFound);
+    EXPECT_EQ(check("C:\\Windows\\Logow.sys", "C:\\link.sys"), err::FileNotFound);
+    EXPECT_EQ(check("C:\\second.sys", "C:\\Windows\\Logow.sys"), 0);
+    EXPECT_EQ(check("C:\\pipe", ""), err::PathFileAccessError);
+    EXPECT_EQ(check("D:\\x.sys", ""), err::PathNotFound);
+    if (::geteuid() != 0) {  // root reads everything
+        ::chmod(drive.host("second.sys").c_str(), 0);
+        EXPECT_EQ(check("C:\\second.sys", ""), err::PathFileAccessError);
+    }
+}
+
+// ---- Attributes ------------------------------------------------------------
+
+class LinuxSystemAttributeTest : public SystemFixture {
+protected:
+    void SetUp() override {
+        if (!testing::userXattrsWork(drive.root)) GTEST_SKIP() << "no user xattrs here";
+    }
+};
+
+TEST_F(LinuxSystemAttributeTest, RoundTripWithReadOnlyInTheModeBits) {
+    put("msdos.sys", "[Options]");
+    EXPECT_EQ(sys.attributes("C:\\MSDOS.SYS"), attr::Archive);  // never set: as Windows files are
+    sys.setAttributes("C:\\Msdos.sys", attr::ReadOnly | attr::Hidden | attr::System);
+    EXPECT_EQ(sys.attributes("C:\\msdos.sys"), attr::ReadOnly | attr::Hidden | attr::System);
+    struct stat st {};
+    ASSERT_EQ(::stat(drive.host("msdos.sys").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0222, 0u);  // read-only is the absence of every write bit
+    sys.setAttributes("C:\\msdos.sys", attr::Normal);
+    EXPECT_EQ(sys.attributes("C:\\msdos.sys"), attr::Normal);
+    EXPECT_EQ(errorOf([&] { sys.attributes("C:\\missing"); }), err::FileNotFound);
+    EXPECT_EQ(errorOf([&] { sys.setAttributes("C:\\missing", 0); }), err::FileNotFound);
+}
+
+TEST_F(LinuxSystemAttributeTest, CopyGivesTheNewFileItsAttributes) {
+    put("src.sys", "new");
+    put("dst.sys", "old");
+    sys.setAttributes("C:\\src.sys", attr::ReadOnly | attr::Hidden | attr::System);
+    sys.setAttributes("C:\\dst.sys", attr::Normal);
+    struct stat before {};
+    ::stat(drive.host("dst.sys").c_str(), &before);
+
+    sys.copyFile("C:\\src.sys", "C:\\dst.sys");
+    struct stat after {};
+    ::stat(drive.host("dst.sys").c_str(), &after);
+    EXPECT_NE(before.st_ino, after.st_ino);  // a new inode, attributes set on it
+    EXPECT_EQ(sys.attributes("C:\\dst.sys"), attr::Hidden | attr::System | attr::Archive);
+    EXPECT_EQ(bytesOf("dst.sys"), "new");
+    // Not read-only: the program can replace its own copy again.
+    sys.setAttributes("C:\\src.sys", attr::Normal);
+    sys.copyFile("C:\\src.sys", "C:\\dst.sys");
+    EXPECT_EQ(sys.attributes("C:\\dst.sys"), attr::Archive);
+}
+
+// ---- Shell, restart --------------------------------------------------------
+
+class LinuxShellTest : public SystemFixture {};
+
+TEST_F(LinuxShellTest, OpensExistingFilesAndLinksAsGiven) {
+    put("Program Files/Zarvo/ZARVO.HLP", "help");
+    sys.shellExecute({0, "open", "C:\\Program Files\\Zarvo\\zarvo.hlp", "", "", sw::ShowMaximized});
+    sys.shellExecute({0, "open", "C:\\Msdos.sys", "", "", sw::ShowMaximized});  // missing
+    sys.shellExecute({0, "open", "D:\\x.txt", "", "", sw::ShowNormal});
+    sys.shellExecute({0, "open", "", "", "", sw::ShowNormal});
+    const std::string mail = "mailto:author@example.com?subject=Zarvo%201&body=Привет, мир";
+    sys.shellExecute({7, "Open", mail, std::nullopt, std::nullopt, sw::ShowNormal});
+    sys.shellExecute({7, "open", "http://example.com/a b?x=\"1\"", {}, {}, sw::Hide});
+
+    using Argv = std::vector<std::string>;
+    EXPECT_EQ(spawned, (std::vector<Argv>{
+                           Argv{"xdg-open", drive.host("Program Files/Zarvo/ZARVO.HLP")},
+                           Argv{"xdg-open", mail},
+                           Argv{"xdg-open", "http://example.com/a b?x=\"1\""},
+                       }));
+    // The real starter returns at once, even for a program that is not there.
+    LinuxSystem::spawnDetached({"zarvo-no-such-program", "x"});
+}
+
+TEST_F(LinuxShellTest, RestartAnswersWhatTheRestartSeamSays) {
+    EXPECT_EQ(sys.exitWindowsEx(EWX_REBOOT_FLAG, 2), 1);
+    restartAnswer = false;
+    EXPECT_EQ(sys.exitWindowsEx(EWX_REBOOT_FLAG, 2), 0);
+}
+
+// ---- Wallpaper -------------------------------------------------------------
+
+class LinuxWallpaperTest : public SystemFixture {
+protected:
+    std::optional<std::string> storedWallpaper() {
+        return RegistryStore(drive.store)
+            .readString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper");
+    }
+    static std::string ansi(const std::string& utf8) { return *cp1251::fromUtf8(utf8); }
+};
+
+TEST_F(LinuxWallpaperTest, WritesTheStoreAndWinIniKeepingTheRest) {
+    const std::string before = "[windows]\r\nload=\r\n\r\n[desktop]\r\nTileWallpaper=0\r\n";
+    const std::string after = "Pattern=(None)\r\n\r\n[intl]\r\nsCountry=Россия\r\n";
+    put("WINDOWS/win.ini", ansi(before + "wallpaper = (None)\r\n" + after));
+    put("Мои рисунки/Закат.bmp", "BM");
+    const std::string picture = "C:\\Мои рисунки\\Закат.bmp";
+
+    EXPECT_TRUE(sys.setDesktopWallpaper(picture));
+    EXPECT_EQ(storedWallpaper(), picture);
+    EXPECT_EQ(bytesOf("WINDOWS/win.ini"), ansi(before + "Wallpaper=" + picture + "\r\n" + after));
+
+    EXPECT_TRUE(sys.setDesktopWallpaper(""));  // no wallpaper
+    EXPECT_EQ(storedWallpaper(), "");
+    EXPECT_EQ(bytesOf("WINDOWS/win.ini"), ansi(before + "Wallpaper=\r\n" + after));
+}
+
+TEST_F(LinuxWallpaperTest, AddsTheDesktopSectionWhereItIsMissing) {
+    put("Windows/WIN.INI", "[windows]\r\nrun=");
+    put("a.bmp", "BM");
+    EXPECT_TRUE(sys.setDesktopWallpaper("C:\\A.BMP"));
+    EXPECT_EQ(bytesOf("Windows/WIN.INI"),
+              "[windows]\r\nrun=\r\n\r\n[Desktop]\r\nWallpaper=C:\\A.BMP\r\n");
+}
+
+TEST_F(LinuxWallpaperTest, RefusesWhatIsNotAReadableFileWritingNothing) {
+    put("Windows/WIN.INI", "[Desktop]\r\nWallpaper=\r\n");
+    std::filesystem::create_directory(drive.host("Folder"));
+    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\missing.bmp"));
+    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\Folder"));
+    EXPECT_FALSE(sys.setDesktopWallpaper("D:\\x.bmp"));
+    EXPECT_FALSE(std::filesystem::exists(drive.store));
+
+    put("a.bmp", "BM");  // a good file, but the store is damaged
+    writeBytes(drive.store, "not a registry");
+    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\a.bmp"));
+    EXPECT_EQ(readBytes(drive.store), "not a registry");
+    EXPECT_EQ(bytesOf("Windows/WIN.INI"), "[Desktop]\r\nWallpaper=\r\n");
+}
+
+}  // namespace
+}  // namespace zarvo
