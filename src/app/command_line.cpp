@@ -7,7 +7,10 @@
 #include <QTextStream>
 #include <memory>
 
+#include "app/startup.h"
 #include "formats/screen_file.h"
+#include "system/keeping_originals.h"
+#include "system/linux/linux_system.h"
 
 namespace zarvo {
 namespace {
@@ -21,7 +24,11 @@ const QString kDescription = QStringLiteral(
     "      Makes a Windows 98 screen file (Logo.sys, Logow.sys, Logos.sys) from a\n"
     "      picture: 320 x 400, 256 colours, framed for the 4:3 screen.\n"
     "  zarvo --check FILE...\n"
-    "      Says whether Windows 98 shows each file as a screen file, and why not.");
+    "      Says whether Windows 98 shows each file as a screen file, and why not.\n"
+    "  zarvo --restore\n"
+    "      Puts back on drive C: every original Zarvo replaced there: the screen\n"
+    "      files, the icon values, the wallpaper. They are kept in\n"
+    "      C:\\Program Files\\Zarvo\\Backup\\ on that drive.");
 
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -34,6 +41,11 @@ struct Options {
     QCommandLineOption check{QStringLiteral("check"),
                              QStringLiteral("Check each FILE as a Windows 98 screen file; the "
                                             "exit status is 0 only when all are fine.")};
+    QCommandLineOption restore{
+        QStringLiteral("restore"),
+        QStringLiteral("Put back the originals kept on drive C: ($ZARVO_DRIVE_C, else the "
+                       "emulated drive), one line for each; the exit status is 0 only when all "
+                       "came back.")};
     QCommandLineOption fill{QStringLiteral("fill"),
                             QStringLiteral("With --make-screen: crop the picture to fill the "
                                            "screen instead of adding black bars.")};
@@ -53,7 +65,7 @@ struct Options {
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(kDescription);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, makeScreen, check, fill, noDither, band, force});
+        parser.addOptions({help, version, makeScreen, check, restore, fill, noDither, band, force});
         parser.addPositionalArgument(QStringLiteral("files"),
                                      QStringLiteral("INPUT OUTPUT for --make-screen, the files to "
                                                     "look at for --check."),
@@ -134,6 +146,33 @@ int makeScreen(const CommandLine& commandLine, QTextStream& err) {
     return 0;
 }
 
+// Restores the drive the window would open, writing nothing when the drive
+// setting is bad. Items come back one by one: a failure is reported and the
+// rest go on.
+int restoreOriginals(QTextStream& out, QTextStream& err) {
+    const DriveSetting drive = driveSetting();
+    if (drive.problem) {
+        err << "zarvo: " << QString::fromStdString(drive.problem->description()) << '\n';
+        return 1;
+    }
+    LinuxSystem::Options options;
+    options.driveRoot = drive.root;
+    LinuxSystem system(options);
+    const RestoreReport report = zarvo::restoreOriginals(system);
+    for (const std::string& line : report.restored) out << QString::fromStdString(line) << '\n';
+    for (const std::string& line : report.failures)
+        err << "zarvo: " << QString::fromStdString(line) << '\n';
+    if (report.restored.empty() && report.failures.empty()) {
+        if (report.kept == 0)
+            out << "nothing to restore: Zarvo has kept no originals on drive C: ("
+                << QFile::decodeName(QByteArray::fromStdString(system.driveRoot())) << ")\n";
+        else
+            out << "nothing to restore: the " << report.kept << " kept original"
+                << (report.kept == 1 ? " is" : "s are") << " in place\n";
+    }
+    return report.failures.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 QStringList commandLineArguments(int argc, char** argv) {
@@ -164,9 +203,16 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                                                          &options.band, &options.force};
     bool screenOption = false;
     for (const QCommandLineOption* option : screenOnly) screenOption |= parser.isSet(*option);
-    if (!makeScreen && !check && !screenOption) return result;  // the window
+    const bool restore = parser.isSet(options.restore);
+    if (!makeScreen && !check && !screenOption && !restore) return result;  // the window
 
     if (!parsed) return usageError(parser.errorText());
+    if (restore) {
+        if (makeScreen || check || screenOption || !parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--restore goes alone"));
+        result.command = Command::Restore;
+        return result;
+    }
     if (makeScreen && check)
         return usageError(QStringLiteral("--make-screen and --check go alone"));
     for (const QCommandLineOption* option : screenOnly)
@@ -216,6 +262,8 @@ int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& er
             return checkFiles(commandLine.files, out, err);
         case Command::MakeScreen:
             return makeScreen(commandLine, err);
+        case Command::Restore:
+            return restoreOriginals(out, err);
         case Command::Window:
             break;
     }

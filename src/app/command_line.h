@@ -13,7 +13,7 @@ class QTextStream;
 
 namespace zarvo {
 
-enum class Command { Window, Help, Version, MakeScreen, Check };
+enum class Command { Window, Help, Version, MakeScreen, Check, Restore };
 
 struct CommandLine {
     Command command = Command::Window;
@@ -34,8 +34,9 @@ QStringList commandLineArguments(int argc, char** argv);
 CommandLine parseCommandLine(const QStringList& arguments);
 
 // Runs a command other than Window and returns the exit status: 0 when it
-// did what was asked, 1 when a file was bad or could not be made, 2 for a
-// usage error. Results go to `out`, errors to `err`, one line each.
+// did what was asked, 1 when a file was bad or could not be made or an
+// original could not be restored, 2 for a usage error. Results go to `out`, errors to `err`, one
+// line each.
 int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& err);
 
 }  // namespace zarvo

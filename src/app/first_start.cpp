@@ -10,6 +10,7 @@ namespace zarvo {
 namespace {
 
 const QString kDriveResources = QStringLiteral(":/drive");
+const QString kProgramFolder = QStringLiteral("program files\\zarvo\\");
 
 // Files a Windows 98 installation marks; everything else is a plain file.
 unsigned attributesFor(const QString& windowsPath) {
@@ -22,13 +23,16 @@ unsigned attributesFor(const QString& windowsPath) {
 
 }  // namespace
 
-void installDrive(ISystem& system) {
+void installDrive(ISystem& system, Install what) {
     system.createDirectory("C:\\");
     QDirIterator it(kDriveResources, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString resource = it.next();
         QString relative = resource.mid(kDriveResources.size() + 1);
-        const QString windowsPath = QStringLiteral("C:\\") + relative.replace('/', '\\');
+        relative.replace('/', '\\');
+        if (what == Install::ProgramFolder && !relative.toLower().startsWith(kProgramFolder))
+            continue;
+        const QString windowsPath = QStringLiteral("C:\\") + relative;
         const std::string path = windowsPath.toStdString();
         if (system.fileExists(path)) continue;
         const int slash = windowsPath.lastIndexOf('\\');

@@ -25,5 +25,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     zarvo::Program program = zarvo::startProgram();
+    // The start was given up, its report already shown: a bad drive setting.
+    if (!program.form) return 1;
     return app.exec();
 }

@@ -1,5 +1,7 @@
 #include "app/startup.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QFile>
 #include <QLibraryInfo>
@@ -7,11 +9,13 @@
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 
 #include "app/first_start.h"
 #include "app/form1.h"
 #include "app/help_window.h"
+#include "system/keeping_originals.h"
 #include "system/linux/linux_system.h"
 #include "ui/qt_ui_services.h"
 #include "widgets/error_dispatch.h"
@@ -41,7 +45,57 @@ void installQtTranslation() {
         QApplication::installTranslator(&translator);
 }
 
+bool writable(const std::filesystem::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 }  // namespace
+
+DriveSetting driveSetting() {
+    namespace fs = std::filesystem;
+    DriveSetting drive;
+    drive.root = LinuxSystem::defaultDriveRoot();
+    const char* variable = std::getenv("ZARVO_DRIVE_C");
+    const bool named = variable && *variable;
+    auto refuse = [&](int number) {
+        if (named)
+            drive.problem = Error(number, errorDescription(number) +
+                                              ". Папка диска C: из ZARVO_DRIVE_C: " + drive.root);
+    };
+
+    std::error_code ec;
+    fs::path root = fs::absolute(drive.root, ec).lexically_normal();
+    if (!root.has_filename()) root = root.parent_path();
+    const fs::file_status status = fs::status(root, ec);
+    if (fs::is_directory(status)) {
+        drive.isNew = fs::is_empty(root, ec) && !ec;
+        if (!writable(root)) refuse(err::PermissionDenied);
+    } else if (status.type() == fs::file_type::not_found) {
+        // A folder that is not there yet is made, but only inside one that is.
+        drive.isNew = true;
+        const fs::path parent = root.parent_path();
+        if (!fs::is_directory(parent, ec))
+            refuse(err::PathNotFound);
+        else if (!writable(parent))
+            refuse(err::PermissionDenied);
+    } else {
+        refuse(status.type() == fs::file_type::none ? err::PermissionDenied : err::PathNotFound);
+    }
+    return drive;
+}
+
+bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
+    if (drive.problem) {
+        reportUncaughtError(ui, *drive.problem);
+        return false;
+    }
+    // Straight to the system: what a first start installs is no change of
+    // the user's to keep an original of.
+    runHandler(ui, [&] {
+        installDrive(system, drive.isNew ? Install::NewDrive : Install::ProgramFolder);
+    });
+    return true;
+}
 
 Program startProgram() {
     installQtTranslation();
@@ -52,7 +106,8 @@ Program startProgram() {
 
     Program program;
     LinuxSystem::Options options;
-    options.driveRoot = LinuxSystem::defaultDriveRoot();
+    const DriveSetting drive = driveSetting();
+    options.driveRoot = drive.root;
     options.registryStorePath = LinuxSystem::defaultRegistryStore(options.driveRoot);
     // A restart closes every program of the emulated Windows, this one too.
     options.restart = [] {
@@ -71,11 +126,12 @@ Program startProgram() {
                              show);
     };
     program.system = std::make_unique<LinuxSystem>(options);
-    program.ui = std::make_unique<QtUiServices>(*program.system);
+    program.keeping = std::make_unique<KeepingOriginals>(*program.system);
+    program.ui = std::make_unique<QtUiServices>(*program.keeping);
     *helpUi = program.ui.get();
-    runHandler(*program.ui, [&] { installDrive(*program.system); });
+    if (!prepareDrive(drive, *program.system, *program.ui)) return program;
 
-    program.form = new Form1(*program.system, *program.ui);
+    program.form = new Form1(*program.keeping, *program.ui);
     program.form->setAttribute(Qt::WA_DeleteOnClose);
     program.form->show();
     return program;

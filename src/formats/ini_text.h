@@ -4,6 +4,7 @@
 // "key=value" lines. Bytes in the ANSI code page; section and key names
 // compare ignoring case. Editing keeps every other byte of the text.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,5 +17,16 @@ namespace zarvo::ini {
 // a blank line. Lines added end in CRLF.
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,
                       std::string_view value);
+
+// The value of the key that withValue would set, as GetPrivateProfileString
+// reads it: without the blanks around it, and without the quotes when it is
+// quoted whole. nullopt when the section or the key is missing.
+std::optional<std::string> value(std::string_view text, std::string_view section,
+                                 std::string_view key);
+
+// The text without that key's line (line end included), as
+// WritePrivateProfileString removes a key; the text itself when there is no
+// such key.
+std::string withoutKey(std::string_view text, std::string_view section, std::string_view key);
 
 }  // namespace zarvo::ini

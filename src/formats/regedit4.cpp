@@ -291,4 +291,20 @@ std::string withString(std::string_view text, std::string_view key, std::string_
     return out;
 }
 
+std::string withoutValue(std::string_view text, std::string_view key, std::string_view name) {
+    const Parsed parsed = Parser(text).parse();
+    const std::string foldedKey = folded(key);
+    std::string out(text);
+    // From the end, so that the offsets still ahead stay right.
+    for (auto section = parsed.sections.rbegin(); section != parsed.sections.rend(); ++section) {
+        if (section->foldedKey != foldedKey) continue;
+        for (auto value = section->values.rbegin(); value != section->values.rend(); ++value) {
+            if (cp1251::equalsIgnoreCase(value->name, name)) {
+                out.erase(value->begin, value->end - value->begin);
+            }
+        }
+    }
+    return out;
+}
+
 }  // namespace zarvo::regedit4

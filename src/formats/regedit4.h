@@ -58,4 +58,9 @@ std::optional<std::string> readString(std::string_view text, std::string_view ke
 std::string withString(std::string_view text, std::string_view key, std::string_view name,
                        std::string_view data);
 
+// The text without the value `name` of `key`: every line of it, in every
+// section of that key, removed with its line end, so that no import brings
+// it back. The text itself when there is no such value. Throws ParseError.
+std::string withoutValue(std::string_view text, std::string_view key, std::string_view name);
+
 }  // namespace zarvo::regedit4

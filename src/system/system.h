@@ -62,6 +62,13 @@ public:
     // stores nothing.
     virtual void storeString(std::uint32_t rootKey, std::string_view keyPath,
                              std::string_view valueName, std::string_view valueData) = 0;
+    // The string value as UTF-8; nullopt when the key or the value is
+    // missing or the value is not a string.
+    virtual std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                                  std::string_view valueName) = 0;
+    // Removes a value; a missing key or value is not an error.
+    virtual void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                             std::string_view valueName) = 0;
 };
 
 class ISystem {
@@ -91,6 +98,21 @@ public:
     virtual void createDirectory(const std::string& path) = 0;
     // Creates a new file with these bytes; 58 when a file of that name exists.
     virtual void writeNewFile(const std::string& path, std::string_view bytes) = 0;
+    // Writes a file's bytes atomically, creating it or replacing it whole: a
+    // failure leaves what was there. 75 when it is read-only or a folder.
+    virtual void replaceFile(const std::string& path, std::string_view bytes) = 0;
+    // The whole file; 53 when it is missing, 75 for a folder.
+    virtual std::string readFile(const std::string& path) = 0;
+
+    // A key's value in a section of an INI file (WIN.INI and the like, text
+    // in the ANSI code page, UTF-8 here); nullopt when the file, section or
+    // key is missing. Names compare ignoring case.
+    virtual std::optional<std::string> iniValue(const std::string& path, std::string_view section,
+                                                std::string_view key) = 0;
+    // Sets it, adding the section or the file as needed, or removes the key
+    // for nullopt; every other byte of the file is kept.
+    virtual void setIniValue(const std::string& path, std::string_view section,
+                             std::string_view key, const std::optional<std::string>& value) = 0;
 
     virtual std::unique_ptr<IRegistryWriter> createRegistryWriter() = 0;
 

@@ -10,9 +10,12 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "app/first_start.h"
 #include "formats/screen_file.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
+#include "system/keeping_originals.h"
+#include "system/linux/linux_system.h"
 
 namespace zarvo {
 namespace {
@@ -48,6 +51,7 @@ TEST(CommandLine, OptionsStandBeforeOrAfterTheFileNames) {
         EXPECT_FALSE(line.screen.replace);
     }
     EXPECT_EQ(parsed({"a.sys", "--check", "b.sys"}).files, (QStringList{"a.sys", "b.sys"}));
+    EXPECT_EQ(parsed({"--restore"}).command, Command::Restore);
     // Qt's own options are left to the window.
     EXPECT_EQ(parsed({}).command, Command::Window);
     EXPECT_EQ(parsed({"-style", "fusion", "-reverse"}).command, Command::Window);
@@ -59,7 +63,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
           QStringList{"--make-screen", "a", "b", "--band", "0"},
           QStringList{"--make-screen", "a", "b", "--band", "x"}, QStringList{"--check"},
           QStringList{"--check", "--make-screen", "a", "b"}, QStringList{"--force", "a", "b"},
-          QStringList{"--check", "a", "--no-such-option"}}) {
+          QStringList{"--check", "a", "--no-such-option"}, QStringList{"--restore", "a"},
+          QStringList{"--restore", "--check", "a"}}) {
         const Ran ran = run(arguments);
         EXPECT_EQ(ran.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(ran.err.startsWith("zarvo: ")) << ran.err.toStdString();
@@ -180,12 +185,72 @@ TEST_F(CommandLineFiles, RunsWithoutADisplay) {
     const auto [helpStatus, help] = start({"--help"});
     EXPECT_EQ(helpStatus, 0);
     EXPECT_TRUE(help.contains("--make-screen") && help.contains("--check") &&
-                help.contains("--band"));
+                help.contains("--band") && help.contains("--restore"));
     EXPECT_EQ(start({"--version"}).first, 0);
     EXPECT_EQ(start({photo(), path("LOGO.SYS"), "--make-screen", "--band", "236"}).first, 0);
     const auto [checkStatus, check] = start({"--check", path("LOGO.SYS")});
     EXPECT_EQ(checkStatus, 0);
     EXPECT_TRUE(check.contains("fine, animates palette entries 236")) << check.toStdString();
+}
+
+// --restore on the drive ZARVO_DRIVE_C names, as a user runs it.
+TEST_F(CommandLineFiles, RestorePutsBackWhatTheWindowChanged) {
+    struct Result {
+        int status;
+        QString out, err;
+    };
+    auto restore = [&](const QString& drive) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove("DISPLAY");
+        environment.insert("ZARVO_DRIVE_C", drive);
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ZARVO_EXECUTABLE), {"--restore"});
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return Result{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                      QString::fromUtf8(process.readAllStandardError())};
+    };
+    const QString drive = path("drive_c");
+    const Result none = restore(drive);
+    EXPECT_EQ(none.status, 0);
+    EXPECT_EQ(none.out,
+              "nothing to restore: Zarvo has kept no originals on drive C: (" + drive + ")\n");
+    const Result bad = restore(path("no/drive_c"));
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_TRUE(bad.err.contains("ZARVO_DRIVE_C") && bad.err.contains(path("no/drive_c")))
+        << bad.err.toStdString();
+    EXPECT_EQ(folderContents(), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(drive));
+
+    const std::string shellIcons =
+        "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
+    LinuxSystem::Options options;
+    options.driveRoot = drive.toStdString();
+    LinuxSystem system(options);
+    installDrive(system);
+    const std::string logow = system.readFile("C:\\Windows\\Logow.sys");
+    KeepingOriginals keeping(system);
+    keeping.copyFile("C:\\Program Files\\Zarvo\\Logo.sys", "C:\\Windows\\Logow.sys");
+    keeping.createRegistryWriter()->storeString(hkey::LocalMachine, shellIcons, "3", "a.ico");
+
+    const Result first = restore(drive);
+    EXPECT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_EQ(first.out, "restored C:\\Windows\\Logow.sys\nremoved HKEY_LOCAL_MACHINE\\" +
+                             QString::fromStdString(shellIcons) +
+                             ", value \"3\", which was not there before Zarvo\n");
+    EXPECT_EQ(system.readFile("C:\\Windows\\Logow.sys"), logow);
+    EXPECT_EQ(restore(drive).out, "nothing to restore: the 2 kept originals are in place\n");
+
+    keeping.copyFile("C:\\Program Files\\Zarvo\\Logo.sys", "C:\\Windows\\Logow.sys");
+    system.setAttributes("C:\\Windows\\Logow.sys", attr::ReadOnly);
+    QFile::remove(path("zarvo.reg"));
+    QDir().mkdir(path("zarvo.reg"));  // a store that cannot be read
+    const Result failed = restore(drive);
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "restored C:\\Windows\\Logow.sys\n");
+    EXPECT_TRUE(failed.err.startsWith("zarvo: HKEY_LOCAL_MACHINE\\"));
+    EXPECT_TRUE(failed.err.contains("\"3\": not restored: ")) << failed.err.toStdString();
+    EXPECT_EQ(system.readFile("C:\\Windows\\Logow.sys"), logow);
 }
 
 // A made screen file is a bitmap like any other to the Boot picture page:

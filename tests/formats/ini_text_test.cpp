@@ -42,5 +42,28 @@ TEST(IniText, AddsAMissingSectionAtTheEndAfterABlankLine) {
               "[windows]\n\n[Desktop]\r\nWallpaper=a\r\n");
 }
 
+// What the profile functions read and remove: the same first section and
+// first key that an edit replaces.
+TEST(IniText, ReadsAndRemovesTheKeyThatAnEditWouldReplace) {
+    const std::string text =
+        "[windows]\r\nWallpaper=no\r\n"
+        "  [desktop]\r\n; Wallpaper=comment\r\n  WALLPAPER  = old \nTile=\"1 \"\r\n"
+        "[DESKTOP]\r\nWallpaper=second\r\nPattern='x\"";
+    EXPECT_EQ(value(text, "Desktop", "wallpaper"), "old");
+    EXPECT_EQ(value(text, "DESKTOP", "tile"), "1 ");  // quoted whole: the quotes go
+    EXPECT_EQ(value(text, "Desktop", "Pattern"), std::nullopt);
+    EXPECT_EQ(value(text, "intl", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(value(ansi("[Рабочий стол]\r\nОбои=Я\r\n"), ansi("РАБОЧИЙ СТОЛ"), ansi("обои")),
+              ansi("Я"));
+
+    EXPECT_EQ(withoutKey(text, "desktop", "Wallpaper"),
+              "[windows]\r\nWallpaper=no\r\n"
+              "  [desktop]\r\n; Wallpaper=comment\r\nTile=\"1 \"\r\n"
+              "[DESKTOP]\r\nWallpaper=second\r\nPattern='x\"");
+    EXPECT_EQ(withoutKey("[Desktop]\r\nWallpaper=a", "Desktop", "Wallpaper"), "[Desktop]\r\n");
+    EXPECT_EQ(withoutKey(text, "Desktop", "Missing"), text);
+    EXPECT_EQ(withoutKey(text, "intl", "Wallpaper"), text);
+}
+
 }  // namespace
 }  // namespace zarvo::ini

@@ -32,6 +32,21 @@ TEST(Regedit4, EditingKeepsEachLineEndAndEveryOtherByte) {
               "REGEDIT4\r\n\r\n[HKEY_USERS\\x]\r\n\"b\"=\"y\"\r\n\r\n");
 }
 
+TEST(Regedit4, RemovingAValueTakesEveryLineOfItAndNothingElse) {
+    const std::string head = "REGEDIT4\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n\"a\"=\"1\"\r\n";
+    const std::string binary = "\"Bin\"=hex:01,\\\r\n  02\r\n";
+    const std::string other = "[HKEY_USERS\\x]\r\n\"bin\"=\"kept\"\r\n";
+    const std::string again = "[hkey_users\\.default]\n\"BIN\"=\"later\"\n\"c\"=\"3\"";
+    const std::string text = head + binary + "; note\r\n" + other + again;
+    EXPECT_EQ(withoutValue(text, "HKEY_USERS\\.DEFAULT", "bin"),
+              head + "; note\r\n" + other + "[hkey_users\\.default]\n\"c\"=\"3\"");
+    EXPECT_EQ(withoutValue(head, "HKEY_USERS\\.DEFAULT", "a"),
+              "REGEDIT4\r\n\r\n[HKEY_USERS\\.DEFAULT]\r\n");
+    EXPECT_EQ(withoutValue(text, "HKEY_USERS\\.DEFAULT", "missing"), text);
+    EXPECT_EQ(withoutValue(text, "HKEY_USERS\\y", "a"), text);
+    EXPECT_THROW(withoutValue("REGEDIT4\r\ngarbage\r\n", "HKEY_USERS\\x", "a"), ParseError);
+}
+
 TEST(Regedit4, DamageIsReportedWithItsLine) {
     const auto lineOf = [](std::string_view text) {
         try {

@@ -24,6 +24,9 @@ void ProgramTest::SetUp() {
         ++restartRequests;
         return restartAnswer;
     };
+    options.writeFault = [this](std::size_t written) {
+        return writeFault ? writeFault(written) : 0;
+    };
     system = std::make_unique<LinuxSystem>(options);
     ui = std::make_unique<ScriptedUi>(*system);
     installDrive(*system);

@@ -50,6 +50,9 @@ protected:
     std::vector<std::vector<std::string>> spawned;
     bool restartAnswer = true;
     int restartRequests = 0;
+    // Consulted before every file write once the drive is installed; a
+    // nonzero errno makes that write fail (ENOSPC for a full disk).
+    hostfile::WriteFault writeFault;
     std::unique_ptr<LinuxSystem> system;
     std::unique_ptr<ScriptedUi> ui;
 

@@ -37,6 +37,16 @@ public:
     bool fileExists(const std::string&) override { unused(); }
     void createDirectory(const std::string&) override { unused(); }
     void writeNewFile(const std::string&, std::string_view) override { unused(); }
+    void replaceFile(const std::string&, std::string_view) override { unused(); }
+    std::string readFile(const std::string&) override { unused(); }
+    std::optional<std::string> iniValue(const std::string&, std::string_view,
+                                        std::string_view) override {
+        unused();
+    }
+    void setIniValue(const std::string&, std::string_view, std::string_view,
+                     const std::optional<std::string>&) override {
+        unused();
+    }
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override { unused(); }
     void shellExecute(const ShellRequest&) override { unused(); }
     int exitWindowsEx(unsigned, unsigned) override { unused(); }

@@ -55,6 +55,20 @@ void fitInstructionLabels(std::initializer_list<QLabel*> labels) {
     for (QLabel* label : labels) label->setFont(font);
 }
 
+// Whether a typed name can only mean a file right in the pictures folder. A
+// separator, a drive or stream colon, or a name of dots alone (".", "..",
+// and "..." which Windows reads as the folder itself) would reach another
+// folder, and wildcards or control characters name no file at all.
+bool isBareFileName(const QString& name) {
+    static const QString kForbidden = QStringLiteral("\\/:*?\"<>|");
+    bool onlyDots = true;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || kForbidden.contains(c)) return false;
+        if (c != QLatin1Char('.')) onlyDots = false;
+    }
+    return !name.isEmpty() && !onlyDots;
+}
+
 }  // namespace
 
 AnimatedBootPage::AnimatedBootPage(PageContext& context, QWidget* parent)
@@ -136,24 +150,27 @@ void AnimatedBootPage::onStep1() {
 }
 
 void AnimatedBootPage::onStep2() {
-    const QString name = pictureList->currentText();
-    // Every refusal comes before the boot picture is deleted, so that a wrong
+    // The name the copies have always used: trailing spaces go, as the copy
+    // trims its paths; leading ones stay part of the name.
+    const QString name =
+        trimSpaces(kPicturesFolder + pictureList->currentText()).mid(kPicturesFolder.size());
+    // Every refusal comes before the boot picture is touched, so that a wrong
     // name never leaves Windows without one.
-    if (trimSpaces(name).isEmpty()) {
+    if (name.isEmpty()) {
         ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
         return;
     }
     try {
-        const QString staged = kDriveRoot + name;
+        // Only the program's own pictures install from here; a name that
+        // leads elsewhere is no picture of that folder.
+        if (!isBareFileName(name)) throw Error(err::FileNotFound);
         const QString picture = kPicturesFolder + name;
-        system().checkCopyable(toStd(trimSpaces(picture)), toStd(trimSpaces(staged)),
-                               toStd(kBootPicture));
-        system().deleteFile(toStd(kBootPicture));
+        const QString staged = stagingPath(system(), picture, kDriveRoot + name, staged_);
+        stageReplacement(system(), picture, staged, kBootPicture);
+        staged_ = staged;
         stagedField->setText(staged);
         pictureField->setText(picture);
-        sourceField->setText(stagedField->text());
-        system().copyFile(toStd(trimSpaces(pictureField->text())),
-                          toStd(trimSpaces(stagedField->text())));
+        sourceField->setText(staged);
         step3->setVisible(true);
     } catch (const Error& error) {
         if (error.number() == err::FileNotFound) ui().messageBox(kLogoNotFound, mb::OkOnly);
@@ -164,7 +181,11 @@ void AnimatedBootPage::onStep3() {
     if (targetField->text() == kDriveRoot || sourceField->text() == kDriveRoot) {
         ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
     } else {
-        system().renameFile(toStd(sourceField->text()), toStd(targetField->text()));
+        // Whatever else lies in C:\ under that name is the user's: with no
+        // copy of the page's to move there is nothing to find.
+        if (!staged_) throw Error(err::FileNotFound);
+        system().renameFile(toStd(*staged_), toStd(targetField->text()));
+        staged_.reset();
         ui().messageBox(QStringLiteral("Все! Не забудте перезагрузиться."), mb::Information,
                         windowCaption());
     }

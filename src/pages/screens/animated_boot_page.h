@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QString>
+#include <optional>
 
 #include "pages/screens/animated_picture_box.h"
 #include "widgets/controls.h"
@@ -37,6 +39,9 @@ protected:
 
 private:
     bool labelsFitted_ = false;
+    // The copy the last step "2" made and no step "3" has moved yet: all
+    // that step "3" ever moves.
+    std::optional<QString> staged_;
     void onPictureChosen();
     void onStep1();
     void onStep2();

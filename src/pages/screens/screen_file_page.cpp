@@ -124,18 +124,20 @@ void ScreenFilePage::onStep1() {
 }
 
 void ScreenFilePage::onStep2() {
-    const std::string source = toStd(trimSpaces(pathField->text()));
-    const std::string staged = toStd(trimSpaces(stagingField->text()));
-    // Deleting the screen file is only safe once the copy that replaces it
-    // is sure to work; otherwise Windows would be left without it.
-    system().checkCopyable(source, staged, table_.screenFile);
-    system().deleteFile(table_.screenFile);
-    system().copyFile(source, staged);
+    const QString source = trimSpaces(pathField->text());
+    const QString staged = stagingPath(system(), source, trimSpaces(stagingField->text()), staged_);
+    stageReplacement(system(), source, staged, QString::fromUtf8(table_.screenFile));
+    staged_ = staged;
+    stagingField->setText(staged);
     step3->setVisible(true);
 }
 
 void ScreenFilePage::onStep3() {
-    system().renameFile(toStd(stagingField->text()), toStd(targetField->text()));
+    // Whatever else lies in C:\ under that name is the user's: with no copy
+    // of the page's to move there is nothing to find.
+    if (!staged_) throw Error(err::FileNotFound);
+    system().renameFile(toStd(*staged_), toStd(targetField->text()));
+    staged_.reset();
     ui().messageBox(QStringLiteral("Вступет в силу после перегрузки"), mb::Exclamation,
                     windowCaption());
 }

@@ -3,6 +3,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
+#include <QString>
+#include <optional>
 
 #include "widgets/controls.h"
 #include "widgets/page.h"
@@ -63,6 +65,9 @@ private:
     void onStep3();
 
     const ScreenPageTable& table_;
+    // The copy the last step "2" made and no step "3" has moved yet: all
+    // that step "3" ever moves.
+    std::optional<QString> staged_;
 };
 
 }  // namespace zarvo

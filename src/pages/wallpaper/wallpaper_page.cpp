@@ -1,5 +1,7 @@
 #include "pages/wallpaper/wallpaper_page.h"
 
+#include <QImageReader>
+
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
@@ -27,13 +29,31 @@ void WallpaperPage::onOpen() {
     CommonDialog& dialog = context().pictureDialog;
     ui().showOpen(dialog, this);
     if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
-    // Kept even when the preview failed: "Выполнить" may still hand it on.
+    // Kept even when the preview failed: "Выполнить" looks at the file again.
     pathField->setText(dialog.fileName());
 }
 
+bool WallpaperPage::isWallpaperBitmap(const QString& path) {
+    try {
+        // What the picture loader refuses (not a picture, a truncated
+        // bitmap, a missing file) Windows could not show either.
+        if (ui().loadPicture(path).isNull()) return false;
+        // Windows 98 draws only bitmaps as wallpaper: a JPEG, GIF or icon
+        // that reads well here would leave the desktop blank there, so it is
+        // refused rather than reported as set. Judged by the content, not by
+        // the name.
+        QImageReader reader(QString::fromStdString(system().hostPath(toStd(path))));
+        reader.setDecideFormatFromContent(true);
+        return reader.format() == "bmp";
+    } catch (const Error&) {
+        return false;
+    }
+}
+
 void WallpaperPage::onSetWallpaper() {
+    const QString path = pathField->text();
     // An empty path removes the wallpaper, which is a success too.
-    if (system().setDesktopWallpaper(toStd(pathField->text())))
+    if ((path.isEmpty() || isWallpaperBitmap(path)) && system().setDesktopWallpaper(toStd(path)))
         ui().messageBox(QStringLiteral("Фон установлен"), mb::OkOnly);
     else
         ui().messageBox(QStringLiteral("Не удалось установить фон"), mb::Exclamation);

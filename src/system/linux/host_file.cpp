@@ -1,6 +1,9 @@
 #include "system/linux/host_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <linux/openat2.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
@@ -8,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -25,13 +29,14 @@ namespace {
 
 constexpr const char* kDosAttribute = "user.DOSATTRIB";
 constexpr std::size_t kChunk = 64 * 1024;
+constexpr std::size_t kSuffixLength = 10;
 
 std::string randomSuffix() {
     static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 engine{std::random_device{}()};
     std::uniform_int_distribution<int> pick(0, sizeof(kLetters) - 2);
     std::string s;
-    for (int i = 0; i < 10; ++i) s += kLetters[pick(engine)];
+    for (std::size_t i = 0; i < kSuffixLength; ++i) s += kLetters[pick(engine)];
     return s;
 }
 
@@ -57,11 +62,13 @@ int errorNumber(int errnoValue, int fallback) {
             return err::DeviceIoError;
         case EXDEV:
             return err::RenameAcrossDrives;
-        // A file in use or a write-protected disk: VB's "permission denied".
+        // A file in use: VB's "permission denied".
         case EBUSY:
         case ETXTBSY:
-        case EROFS:
             return err::PermissionDenied;
+        // A write-protected disk answers 75 to every write, as a failed
+        // write reports it (writeErrorNumber).
+        case EROFS:
         case EACCES:
         case EPERM:
         case EISDIR:
@@ -101,19 +108,81 @@ bool isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-int renameNoReplace(const std::string& from, const std::string& to) {
-    if (::syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) ==
-        0) {
-        return 0;
+Fd::~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+Fd& Fd::operator=(Fd&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
     }
+    return *this;
+}
+
+Fd openFolder(const std::string& path) {
+    Fd folder(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) throw Error(err::PathNotFound);
+        throwErrno(errno, err::PathFileAccessError);
+    }
+    return folder;
+}
+
+int openBeneath(int rootFd, const std::string& relative, int flags, bool useOpenat2) {
+    flags |= O_CLOEXEC;
+    if (useOpenat2) {
+        open_how how{};
+        how.flags = static_cast<std::uint64_t>(flags);
+        how.resolve = RESOLVE_BENEATH | RESOLVE_NO_MAGICLINKS;
+        const char* path = relative.empty() ? "." : relative.c_str();
+        // EAGAIN: a rename elsewhere on the file system raced the lookup.
+        for (int attempt = 0; attempt < 16; ++attempt) {
+            const long fd = ::syscall(SYS_openat2, rootFd, path, &how, sizeof how);
+            if (fd >= 0) return static_cast<int>(fd);
+            if (errno != EAGAIN) break;
+        }
+        if (errno != ENOSYS) return -errno;
+    }
+
+    // One name at a time, none of them followed.
+    Fd current(::fcntl(rootFd, F_DUPFD_CLOEXEC, 0));
+    if (current.get() < 0) return -errno;
+    std::size_t start = 0;
+    while (start < relative.size()) {
+        const std::size_t slash = std::min(relative.find('/', start), relative.size());
+        const std::string name = relative.substr(start, slash - start);
+        start = slash + 1;
+        const bool last = start > relative.size();
+        Fd next(::openat(current.get(), name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (next.get() < 0) return -errno;
+        struct stat st {};
+        if (::fstat(next.get(), &st) != 0) return -errno;
+        if (S_ISLNK(st.st_mode)) return -EXDEV;
+        if (last) {
+            // Reopened as asked, now that it is known to be no link.
+            const int fd = ::openat(current.get(), name.c_str(), flags | O_NOFOLLOW);
+            return fd >= 0 ? fd : (errno == ELOOP ? -EXDEV : -errno);
+        }
+        if (!S_ISDIR(st.st_mode)) return -ENOTDIR;
+        current = std::move(next);
+    }
+    const int fd = ::openat(current.get(), ".", flags);
+    return fd >= 0 ? fd : -errno;
+}
+
+int renameNoReplace(int fromFd, const std::string& fromName, int toFd, const std::string& toName) {
+    const char* from = fromName.c_str();
+    const char* to = toName.c_str();
+    if (::syscall(SYS_renameat2, fromFd, from, toFd, to, RENAME_NOREPLACE) == 0) return 0;
     const int renameError = errno;
     if (renameError != EINVAL && !unsupported(renameError)) return renameError;
 
     // The file system refuses the flag: a hard link cannot replace anything either.
-    if (::link(from.c_str(), to.c_str()) == 0) {
-        if (::unlink(from.c_str()) != 0) {
+    if (::linkat(fromFd, from, toFd, to, 0) == 0) {
+        if (::unlinkat(fromFd, from, 0) != 0) {
             const int e = errno;
-            ::unlink(to.c_str());
+            ::unlinkat(toFd, to, 0);
             return e;
         }
         return 0;
@@ -124,51 +193,61 @@ int renameNoReplace(const std::string& from, const std::string& to) {
     // Folders, and file systems without hard links: a check and a plain
     // rename, the best such a file system allows.
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+    if (::fstatat(toFd, to, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+    return ::renameat(fromFd, from, toFd, to) == 0 ? 0 : errno;
 }
 
-std::optional<std::string> readFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (errno == ENOENT) return std::nullopt;
-        throwErrno(errno, err::PathFileAccessError);
-    }
+std::string readAll(int fd) {
     std::string bytes;
     std::vector<char> buffer(kChunk);
     for (;;) {
         const ssize_t n = ::read(fd, buffer.data(), buffer.size());
         if (n < 0) {
             if (errno == EINTR) continue;
-            const int e = errno;
-            ::close(fd);
-            throw Error(writeErrorNumber(e));
+            throw Error(writeErrorNumber(errno));
         }
-        if (n == 0) break;
+        if (n == 0) return bytes;
         bytes.append(buffer.data(), static_cast<std::size_t>(n));
     }
-    ::close(fd);
-    return bytes;
 }
 
-void syncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
-    ::fsync(fd);
-    ::close(fd);
+std::optional<std::string> readFile(const std::string& path) {
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return std::nullopt;
+        throwErrno(errno, err::PathFileAccessError);
+    }
+    return readAll(fd.get());
 }
 
-std::optional<unsigned> readDosAttributes(const std::string& path) {
+void syncFolder(int folderFd) {
+    ::fsync(folderFd);
+}
+
+namespace {
+
+std::optional<unsigned> parseDosAttributes(const char* buffer, ssize_t n) {
     // Wine writes "0x%x"; Samba writes the same text followed by a NUL and
     // binary data, so only the leading hex number is read.
-    char buffer[256];
-    const ssize_t n = ::getxattr(path.c_str(), kDosAttribute, buffer, sizeof(buffer) - 1);
     if (n < 0) return std::nullopt;
-    buffer[n] = '\0';
+    const std::string text(buffer, static_cast<std::size_t>(n));
     char* end = nullptr;
-    const unsigned long value = std::strtoul(buffer, &end, 16);
-    if (end == buffer) return std::nullopt;
+    const unsigned long value = std::strtoul(text.c_str(), &end, 16);
+    if (end == text.c_str()) return std::nullopt;
     return static_cast<unsigned>(value);
+}
+
+}  // namespace
+
+std::optional<unsigned> readDosAttributes(const std::string& path) {
+    char buffer[256];
+    return parseDosAttributes(buffer,
+                              ::getxattr(path.c_str(), kDosAttribute, buffer, sizeof(buffer) - 1));
+}
+
+std::optional<unsigned> readDosAttributes(int fd) {
+    char buffer[256];
+    return parseDosAttributes(buffer, ::fgetxattr(fd, kDosAttribute, buffer, sizeof(buffer) - 1));
 }
 
 bool writeDosAttributes(int fd, unsigned bits) {
@@ -179,25 +258,79 @@ bool writeDosAttributes(int fd, unsigned bits) {
     throwErrno(errno, err::PathFileAccessError);
 }
 
-TempFile::TempFile(const std::string& folder) {
-    const std::string prefix = (folder == "/" ? std::string() : folder) + "/.zarvo-";
+bool isTempName(std::string_view name) {
+    constexpr std::string_view prefix = ".zarvo-";
+    constexpr std::string_view suffix = ".tmp";
+    if (name.size() != prefix.size() + kSuffixLength + suffix.size() || !name.starts_with(prefix) ||
+        !name.ends_with(suffix)) {
+        return false;
+    }
+    const std::string_view middle = name.substr(prefix.size(), kSuffixLength);
+    return std::all_of(middle.begin(), middle.end(),
+                       [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+}
+
+void removeLeftovers(int folderFd) {
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listFd < 0) return;
+    DIR* dir = ::fdopendir(listFd);
+    if (!dir) {
+        ::close(listFd);
+        return;
+    }
+    std::vector<std::string> candidates;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isTempName(entry->d_name)) candidates.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+
+    for (const std::string& name : candidates) {
+        const Fd file(
+            ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        struct stat opened {};
+        if (file.get() < 0 || ::fstat(file.get(), &opened) != 0 || !S_ISREG(opened.st_mode)) {
+            continue;
+        }
+        // A lock nobody holds: its writer is gone. Where the file system
+        // keeps no locks, nothing tells, and the file stays.
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0) continue;
+        // Still the file under that name, not a new one made meanwhile.
+        struct stat named {};
+        if (::fstatat(folderFd, name.c_str(), &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino) {
+            ::unlinkat(folderFd, name.c_str(), 0);
+        }
+    }
+}
+
+TempFile::TempFile(int folderFd) : folder_(folderFd) {
+    removeLeftovers(folder_);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        path_ = prefix + randomSuffix() + ".tmp";
-        fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ >= 0) return;
-        if (errno == EEXIST) continue;
-        const int e = errno;
-        published_ = true;  // nothing to remove
-        if (e == ENOENT || e == ENOTDIR) throw Error(err::PathNotFound);
-        throw Error(writeErrorNumber(e));
+        name_ = ".zarvo-" + randomSuffix() + ".tmp";
+        fd_ = Fd(::openat(folder_, name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+        if (fd_.get() < 0) {
+            if (errno == EEXIST) continue;
+            const int e = errno;
+            published_ = true;  // nothing to remove
+            if (e == ENOENT || e == ENOTDIR) throw Error(err::PathNotFound);
+            throw Error(writeErrorNumber(e));
+        }
+        // Locked before anyone could take it for a leftover; one that a
+        // sweep removed between its creation and the lock is no longer
+        // linked, and another name is tried.
+        while (::flock(fd_.get(), LOCK_EX) != 0 && errno == EINTR) {
+        }
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) == 0 && st.st_nlink == 0) continue;
+        return;
     }
     published_ = true;
     throw Error(err::PathFileAccessError);
 }
 
 TempFile::~TempFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!published_) ::unlink(path_.c_str());
+    // Removed while still locked, so that no sweep can mistake it.
+    if (!published_) ::unlinkat(folder_, name_.c_str(), 0);
 }
 
 void TempFile::writeChunk(const char* data, std::size_t size, const WriteFault& fault) {
@@ -205,7 +338,7 @@ void TempFile::writeChunk(const char* data, std::size_t size, const WriteFault& 
         if (fault) {
             if (const int injected = fault(written_)) throw Error(writeErrorNumber(injected));
         }
-        const ssize_t n = ::write(fd_, data, size);
+        const ssize_t n = ::write(fd_.get(), data, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             throw Error(writeErrorNumber(errno));
@@ -238,34 +371,41 @@ void TempFile::copyFrom(int sourceFd, const WriteFault& fault) {
 }
 
 void TempFile::finish() {
-    if (::fsync(fd_) != 0) throw Error(writeErrorNumber(errno));
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0 && errno != EINTR) throw Error(writeErrorNumber(errno));
+    // The descriptor stays open, and the file locked, until its name is gone.
+    if (::fsync(fd_.get()) != 0) throw Error(writeErrorNumber(errno));
 }
 
-void TempFile::replace(const std::string& destination) {
-    if (::rename(path_.c_str(), destination.c_str()) != 0) {
+void TempFile::published() {
+    published_ = true;
+    syncFolder(folder_);
+    fd_ = Fd();
+}
+
+void TempFile::replace(const std::string& name) {
+    if (::renameat(folder_, name_.c_str(), folder_, name.c_str()) != 0) {
         throwErrno(errno, err::PathFileAccessError);
     }
-    published_ = true;
-    syncFolder(parentOf(destination));
+    published();
 }
 
-void TempFile::publishNew(const std::string& destination) {
-    if (const int e = renameNoReplace(path_, destination)) {
+void TempFile::publishNew(const std::string& name) {
+    if (const int e = renameNoReplace(folder_, name_, folder_, name)) {
         throwErrno(e, err::PathFileAccessError);
     }
-    published_ = true;
-    syncFolder(parentOf(destination));
+    published();
 }
 
-void replaceContents(const std::string& path, std::string_view bytes, const WriteFault& fault) {
+void replaceContents(int folderFd, const std::string& name, std::string_view bytes,
+                     const WriteFault& fault) {
     struct stat old {};
-    const bool existed = ::stat(path.c_str(), &old) == 0;
-    const auto dos = existed ? readDosAttributes(path) : std::nullopt;
+    const bool existed = ::fstatat(folderFd, name.c_str(), &old, 0) == 0;
+    std::optional<unsigned> dos;
+    if (existed) {
+        const Fd file(::openat(folderFd, name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (file.get() >= 0) dos = readDosAttributes(file.get());
+    }
 
-    TempFile temp(parentOf(path));
+    TempFile temp(folderFd);
     temp.write(bytes, fault);
     // The attribute first: without write permission its owner could not set it.
     if (dos) writeDosAttributes(temp.fd(), *dos);
@@ -273,7 +413,7 @@ void replaceContents(const std::string& path, std::string_view bytes, const Writ
         throwErrno(errno, err::PathFileAccessError);
     }
     temp.finish();
-    temp.replace(path);
+    temp.replace(name);
 }
 
 }  // namespace zarvo::hostfile

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zarvo::hostfile {
 
@@ -26,56 +27,103 @@ int writeErrorNumber(int errnoValue);
 std::string parentOf(const std::string& path);
 bool isDirectory(const std::string& path);
 
-// Renames without ever replacing an existing `to`; 0 or the errno.
-// renameat2(RENAME_NOREPLACE) where the file system takes it, else
-// link() + unlink(), which is just as safe for files.
-int renameNoReplace(const std::string& from, const std::string& to);
+// A file descriptor closed with its owner; -1 holds nothing.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd();
+    Fd(Fd&& other) noexcept : fd_(other.release()) {}
+    Fd& operator=(Fd&& other) noexcept;
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+// A folder opened to work in; 76 when it is missing, the errno's number otherwise.
+Fd openFolder(const std::string& path);
+
+// Opens `relative` (names joined by '/', "" for the folder itself) below the
+// folder `rootFd` so that it never leaves that folder: a symbolic link on the
+// way, the last name included, may lead anywhere below it but not out of
+// it. Returns the descriptor or -errno; EXDEV (or ELOOP) when the name leads
+// out. Through openat2 where the kernel has it; without it (`useOpenat2`
+// false: tests), one name at a time, and then any symbolic link counts as
+// leading out.
+int openBeneath(int rootFd, const std::string& relative, int flags, bool useOpenat2 = true);
+
+// Renames `fromName` in the folder `fromFd` to `toName` in `toFd` without
+// ever replacing an existing entry; 0 or the errno. renameat2(RENAME_NOREPLACE)
+// where the file system takes it, else link() + unlink(), which is just as
+// safe for files.
+int renameNoReplace(int fromFd, const std::string& fromName, int toFd, const std::string& toName);
 
 // The whole file; nullopt when it does not exist.
 std::optional<std::string> readFile(const std::string& path);
+// Everything left to read from a descriptor.
+std::string readAll(int fd);
 
 // Flushes a folder's entries so that a rename in it survives a power cut.
-void syncFolder(const std::string& folder);
+void syncFolder(int folderFd);
 
 // The hidden/system/archive bits kept in "user.DOSATTRIB"; nullopt when the
 // file has none or the file system keeps no user attributes.
 std::optional<unsigned> readDosAttributes(const std::string& path);
+std::optional<unsigned> readDosAttributes(int fd);
 // Writes them; false when the file system does not keep user attributes.
 bool writeDosAttributes(int fd, unsigned bits);
 
+// True for the name of a temporary file as TempFile makes them.
+bool isTempName(std::string_view name);
+// Removes the temporary files in a folder that were left by a process that
+// ended before it could publish or remove them (killed mid-write): those
+// whose lock nobody holds. A live writer's file is locked from its creation
+// until its name is gone, so a concurrent instance loses nothing.
+void removeLeftovers(int folderFd);
+
 // A new file beside the one it is to become, removed again unless it is
-// published. It is created with mode 0666 less the umask, like any new file.
+// published. It is created with mode 0666 less the umask, like any new
+// file, and stays locked while it exists. Creating one first sweeps away the
+// leftovers of earlier runs in the folder. The folder stays open as long as
+// the TempFile does.
 class TempFile {
 public:
-    explicit TempFile(const std::string& folder);
+    explicit TempFile(int folderFd);
     ~TempFile();
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    int fd() const { return fd_; }
-    const std::string& path() const { return path_; }
+    int fd() const { return fd_.get(); }
+    const std::string& name() const { return name_; }
 
     void write(std::string_view bytes, const WriteFault& fault);
     // Copies everything readable from `sourceFd`.
     void copyFrom(int sourceFd, const WriteFault& fault);
-    // fsync and close; call before publishing.
+    // Flushes the bytes to the disk; call before publishing.
     void finish();
-    // Atomically takes the place of `destination`, replacing it if present.
-    void replace(const std::string& destination);
-    // Atomically appears as `destination`; 58 if something is there already.
-    void publishNew(const std::string& destination);
+    // Atomically takes the place of `name` in the folder, replacing it if present.
+    void replace(const std::string& name);
+    // Atomically appears as `name`; 58 if something is there already.
+    void publishNew(const std::string& name);
 
 private:
     void writeChunk(const char* data, std::size_t size, const WriteFault& fault);
+    void published();
 
-    std::string path_;
-    int fd_ = -1;
+    int folder_;
+    std::string name_;
+    Fd fd_;
     std::size_t written_ = 0;
     bool published_ = false;
 };
 
-// Replaces a file's bytes atomically. An existing file keeps its permission
-// bits and DOS attributes (they belong to the inode, which is new).
-void replaceContents(const std::string& path, std::string_view bytes, const WriteFault& fault);
+// Replaces the bytes of `name` in a folder atomically. An existing file
+// keeps its permission bits and DOS attributes (they belong to the inode,
+// which is new).
+void replaceContents(int folderFd, const std::string& name, std::string_view bytes,
+                     const WriteFault& fault);
 
 }  // namespace zarvo::hostfile

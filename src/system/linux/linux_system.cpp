@@ -33,19 +33,7 @@ namespace {
 constexpr unsigned kDirectoryAttribute = 0x10;
 constexpr unsigned kXattrBits = attr::Hidden | attr::System | attr::Archive;
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using hostfile::Fd;
 
 std::string join(const std::string& folder, std::string_view name) {
     std::string out = folder == "/" ? std::string() : folder;
@@ -109,6 +97,25 @@ std::optional<std::string> canonicalHostPath(const std::string& path) {
 bool isReadOnly(const struct stat& st) {
     return (st.st_mode & 0222) == 0;
 }
+
+// The number for a failed lookup below the drive root: a way out of the
+// drive is refused as any other write the program may not make.
+int beneathError(int e, int missing) {
+    if (e == EXDEV || e == ELOOP) return err::PathFileAccessError;
+    if (e == ENOENT || e == ENOTDIR) return missing;
+    return hostfile::errorNumber(e, err::PathFileAccessError);
+}
+
+// Text for an INI file: code page 1251 on one line; 5 otherwise.
+std::string iniText(std::string_view utf8, std::string_view forbidden) {
+    auto bytes = cp1251::fromUtf8(utf8);
+    if (!bytes || bytes->find_first_of(forbidden) != std::string::npos) {
+        throw Error(err::InvalidProcedureCall);
+    }
+    return *bytes;
+}
+
+constexpr std::string_view kLineEnds("\r\n\0", 3);
 
 // `prefix` in lower case.
 bool startsWithIgnoringCase(std::string_view s, std::string_view prefix) {
@@ -246,16 +253,62 @@ std::string LinuxSystem::existingHostPath(const std::string& windowsPath, int em
     hostfile::throwErrno(e, err::PathFileAccessError);
 }
 
-std::string LinuxSystem::creatableHostPath(const std::string& windowsPath) {
-    if (windowsPath.empty()) throw Error(err::PathFileAccessError);
-    std::string host = hostPath(windowsPath);
-    if (!hostfile::isDirectory(hostfile::parentOf(host))) throw Error(err::PathNotFound);
-    return host;
+Fd LinuxSystem::openDriveRoot() const {
+    Fd root(::open(driveRoot_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (root.get() < 0) throw Error(beneathError(errno, err::PathNotFound));
+    return root;
+}
+
+std::string LinuxSystem::relativeToDrive(const std::string& host) const {
+    if (host.size() <= driveRoot_.size()) return std::string();
+    return host.substr(driveRoot_ == "/" ? 1 : driveRoot_.size() + 1);
+}
+
+LinuxSystem::Place LinuxSystem::writablePlace(const std::string& windowsPath, int emptyError) {
+    if (windowsPath.empty()) throw Error(emptyError);
+    const winpath::Parsed parsed = parseWindowsPath(windowsPath);
+    if (parsed.parts.empty()) throw Error(err::PathFileAccessError);  // a drive is no file
+    const std::string host = hostPath(windowsPath);
+    Place place;
+    place.name = host.substr(host.find_last_of('/') + 1);
+    if (parsed.drive != 'C') {
+        place.folder = hostfile::openFolder(hostfile::parentOf(host));
+        return place;
+    }
+
+    const Fd root = openDriveRoot();
+    const std::string relative = relativeToDrive(host);
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const int folderFd = hostfile::openBeneath(root.get(), folder, O_RDONLY | O_DIRECTORY);
+    if (folderFd < 0) throw Error(beneathError(-folderFd, err::PathNotFound));
+    place.folder = Fd(folderFd);
+    // The name itself may be a link: one that leads out is refused as well.
+    const int self = hostfile::openBeneath(root.get(), relative, O_PATH);
+    if (self >= 0) {
+        ::close(self);
+    } else if (-self == EXDEV || -self == ELOOP) {
+        throw Error(err::PathFileAccessError);
+    }
+    return place;
+}
+
+Fd LinuxSystem::openForChange(const std::string& windowsPath, int flags) {
+    const std::string host = existingHostPath(windowsPath, err::FileNotFound);
+    if (parseWindowsPath(windowsPath).drive != 'C') {
+        Fd fd(::open(host.c_str(), flags | O_CLOEXEC));
+        if (fd.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+        return fd;
+    }
+    const int fd = hostfile::openBeneath(openDriveRoot().get(), relativeToDrive(host), flags);
+    if (fd < 0) throw Error(beneathError(-fd, err::FileNotFound));
+    return Fd(fd);
 }
 
 void LinuxSystem::copyFile(const std::string& source, const std::string& destination) {
     const std::string from = existingHostPath(source, err::FileNotFound);
-    const std::string to = creatableHostPath(destination);
+    const Place to = writablePlace(destination, err::PathFileAccessError);
 
     // O_NONBLOCK so that a FIFO named as the source cannot hang the program.
     const Fd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
@@ -266,14 +319,14 @@ void LinuxSystem::copyFile(const std::string& source, const std::string& destina
     ::fcntl(in.get(), F_SETFL, 0);
 
     struct stat old {};
-    const bool replacing = ::stat(to.c_str(), &old) == 0;
+    const bool replacing = ::fstatat(to.folder.get(), to.name.c_str(), &old, 0) == 0;
     if (replacing && (S_ISDIR(old.st_mode) || isReadOnly(old))) {
         throw Error(err::PathFileAccessError);
     }
 
     const unsigned carried =
-        hostfile::readDosAttributes(from).value_or(0) & (attr::Hidden | attr::System);
-    hostfile::TempFile temp(hostfile::parentOf(to));
+        hostfile::readDosAttributes(in.get()).value_or(0) & (attr::Hidden | attr::System);
+    hostfile::TempFile temp(to.folder.get());
     temp.copyFrom(in.get(), options_.writeFault);
     // The new inode carries nothing over by itself: give it its attributes
     // before it takes the destination's place.
@@ -282,7 +335,7 @@ void LinuxSystem::copyFile(const std::string& source, const std::string& destina
         hostfile::throwErrno(errno, err::PathFileAccessError);
     }
     temp.finish();
-    temp.replace(to);
+    temp.replace(to.name);
 }
 
 void LinuxSystem::checkCopyable(const std::string& source, const std::string& destination,
@@ -304,50 +357,59 @@ void LinuxSystem::checkCopyable(const std::string& source, const std::string& de
         if (doomed && doomed == canonicalHostPath(from)) throw Error(err::FileNotFound);
     }
 
-    const std::string to = creatableHostPath(destination);
+    const Place to = writablePlace(destination, err::PathFileAccessError);
     struct stat old {};
-    if (::stat(to.c_str(), &old) == 0 && (S_ISDIR(old.st_mode) || isReadOnly(old))) {
+    if (::fstatat(to.folder.get(), to.name.c_str(), &old, 0) == 0 &&
+        (S_ISDIR(old.st_mode) || isReadOnly(old))) {
         throw Error(err::PathFileAccessError);
     }
 }
 
 void LinuxSystem::renameFile(const std::string& oldPath, const std::string& newPath) {
-    const std::string from = existingHostPath(oldPath, err::FileNotFound);
-    std::string to = creatableHostPath(newPath);
+    existingHostPath(oldPath, err::FileNotFound);  // 53 or 76 before anything else
+    const Place from = writablePlace(oldPath, err::FileNotFound);
+    Place to = writablePlace(newPath, err::PathFileAccessError);
 
     struct stat fromStat {};
     struct stat toStat {};
-    if (::lstat(to.c_str(), &toStat) == 0) {
+    if (::fstatat(to.folder.get(), to.name.c_str(), &toStat, AT_SYMLINK_NOFOLLOW) == 0) {
+        struct stat fromFolder {};
+        struct stat toFolder {};
         const bool sameEntry =
-            ::lstat(from.c_str(), &fromStat) == 0 && fromStat.st_dev == toStat.st_dev &&
-            fromStat.st_ino == toStat.st_ino && hostfile::parentOf(from) == hostfile::parentOf(to);
+            ::fstatat(from.folder.get(), from.name.c_str(), &fromStat, AT_SYMLINK_NOFOLLOW) == 0 &&
+            fromStat.st_dev == toStat.st_dev && fromStat.st_ino == toStat.st_ino &&
+            ::fstat(from.folder.get(), &fromFolder) == 0 &&
+            ::fstat(to.folder.get(), &toFolder) == 0 && fromFolder.st_dev == toFolder.st_dev &&
+            fromFolder.st_ino == toFolder.st_ino;
         if (!sameEntry) throw Error(err::FileAlreadyExists);
         // The same file under another spelling: a change of case, which
         // Windows allows. Give it the name as written.
-        const winpath::Parsed parsed = parseWindowsPath(newPath);
-        if (parsed.parts.empty()) throw Error(err::PathFileAccessError);
-        to = join(hostfile::parentOf(to), parsed.parts.back());
-        if (to == from) return;
+        to.name = parseWindowsPath(newPath).parts.back();
+        if (to.name == from.name) return;
     }
-    if (const int e = hostfile::renameNoReplace(from, to)) {
+    if (const int e =
+            hostfile::renameNoReplace(from.folder.get(), from.name, to.folder.get(), to.name)) {
         hostfile::throwErrno(e, err::PathFileAccessError);
     }
 }
 
 void LinuxSystem::deleteFile(const std::string& path) {
-    const std::string host = existingHostPath(path, err::FileNotFound);
+    existingHostPath(path, err::FileNotFound);
+    const Place place = writablePlace(path, err::FileNotFound);
     struct stat st {};
-    if (::lstat(host.c_str(), &st) != 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+    if (::fstatat(place.folder.get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        hostfile::throwErrno(errno, err::PathFileAccessError);
+    }
     if (S_ISDIR(st.st_mode)) throw Error(err::PermissionDenied);
     // Checked here, not left to the kernel: root may unlink anything.
     if (S_ISREG(st.st_mode) && isReadOnly(st)) throw Error(err::PathFileAccessError);
-    if (::unlink(host.c_str()) != 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+    if (::unlinkat(place.folder.get(), place.name.c_str(), 0) != 0) {
+        hostfile::throwErrno(errno, err::PathFileAccessError);
+    }
 }
 
 void LinuxSystem::setAttributes(const std::string& path, unsigned attributes) {
-    const std::string host = existingHostPath(path, err::FileNotFound);
-    const Fd fd(::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (fd.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+    const Fd fd = openForChange(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) hostfile::throwErrno(errno, err::DeviceIoError);
 
@@ -398,32 +460,128 @@ bool LinuxSystem::fileExists(const std::string& path) {
 void LinuxSystem::createDirectory(const std::string& path) {
     if (path.empty()) throw Error(err::PathFileAccessError);
     const winpath::Parsed parsed = parseWindowsPath(path);
-    std::string current = parsed.drive == 'C' ? driveRoot_ : std::string("/");
-    if (parsed.drive == 'C') {
+    const bool onC = parsed.drive == 'C';
+    std::string current = onC ? driveRoot_ : std::string("/");
+    if (onC) {
         std::error_code ec;
         std::filesystem::create_directories(current, ec);
         if (ec) hostfile::throwErrno(ec.value(), err::PathFileAccessError);
     }
+    const Fd root = onC ? openDriveRoot() : Fd();
+    Fd folder(onC ? ::fcntl(root.get(), F_DUPFD_CLOEXEC, 0) : -1);
+    std::string relative;
     for (const std::string& part : parsed.parts) {
         std::string next = join(current, part);
         if (!exists(next)) {
             if (auto match = findIgnoringCase(current, part)) next = join(current, *match);
         }
-        if (::mkdir(next.c_str(), 0777) != 0 && errno != EEXIST) {
-            hostfile::throwErrno(errno, err::PathFileAccessError);
+        if (!onC) {
+            if (::mkdir(next.c_str(), 0777) != 0 && errno != EEXIST) {
+                hostfile::throwErrno(errno, err::PathFileAccessError);
+            }
+            if (!hostfile::isDirectory(next)) throw Error(err::PathFileAccessError);  // a file
+        } else {
+            // Made in the folder already opened below the drive root, and
+            // opened in turn only where it stays below it.
+            const std::string name = next.substr(next.find_last_of('/') + 1);
+            if (::mkdirat(folder.get(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+                hostfile::throwErrno(errno, err::PathFileAccessError);
+            }
+            if (!relative.empty()) relative += '/';
+            relative += name;
+            const int fd = hostfile::openBeneath(root.get(), relative, O_PATH | O_DIRECTORY);
+            // ENOTDIR: a file of that name.
+            if (fd < 0) throw Error(beneathError(-fd, err::PathFileAccessError));
+            folder = Fd(fd);
         }
-        if (!hostfile::isDirectory(next)) throw Error(err::PathFileAccessError);  // a file
         current = std::move(next);
     }
 }
 
 void LinuxSystem::writeNewFile(const std::string& path, std::string_view bytes) {
-    const std::string host = creatableHostPath(path);
-    if (exists(host)) throw Error(err::FileAlreadyExists);
-    hostfile::TempFile temp(hostfile::parentOf(host));
+    const Place place = writablePlace(path, err::PathFileAccessError);
+    struct stat st {};
+    if (::fstatat(place.folder.get(), place.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        throw Error(err::FileAlreadyExists);
+    }
+    hostfile::TempFile temp(place.folder.get());
     temp.write(bytes, options_.writeFault);
     temp.finish();
-    temp.publishNew(host);
+    temp.publishNew(place.name);
+}
+
+void LinuxSystem::replaceFile(const std::string& path, std::string_view bytes) {
+    const Place place = writablePlace(path, err::PathFileAccessError);
+    struct stat st {};
+    if (::fstatat(place.folder.get(), place.name.c_str(), &st, 0) == 0 &&
+        (!S_ISREG(st.st_mode) || isReadOnly(st))) {
+        throw Error(err::PathFileAccessError);
+    }
+    hostfile::replaceContents(place.folder.get(), place.name, bytes, options_.writeFault);
+}
+
+std::string LinuxSystem::readFile(const std::string& path) {
+    const std::string host = existingHostPath(path, err::FileNotFound);
+    const Fd in(::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (in.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) hostfile::throwErrno(errno, err::DeviceIoError);
+    if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
+    ::fcntl(in.get(), F_SETFL, 0);
+    return hostfile::readAll(in.get());
+}
+
+std::optional<std::string> LinuxSystem::iniValue(const std::string& path, std::string_view section,
+                                                 std::string_view key) {
+    if (path.empty()) return std::nullopt;
+    const auto ansiSection = cp1251::fromUtf8(section);
+    const auto ansiKey = cp1251::fromUtf8(key);
+    if (!ansiSection || !ansiKey) return std::nullopt;  // no such name can be in the file
+    const Fd in(::open(hostPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (in.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+        hostfile::throwErrno(errno, err::PathFileAccessError);
+    }
+    struct stat st {};
+    if (::fstat(in.get(), &st) != 0) hostfile::throwErrno(errno, err::DeviceIoError);
+    if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
+    ::fcntl(in.get(), F_SETFL, 0);
+    const auto value = ini::value(hostfile::readAll(in.get()), *ansiSection, *ansiKey);
+    if (!value) return std::nullopt;
+    return cp1251::toUtf8(*value);
+}
+
+void LinuxSystem::setIniValue(const std::string& path, std::string_view section,
+                              std::string_view key, const std::optional<std::string>& value) {
+    std::string forbiddenInSection(kLineEnds);
+    forbiddenInSection += ']';
+    std::string forbiddenInKey(kLineEnds);
+    forbiddenInKey += '=';
+    const std::string ansiSection = iniText(section, forbiddenInSection);
+    const std::string ansiKey = iniText(key, forbiddenInKey);
+    const std::optional<std::string> ansiValue =
+        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
+    if (ansiSection.empty() || text::trimmed(ansiKey).empty()) {
+        throw Error(err::InvalidProcedureCall);
+    }
+
+    const Place place = writablePlace(path, err::PathFileAccessError);
+    struct stat st {};
+    const bool existed = ::fstatat(place.folder.get(), place.name.c_str(), &st, 0) == 0;
+    if (existed && (!S_ISREG(st.st_mode) || isReadOnly(st))) throw Error(err::PathFileAccessError);
+    if (!existed && !ansiValue) return;  // nothing to remove
+
+    std::string before;
+    if (existed) {
+        const Fd in(
+            ::openat(place.folder.get(), place.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        if (in.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
+        before = hostfile::readAll(in.get());
+    }
+    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
+                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    if (existed && after == before) return;
+    hostfile::replaceContents(place.folder.get(), place.name, after, options_.writeFault);
 }
 
 std::unique_ptr<IRegistryWriter> LinuxSystem::createRegistryWriter() {
@@ -492,18 +650,26 @@ bool LinuxSystem::setDesktopWallpaper(const std::string& path) {
         // Everything that can refuse is asked before anything is written.
         const RegistryStore store(storePath_, options_.writeFault);
         store.check();
-        const std::string winIni = hostPath("C:\\Windows\\WIN.INI");
-        std::string iniText;
+        const std::string winIni = "C:\\Windows\\WIN.INI";
+        std::optional<Place> place;
+        if (hostfile::isDirectory(hostPath("C:\\Windows"))) place = writablePlace(winIni, 0);
+        std::string oldIni;
         struct stat iniStat {};
-        if (::stat(winIni.c_str(), &iniStat) == 0) {
+        if (place && ::fstatat(place->folder.get(), place->name.c_str(), &iniStat, 0) == 0) {
             if (!S_ISREG(iniStat.st_mode) || isReadOnly(iniStat)) return false;
-            iniText = hostfile::readFile(winIni).value_or(std::string());
+            const Fd in(::openat(place->folder.get(), place->name.c_str(),
+                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+            if (in.get() < 0) return false;
+            oldIni = hostfile::readAll(in.get());
         }
-        const std::string newIni = ini::withValue(iniText, "Desktop", "Wallpaper", *ansiPath);
+        const std::string newIni = ini::withValue(oldIni, "Desktop", "Wallpaper", *ansiPath);
 
         store.storeString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper", path);
-        createDirectory("C:\\Windows");
-        hostfile::replaceContents(winIni, newIni, options_.writeFault);
+        if (!place) {
+            createDirectory("C:\\Windows");
+            place = writablePlace(winIni, 0);
+        }
+        hostfile::replaceContents(place->folder.get(), place->name, newIni, options_.writeFault);
         return true;
     } catch (...) {
         return false;

@@ -14,9 +14,16 @@
 //   that the program can always replace what it copied.
 // - Read-only on a folder is not kept: taking write permission from a host
 //   folder would stop the program creating files in it.
+// - Nothing done to a path on drive C: writes, removes or changes anything
+//   outside the drive root, whatever symbolic links the drive holds: a path
+//   that leads out through a link, the file's own name included, is refused
+//   with 75 for every operation that changes something. Reading follows
+//   links wherever they go, and drive Z: is the host's own file system,
+//   links and all.
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +74,17 @@ public:
     bool fileExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
+    void replaceFile(const std::string& path, std::string_view bytes) override;
+    std::string readFile(const std::string& path) override;
+
+    // The file's text is taken as code page 1251; names and values that it
+    // cannot hold, line ends, a key with "=" or a section with "]" are
+    // refused with 5. A key's line is replaced or removed, or added, as
+    // WritePrivateProfileString does it; every other byte stays.
+    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
+                                        std::string_view key) override;
+    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
+                     const std::optional<std::string>& value) override;
 
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
@@ -78,11 +96,25 @@ public:
     std::string windowsPath(const std::string& hostPath) override;
 
 private:
+    // Where something is to be written, removed or changed: its folder,
+    // opened so that on drive C: nothing on the way leads out of the drive
+    // (75), and its name in that folder, which must not lead out either.
+    struct Place {
+        hostfile::Fd folder;
+        std::string name;
+    };
+
     // The host path of an existing file or folder; 53, or 76 when its folder
     // is missing too, otherwise. `emptyError` is thrown for "".
     std::string existingHostPath(const std::string& windowsPath, int emptyError);
-    // The host path of something to be created, whose folder must exist (76).
-    std::string creatableHostPath(const std::string& windowsPath);
+    // 76 when the folder is missing, `emptyError` for "", 75 for a drive's root.
+    Place writablePlace(const std::string& windowsPath, int emptyError);
+    // An existing file or folder itself, opened with `flags` to be changed.
+    hostfile::Fd openForChange(const std::string& windowsPath, int flags);
+    // The drive root, to resolve paths on drive C: below it.
+    hostfile::Fd openDriveRoot() const;
+    // A host path on drive C: relative to the drive root ("" for the root).
+    std::string relativeToDrive(const std::string& host) const;
 
     std::string driveRoot_;
     std::string storePath_;

@@ -80,10 +80,25 @@ public:
                      std::string_view valueData) override {
         store_.storeString(rootKey, keyPath, valueName, valueData);
     }
+    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                          std::string_view valueName) override {
+        return store_.readString(rootKey, keyPath, valueName);
+    }
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        store_.deleteValue(rootKey, keyPath, valueName);
+    }
 
 private:
     RegistryStore store_;
 };
+
+// What an empty or missing store reads as.
+std::string emptyStore() {
+    std::string text(regedit4::kHeader);
+    text += "\r\n";
+    return text;
+}
 
 }  // namespace
 
@@ -95,24 +110,47 @@ RegistryStore::RegistryStore(std::string storePath, hostfile::WriteFault writeFa
                                               std::to_string(error.line()) + ")");
 }
 
-void RegistryStore::storeString(std::uint32_t rootKey, std::string_view keyPath,
-                                std::string_view valueName, std::string_view data) const {
-    const std::string key = fullKey(rootKey, encoded(keyPath));
-    const std::string name = encoded(valueName);
-    const std::string bytes = encoded(data);
+std::optional<std::string> RegistryStore::text() const {
+    auto text = hostfile::readFile(path_);
+    if (text && text->empty()) return emptyStore();
+    return text;
+}
 
+void RegistryStore::rewrite(const std::function<std::string(const std::string&)>& edit) const {
     std::error_code ec;
     std::filesystem::create_directories(hostfile::parentOf(path_), ec);
     if (ec) hostfile::throwErrno(ec.value(), err::PathNotFound);
 
     StoreLock lock(lockPath());
-    std::string text = hostfile::readFile(path_).value_or(std::string(regedit4::kHeader) + "\r\n");
+    const auto before = text();
+    std::string after;
     try {
-        text = regedit4::withString(text, key, name, bytes);
+        after = edit(before.value_or(emptyStore()));
     } catch (const regedit4::ParseError& e) {
         damaged(e);
     }
-    hostfile::replaceContents(path_, text, writeFault_);
+    if (before == after) return;
+    const hostfile::Fd folderFd = hostfile::openFolder(hostfile::parentOf(path_));
+    hostfile::replaceContents(folderFd.get(), path_.substr(path_.find_last_of('/') + 1), after,
+                              writeFault_);
+}
+
+void RegistryStore::storeString(std::uint32_t rootKey, std::string_view keyPath,
+                                std::string_view valueName, std::string_view data) const {
+    const std::string key = fullKey(rootKey, encoded(keyPath));
+    const std::string name = encoded(valueName);
+    const std::string bytes = encoded(data);
+    rewrite([&](const std::string& text) { return regedit4::withString(text, key, name, bytes); });
+}
+
+void RegistryStore::deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                                std::string_view valueName) const {
+    rootName(rootKey);  // an unknown root is refused even when there is nothing to remove
+    const auto key = cp1251::fromUtf8(keyPath);
+    const auto name = cp1251::fromUtf8(valueName);
+    if (!key || !name || !hostfile::readFile(path_)) return;
+    const std::string full = fullKey(rootKey, *key);
+    rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); });
 }
 
 std::optional<std::string> RegistryStore::readString(std::uint32_t rootKey,
@@ -121,7 +159,7 @@ std::optional<std::string> RegistryStore::readString(std::uint32_t rootKey,
     auto key = cp1251::fromUtf8(keyPath);
     auto name = cp1251::fromUtf8(valueName);
     if (!key || !name) return std::nullopt;  // such a value cannot have been stored
-    const auto text = hostfile::readFile(path_);
+    const auto text = this->text();
     if (!text) return std::nullopt;
     try {
         const auto value = regedit4::readString(*text, fullKey(rootKey, *key), *name);
@@ -133,7 +171,7 @@ std::optional<std::string> RegistryStore::readString(std::uint32_t rootKey,
 }
 
 void RegistryStore::check() const {
-    const auto text = hostfile::readFile(path_);
+    const auto text = this->text();
     if (!text) return;
     try {
         regedit4::check(*text);

@@ -5,9 +5,11 @@
 // read by people and carried to a real Windows. A store rewrites the file
 // atomically under an exclusive lock on "<store>.lock"; everything in the file
 // but the one value line it sets stays byte for byte as it was. A file that
-// does not parse is reported and never overwritten.
+// does not parse is reported and never overwritten; an empty one (0 bytes,
+// as a failed copy or a full disk may leave it) holds no values.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +33,13 @@ public:
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view data) const;
 
+    // Removes the value, whatever its type, from every section of its key;
+    // the key stays. A missing store, key or value is not an error and
+    // writes nothing; neither does a name that code page 1251 cannot hold,
+    // as no such value can be stored. Throws as storeString does.
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) const;
+
     // The value as UTF-8; nullopt when the store, key or value is missing or
     // the value is not a string. Throws for a damaged store.
     std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
@@ -44,6 +53,12 @@ public:
 
 private:
     [[noreturn]] void damaged(const regedit4::ParseError& error) const;
+    // The store's text, "REGEDIT4" and a line end for an empty store;
+    // nullopt when there is no store.
+    std::optional<std::string> text() const;
+    // Under the lock, the text `edit` makes of the store's (of an empty one
+    // when there is none yet) replaces it, unless nothing changed.
+    void rewrite(const std::function<std::string(const std::string&)>& edit) const;
 
     std::string path_;
     hostfile::WriteFault writeFault_;

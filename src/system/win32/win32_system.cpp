@@ -9,6 +9,7 @@
 #include <climits>
 #include <utility>
 
+#include "formats/ini_text.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
 
@@ -239,7 +240,89 @@ public:
         RegCloseKey(opened);
         if (rc != ERROR_SUCCESS) throw Error(win32::errorNumber(static_cast<DWORD>(rc)));
     }
+
+    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                          std::string_view valueName) override {
+        const HKEY root = rootKeyHandle(rootKey);
+        const auto key = win32::ansiFromUtf8(regedit4::canonicalKeyPath(keyPath));
+        const auto name = win32::ansiFromUtf8(valueName);
+        if (!key || !name) return std::nullopt;  // no such name can be in the registry
+        HKEY opened = nullptr;
+        LONG rc = RegOpenKeyExA(root, key->c_str(), 0, KEY_QUERY_VALUE, &opened);
+        if (rc == ERROR_FILE_NOT_FOUND) return std::nullopt;
+        if (rc != ERROR_SUCCESS) throw Error(win32::errorNumber(static_cast<DWORD>(rc)));
+        const char* namePtr = name->empty() ? nullptr : name->c_str();
+        DWORD type = 0;
+        std::string data(256, '\0');
+        for (;;) {
+            DWORD size = static_cast<DWORD>(data.size());
+            rc = RegQueryValueExA(opened, namePtr, nullptr, &type,
+                                  reinterpret_cast<BYTE*>(data.data()), &size);
+            if (rc == ERROR_MORE_DATA) {
+                data.resize(size);
+                continue;
+            }
+            data.resize(rc == ERROR_SUCCESS ? size : 0);
+            break;
+        }
+        RegCloseKey(opened);
+        if (rc == ERROR_FILE_NOT_FOUND || (rc == ERROR_SUCCESS && type != REG_SZ)) {
+            return std::nullopt;
+        }
+        if (rc != ERROR_SUCCESS) throw Error(win32::errorNumber(static_cast<DWORD>(rc)));
+        // Stored with its terminating null, or without when another program wrote it.
+        while (!data.empty() && data.back() == '\0') data.pop_back();
+        return win32::utf8FromAnsi(data);
+    }
+
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        const HKEY root = rootKeyHandle(rootKey);
+        const auto key = win32::ansiFromUtf8(regedit4::canonicalKeyPath(keyPath));
+        const auto name = win32::ansiFromUtf8(valueName);
+        if (!key || !name) return;
+        HKEY opened = nullptr;
+        LONG rc = RegOpenKeyExA(root, key->c_str(), 0, KEY_SET_VALUE, &opened);
+        if (rc == ERROR_FILE_NOT_FOUND) return;
+        if (rc != ERROR_SUCCESS) throw Error(win32::errorNumber(static_cast<DWORD>(rc)));
+        rc = RegDeleteValueA(opened, name->empty() ? nullptr : name->c_str());
+        RegCloseKey(opened);
+        if (rc != ERROR_SUCCESS && rc != ERROR_FILE_NOT_FOUND) {
+            throw Error(win32::errorNumber(static_cast<DWORD>(rc)));
+        }
+    }
 };
+
+// Writes everything, flushed to the disk; ERROR_SUCCESS or the error.
+DWORD writeAll(HANDLE handle, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(handle, bytes.data(), chunk, &written, nullptr)) return GetLastError();
+        if (written == 0) return ERROR_DISK_FULL;
+        bytes.remove_prefix(written);
+    }
+    return FlushFileBuffers(handle) ? ERROR_SUCCESS : GetLastError();
+}
+
+// Text for an INI file in the ANSI code page, on one line; 5 otherwise.
+std::string iniText(std::string_view utf8, std::string_view forbidden) {
+    auto ansi = win32::ansiFromUtf8(utf8);
+    if (!ansi || ansi->find_first_of(forbidden) != std::string::npos) {
+        throw Error(err::InvalidProcedureCall);
+    }
+    return *ansi;
+}
+
+constexpr std::string_view kLineEnds("\r\n\0", 3);
+
+// Windows 95 and 98 keep WIN.INI in memory and write it back when they
+// please; with every argument null the profile functions flush that copy to
+// the disk, so that a direct edit starts from what Windows holds and what
+// Windows reads next is the edit. Elsewhere it changes nothing.
+void flushProfileCache(const std::string& file) {
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, file.c_str());
+}
 
 int realExitWindows(unsigned flags, unsigned reserved) {
     HANDLE token = nullptr;
@@ -407,24 +490,133 @@ void Win32System::writeNewFile(const std::string& path, std::string_view bytes) 
                               FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!handle.valid()) throwLastError();
 
-    DWORD failure = ERROR_SUCCESS;
-    while (!bytes.empty() && failure == ERROR_SUCCESS) {
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size(), 1u << 20));
-        DWORD written = 0;
-        if (!WriteFile(handle.get(), bytes.data(), chunk, &written, nullptr)) {
-            failure = GetLastError();
-        } else if (written == 0) {
-            failure = ERROR_DISK_FULL;
-        }
-        bytes.remove_prefix(written);
-    }
-    if (failure == ERROR_SUCCESS && !FlushFileBuffers(handle.get())) failure = GetLastError();
+    DWORD failure = writeAll(handle.get(), bytes);
     if (!handle.close() && failure == ERROR_SUCCESS) failure = GetLastError();
     if (failure != ERROR_SUCCESS) {
         // A half-written new file is worse than none.
         DeleteFileA(file.c_str());
         throw Error(win32::errorNumber(failure));
     }
+}
+
+void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
+    if (path.empty()) throw Error(err::PathFileAccessError);
+    const std::string full = hostPath(path);
+    const std::string file = ansiName(full);
+    const DWORD old = attributesOf(file);
+    if (old == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
+    } else if (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        throw Error(err::PathFileAccessError);
+    }
+    // Split before converting: in a double-byte code page a "\" byte can be
+    // the second half of a character.
+    std::size_t cut = full.size();
+    while (cut > rootLength(full) && !isSeparator(full[cut - 1])) --cut;
+    const std::string folder = ansiName(cut == 0 ? std::string(".") : full.substr(0, cut));
+
+    char temp[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folder.c_str(), "zrv", 0, temp)) throwLastError();
+    DWORD failure = ERROR_SUCCESS;
+    {
+        Handle handle(CreateFileA(temp, GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!handle.valid()) {
+            failure = GetLastError();
+        } else {
+            failure = writeAll(handle.get(), bytes);
+            if (!handle.close() && failure == ERROR_SUCCESS) failure = GetLastError();
+        }
+    }
+    const DWORD marks = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    if (failure == ERROR_SUCCESS && old != INVALID_FILE_ATTRIBUTES && (old & marks) &&
+        !SetFileAttributesA(temp, old & marks)) {
+        failure = GetLastError();
+    }
+    if (failure == ERROR_SUCCESS &&
+        !MoveFileExA(temp, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        failure = GetLastError();
+    }
+    if (failure != ERROR_SUCCESS) {
+        SetFileAttributesA(temp, FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(temp);
+        throw Error(win32::errorNumber(failure));
+    }
+}
+
+std::string Win32System::readFile(const std::string& path) {
+    if (path.empty()) throw Error(err::FileNotFound);
+    const std::string file = ansiPath(path);
+    const DWORD attributes = attributesOf(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES) throwLastError();
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) throw Error(err::PathFileAccessError);
+    const Handle in(openForReading(file));
+    if (!in.valid()) throwLastError();
+    if (GetFileType(in.get()) != FILE_TYPE_DISK) throw Error(err::PathFileAccessError);
+    std::string bytes;
+    std::string buffer(1u << 16, '\0');
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(in.get(), buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+            throwLastError();
+        }
+        if (read == 0) return bytes;
+        bytes.append(buffer.data(), read);
+    }
+}
+
+std::optional<std::string> Win32System::iniValue(const std::string& path, std::string_view section,
+                                                 std::string_view key) {
+    if (path.empty()) return std::nullopt;
+    const std::string file = ansiPath(path);
+    const auto ansiSection = win32::ansiFromUtf8(section);
+    const auto ansiKey = win32::ansiFromUtf8(key);
+    if (!ansiSection || !ansiKey) return std::nullopt;  // no such name can be in the file
+    flushProfileCache(file);
+    const DWORD attributes = attributesOf(file);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
+        throw Error(win32::errorNumber(code));
+    }
+    const auto value = ini::value(readFile(path), *ansiSection, *ansiKey);
+    if (!value) return std::nullopt;
+    return win32::utf8FromAnsi(*value);
+}
+
+void Win32System::setIniValue(const std::string& path, std::string_view section,
+                              std::string_view key, const std::optional<std::string>& value) {
+    std::string forbiddenInSection(kLineEnds);
+    forbiddenInSection += ']';
+    std::string forbiddenInKey(kLineEnds);
+    forbiddenInKey += '=';
+    const std::string ansiSection = iniText(section, forbiddenInSection);
+    const std::string ansiKey = iniText(key, forbiddenInKey);
+    const std::optional<std::string> ansiValue =
+        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
+    if (ansiSection.empty() || ansiKey.find_first_not_of(" \t") == std::string::npos) {
+        throw Error(err::InvalidProcedureCall);
+    }
+
+    if (path.empty()) throw Error(err::PathFileAccessError);
+    const std::string file = ansiPath(path);
+    flushProfileCache(file);
+    const DWORD attributes = attributesOf(file);
+    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!existed) {
+        const DWORD code = GetLastError();
+        if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
+        if (!ansiValue) return;  // nothing to remove, and no file to make
+    } else if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        throw Error(err::PathFileAccessError);
+    }
+    const std::string before = existed ? readFile(path) : std::string();
+    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
+                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    if (existed && after == before) return;
+    replaceFile(path, after);
+    flushProfileCache(file);
 }
 
 std::unique_ptr<IRegistryWriter> Win32System::createRegistryWriter() {

@@ -56,10 +56,29 @@ public:
     bool fileExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
+    // A temporary file beside it (GetTempFileNameA), written and flushed,
+    // given the old file's hidden, system and archive marks, then moved over
+    // it with MoveFileExA(MOVEFILE_REPLACE_EXISTING).
+    void replaceFile(const std::string& path, std::string_view bytes) override;
+    std::string readFile(const std::string& path) override;
 
-    // Stores with RegCreateKeyExA and RegSetValueExA (REG_SZ). Refused with
-    // error 5, writing nothing: a root key other than the four the program
-    // knows, and text the code page cannot hold or with a null character.
+    // By editing the file as the Linux layer does, not through
+    // Get/WritePrivateProfileStringA: Windows NT and Wine map WIN.INI's
+    // sections to the registry by the file's name, so those functions would
+    // never read or write the file, and Wine rewrites a whole file in its own
+    // layout. Every other byte stays; Windows 98's cached copy of WIN.INI is
+    // flushed before and after. Refused with 5, as on the Linux host: text
+    // the code page cannot hold, line ends, a key with "=" and a section
+    // with "]".
+    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
+                                        std::string_view key) override;
+    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
+                     const std::optional<std::string>& value) override;
+
+    // Stores with RegCreateKeyExA and RegSetValueExA (REG_SZ), reads with
+    // RegQueryValueExA, removes with RegDeleteValueA. Refused with error 5,
+    // writing nothing: a root key other than the four the program knows,
+    // and text the code page cannot hold or with a null character.
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
     void shellExecute(const ShellRequest& request) override;

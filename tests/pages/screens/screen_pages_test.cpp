@@ -1,8 +1,10 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <set>
 
 #include "pages/screens/animated_boot_page.h"
 #include "pages/screens/screen_file_page.h"
@@ -58,6 +60,16 @@ protected:
     }
     // The standard report of an error that no handler caught.
     bool reported(int number) { return last(QString::number(number), 16); }
+    // Every file and folder on the drive, so that a leftover shows.
+    std::set<fs::path> listing() {
+        std::set<fs::path> entries;
+        for (const auto& entry : fs::recursive_directory_iterator(driveRoot))
+            entries.insert(entry.path().lexically_relative(driveRoot));
+        return entries;
+    }
+    void diskFullAfter16KiB() {
+        writeFault = [](std::size_t written) { return written >= 16 * 1024 ? ENOSPC : 0; };
+    }
 };
 
 class ScreenFilePageTest : public ScreenPagesTest, public ::testing::WithParamInterface<int> {};
@@ -83,26 +95,92 @@ TEST_P(ScreenFilePageTest, FullInstallReplacesTheScreenFileWithTheChosenOne) {
     EXPECT_EQ(messages().size(), 1u);
 }
 
-TEST_P(ScreenFilePageTest, StepTwoRefusesBeforeDeletingWhatItCannotReplace) {
+TEST_P(ScreenFilePageTest, StepTwoThatFailsLeavesTheDriveAsItFoundIt) {
     const int n = GetParam();
+    const std::string& screen = kPages[n].screenFile;
     ui->answerCancel();  // no choice ever made
     page(n).openButton->click();
     EXPECT_TRUE(page(n).preview->picture().isNull());
     EXPECT_EQ(fields(n), QStringList({"", "", "C:\\"}));
     page(n).step1->click();
-    const std::string installed = readHost(kPages[n].screenFile);
+    const std::string installed = readHost(screen);
     fs::create_directories(host("C:\\Pics\\Folder.bmp"));
+    const auto drive = listing();
     const std::pair<std::string, int> unusable[] = {
-        {"", 53}, {kSunset, 53}, {"C:\\Pics\\Folder.bmp", 75}, {kPages[n].screenFile, 53}};
+        {"", 53}, {kSunset, 53}, {"C:\\Pics\\Folder.bmp", 75}, {screen, 53}};
     for (const auto& [path, number] : unusable) {
         if (!path.empty()) open(path, n);  // Sunset.bmp is not there
         const QStringList before = fields(n);
         page(n).step2->click();
         EXPECT_TRUE(reported(number)) << path;
-        EXPECT_EQ(readHost(kPages[n].screenFile), installed) << path;
+        EXPECT_EQ(readHost(screen), installed) << path;
         EXPECT_EQ(fields(n), before);
         EXPECT_TRUE(page(n).step3->isHidden());
     }
+    EXPECT_EQ(listing(), drive);
+
+    // Failures that come once the copy is under way or done: the disk fills
+    // up, or the screen file will not go.
+    put(kSunset);
+    open(kSunset, n);
+    const auto withSunset = listing();
+    const QStringList before = fields(n);
+    diskFullAfter16KiB();
+    page(n).step2->click();
+    EXPECT_TRUE(reported(61));
+    writeFault = nullptr;
+    fs::permissions(host(screen), fs::perms::owner_read);
+    page(n).step2->click();
+    EXPECT_TRUE(reported(75));
+    fs::permissions(host(screen), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(readHost(screen), installed);
+    EXPECT_EQ(listing(), withSunset);
+    EXPECT_EQ(fields(n), before);
+    EXPECT_TRUE(page(n).step3->isHidden());
+
+    for (auto* step : {page(n).step2, page(n).step3}) step->click();
+    EXPECT_EQ(readHost(screen), readHost(kSunset));
+}
+
+TEST_P(ScreenFilePageTest, StagingNeverReplacesOrMovesTheUsersOwnFiles) {
+    const int n = GetParam();
+    const std::string& screen = kPages[n].screenFile;
+    const std::string picture = "C:\\Pics\\sea.bmp";
+    put(picture);
+    put("C:\\sea.bmp", "the user's own sea");
+    put("C:\\sea.bmp.zarvo", "a name the user took too");
+    open(picture, n);
+    for (auto* step : {page(n).step1, page(n).step2}) step->click();
+    EXPECT_FALSE(existsOnDrive(screen));
+    EXPECT_EQ(page(n).stagingField->text(), "C:\\sea.bmp.zarvo2");
+    page(n).step3->click();
+    EXPECT_EQ(readHost(screen), readHost(picture));
+    EXPECT_FALSE(existsOnDrive("C:\\sea.bmp.zarvo2"));
+
+    // The user's file in C:\ chosen itself is copied, never moved.
+    open("C:\\sea.bmp", n);
+    for (auto* step : {page(n).step1, page(n).step2, page(n).step3}) step->click();
+    EXPECT_EQ(readHost(screen), "the user's own sea");
+    EXPECT_EQ(readHost("C:\\sea.bmp"), "the user's own sea");
+    EXPECT_EQ(readHost("C:\\sea.bmp.zarvo"), "a name the user took too");
+
+    // With nothing of its own staged, step "3" finds nothing to move, even
+    // with the screen file gone and the user's file under the staging name.
+    fs::remove(host(screen));
+    page(n).step3->click();
+    EXPECT_TRUE(reported(53));
+    EXPECT_FALSE(existsOnDrive(screen));
+    EXPECT_EQ(readHost("C:\\sea.bmp"), "the user's own sea");
+
+    // The page's own copy from an earlier step "2" is its to replace.
+    page(n).step1->click();
+    auto expected = listing();
+    expected.erase(host(screen).lexically_relative(driveRoot));
+    expected.insert("sea.bmp.zarvo2");
+    open(picture, n);
+    for (auto* step : {page(n).step2, page(n).step1, page(n).step2}) step->click();
+    EXPECT_EQ(page(n).stagingField->text(), "C:\\sea.bmp.zarvo2");
+    EXPECT_EQ(listing(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pages, ScreenFilePageTest, ::testing::Values(0, 1, 2),
@@ -144,24 +222,22 @@ TEST_F(ScreenPagesTest, StepsClickedAgainOrOutOfOrderReportAndStop) {
     EXPECT_EQ(messages().size(), 4u);
 }
 
-TEST_F(ScreenPagesTest, CopiesTrimSpacesAndRenamesTakeNamesAsTheyStand) {
+TEST_F(ScreenPagesTest, CopiesTrimSpacesAndTheFieldsShowTheNameUsed) {
     put(kSunset + " ", "with a blank");
     put(kSunset, "without");
     open(kSunset + " ", 0);
-    for (auto* step : {page(0).step1, page(0).step2, page(0).step3}) step->click();
-    EXPECT_EQ(readHost("C:\\Sunset.bmp"), "without");
-    EXPECT_TRUE(reported(53));  // no "C:\Sunset.bmp " to rename
-    writeHost("C:\\Sunset.bmp ", "staged by hand");
+    for (auto* step : {page(0).step1, page(0).step2}) step->click();
+    EXPECT_EQ(page(0).stagingField->text(), "C:\\Sunset.bmp");
     page(0).step3->click();
-    EXPECT_EQ(readHost("C:\\Logo.sys"), "staged by hand");
+    EXPECT_EQ(readHost("C:\\Logo.sys"), "without");
+    EXPECT_FALSE(existsOnDrive("C:\\Sunset.bmp"));
 
     click("Command9");
     animated().pictureList->setEditText("FIRE.BMP ");
     click("Command10");
-    EXPECT_EQ(readHost("C:\\FIRE.BMP"), readHost(kFolder + "FIRE.BMP"));
+    EXPECT_EQ(field("Text6"), "C:\\FIRE.BMP");
     click("Command11");
-    EXPECT_TRUE(reported(53));
-    EXPECT_EQ(field("Text6"), "C:\\FIRE.BMP ");
+    EXPECT_EQ(readHost("C:\\Logo.sys"), readHost(kFolder + "FIRE.BMP"));
 }
 
 TEST_F(ScreenPagesTest, AnimatedListPreviewsFromThePicturesFolderOnAChoiceOnly) {
@@ -207,16 +283,22 @@ TEST_F(ScreenPagesTest, AnimatedStepsInstallATypedNameAndRepeatedStepsReport) {
     EXPECT_EQ(readHost("C:\\Logo.sys"), readHost(kFolder + "FIRE.BMP"));
     EXPECT_FALSE(existsOnDrive("C:\\FIRE.BMP"));
     EXPECT_TRUE(last("Все! Не забудте перезагрузиться.", 64, "Zarvo's"));
+    // Nothing staged any more: a file of the user's under the old name stays.
+    fs::remove(host("C:\\Logo.sys"));
+    writeHost("C:\\FIRE.BMP", "mine");
     click("Command11");
     EXPECT_TRUE(reported(53));
+    EXPECT_FALSE(existsOnDrive("C:\\Logo.sys"));
+    click("Command9");
     click("Command10");
     click("Command9");  // "C:\Logo.sys" in the way of the rename
     click("Command11");
     EXPECT_TRUE(reported(58));
     EXPECT_EQ(messages().size(), 3u);
+    EXPECT_EQ(readHost("C:\\FIRE.BMP"), "mine");
 }
 
-TEST_F(ScreenPagesTest, AnimatedStepTwoRefusesBeforeDeletingTheBootPicture) {
+TEST_F(ScreenPagesTest, AnimatedStepTwoRefusalsLeaveTheDriveAsItFoundIt) {
     const QStringList initial = animatedFields();
     click("Command9");
     fs::remove(host("C:\\Logo.sys"));
@@ -224,24 +306,48 @@ TEST_F(ScreenPagesTest, AnimatedStepTwoRefusesBeforeDeletingTheBootPicture) {
     EXPECT_TRUE(last("Не нахожу файл logo.sys", 0));
     click("Command9");
     const std::string installed = readHost("C:\\Logo.sys");
+    const std::string winIni = readHost("C:\\Windows\\WIN.INI");
     writeHost("C:\\FIRE.BMP", "kept");
     fs::permissions(host("C:\\FIRE.BMP"), fs::perms::owner_read);
+    const auto drive = listing();
+    const QString missing = "Не нахожу файл logo.sys";
+    // Names that lead out of the pictures folder are no picture of it.
     const std::tuple<QString, QString, int> refused[] = {
         {"", "Введите корректный путь.", 48},
-        {"NOPE.BMP", "Не нахожу файл logo.sys", 0},
-        {" FIRE.BMP", "Не нахожу файл logo.sys", 0},
-        {"FIRE.BMP", "", 0}};  // read-only staged copy in the way: silent
+        {"   ", "Введите корректный путь.", 48},
+        {"NOPE.BMP", missing, 0},
+        {" FIRE.BMP", missing, 0},
+        {"..\\..\\..\\Windows\\WIN.INI", missing, 0},
+        {"..\\Zarvo\\FIRE.BMP", missing, 0},
+        {"../Zarvo/FIRE.BMP", missing, 0},
+        {"C:\\Windows\\WIN.INI", missing, 0},
+        {"C:FIRE.BMP", missing, 0},
+        {".", missing, 0},
+        {"..", missing, 0},
+        {"FIRE.BMP", "", 0}};  // the disk fills up: silent
     for (const auto& [name, text, style] : refused) {
         ui->clearMessages();
+        if (text.isEmpty()) diskFullAfter16KiB();
         animated().pictureList->setEditText(name);
         click("Command10");
         EXPECT_TRUE(text.isEmpty() ? messages().empty()
                                    : last(text, style, style ? "Zarvo's" : "Zarvo"))
             << name.toStdString();
         EXPECT_EQ(readHost("C:\\Logo.sys"), installed);
+        EXPECT_EQ(readHost("C:\\Windows\\WIN.INI"), winIni);
+        EXPECT_EQ(listing(), drive) << name.toStdString();
         EXPECT_EQ(animatedFields(), initial);
         EXPECT_FALSE(shown("Command11"));
     }
+
+    // The user's read-only C:\FIRE.BMP is in the way: staged beside it.
+    writeFault = nullptr;
+    click("Command10");
+    EXPECT_EQ(field("Text5"), "C:\\FIRE.BMP.zarvo");
+    click("Command11");
+    EXPECT_EQ(readHost("C:\\Logo.sys"), readHost(kFolder + "FIRE.BMP"));
+    EXPECT_EQ(readHost("C:\\FIRE.BMP"), "kept");
+    EXPECT_FALSE(existsOnDrive("C:\\FIRE.BMP.zarvo"));
 }
 
 TEST_F(ScreenPagesTest, PaletteBandRotatesWhileThePageIsShownAndStillPicturesStayStill) {

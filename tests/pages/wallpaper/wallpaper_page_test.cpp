@@ -2,6 +2,8 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <fstream>
+#include <iterator>
 
 #include "support/fixture.h"
 #include "system/linux/registry_store.h"
@@ -11,17 +13,25 @@ namespace {
 
 class WallpaperPageTest : public ProgramTest {
 protected:
-    void writeBitmap(const std::string& windowsPath, Qt::GlobalColor colour) {
+    static std::string encode(Qt::GlobalColor colour, const char* format) {
         QImage image(8, 4, QImage::Format_RGB32);
         image.fill(colour);
         QByteArray bytes;
         QBuffer buffer(&bytes);
-        ASSERT_TRUE(buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "BMP"));
-        writeHost(windowsPath, bytes.toStdString());
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format)) << format;
+        return bytes.toStdString();
+    }
+    void writeBitmap(const std::string& windowsPath, Qt::GlobalColor colour) {
+        writeHost(windowsPath, encode(colour, "BMP"));
     }
     void open(const QString& answer) {
         answer.isNull() ? ui->answerCancel() : ui->answerOpen(answer);
         click("Command7");
+    }
+    std::string storeBytes() {
+        std::ifstream in(registryStore, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
     }
     QImage preview() { return find<PictureBox>("Image5")->picture(); }
     // The one message shown since the last look, as "text|style|title".
@@ -64,25 +74,41 @@ TEST_F(WallpaperPageTest, ChosenBitmapIsPreviewedStretchedAndBecomesTheWallpaper
     EXPECT_EQ(wallpaper(), "C:\\Red.bmp");
 }
 
-TEST_F(WallpaperPageTest, FileThatIsNoPictureIsReportedYetStoredAndHandedOn) {
+TEST_F(WallpaperPageTest, OnlyABitmapBecomesTheWallpaperAndARefusalWritesNothing) {
     writeBitmap("C:\\Red.bmp", Qt::red);
-    writeHost("C:\\Notes.bmp", "not a picture");
     open("C:\\Red.bmp");
-    open("C:\\Notes.bmp");
-    EXPECT_EQ(message(), "Испорчена картинка|0|Zarvo");
-    EXPECT_EQ(preview().pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_EQ(field("Text4"), "C:\\Notes.bmp");
     click("Command6");
     EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
-    EXPECT_EQ(wallpaper(), "C:\\Notes.bmp");
+    const std::string store = storeBytes();
+    const std::string winIni = readHost("C:\\Windows\\WIN.INI");
+    ASSERT_FALSE(store.empty());
 
-    // A missing file: nothing said on opening; setting it is refused and said so.
-    open("C:\\Gone.bmp");
-    EXPECT_EQ(message(), "0 messages");
-    EXPECT_EQ(preview().pixelColor(0, 0), QColor(Qt::red));
-    EXPECT_EQ(field("Text4"), "C:\\Gone.bmp");
+    const std::string bitmap = encode(Qt::blue, "BMP");
+    // Pictures Windows 98 cannot show as wallpaper are refused too, whatever
+    // their name says; a missing file says nothing on opening.
+    const std::pair<const char*, std::string> refused[] = {
+        {"C:\\Notes.bmp", "not a picture"},
+        {"C:\\Half.bmp", bitmap.substr(0, bitmap.size() / 2)},
+        {"C:\\Photo.bmp", encode(Qt::blue, "JPEG")},
+        {"C:\\Icon.bmp", encode(Qt::blue, "ICO")},
+        {"C:\\Gone.bmp", ""}};
+    for (const auto& [path, bytes] : refused) {
+        if (!bytes.empty()) writeHost(path, bytes);
+        open(path);
+        EXPECT_EQ(field("Text4"), path);
+        ui->clearMessages();
+        click("Command6");
+        EXPECT_EQ(message(), "Не удалось установить фон|48|Zarvo") << path;
+        EXPECT_EQ(storeBytes(), store) << path;
+        EXPECT_EQ(readHost("C:\\Windows\\WIN.INI"), winIni) << path;
+    }
+    EXPECT_EQ(preview().pixelColor(0, 0), QColor(Qt::blue));  // the JPEG and the icon were shown
+
+    open("C:\\Notes.bmp");
+    EXPECT_EQ(message(), "Испорчена картинка|0|Zarvo");
+    writeHost("C:\\Notes.bmp", bitmap);  // it may have become a bitmap since
     click("Command6");
-    EXPECT_EQ(message(), "Не удалось установить фон|48|Zarvo");
+    EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
     EXPECT_EQ(wallpaper(), "C:\\Notes.bmp");
 }
 

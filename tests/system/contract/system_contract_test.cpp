@@ -221,6 +221,85 @@ TEST_F(SystemContract, NewFilesAndFoldersNeverReplaceAnything) {
     EXPECT_FALSE(sys.fileExists(""));
 }
 
+// ---- Whole files and INI values -------------------------------------------
+
+TEST_F(SystemContract, ReplaceFileWritesTheWholeFileOrLeavesTheOldOne) {
+    const std::string bytes = binaryBytes(70000);
+    sys.createDirectory("C:\\Windows");
+    sys.replaceFile("C:\\Windows\\Logow.sys", "first");  // a new file
+    EXPECT_EQ(bytesOf("C:\\Windows\\Logow.sys"), "first");
+    put("C:\\Msdos.sys", "[Options]");
+    sys.setAttributes("C:\\Msdos.sys", attr::Hidden | attr::System);
+    sys.replaceFile("C:\\Msdos.sys", bytes);
+    EXPECT_EQ(bytesOf("C:\\Msdos.sys"), bytes);
+    // The file is still the same file to Windows: its marks stay.
+    if (target->keepsDosAttributes) {
+        EXPECT_EQ(sys.attributes("C:\\Msdos.sys") & kMarks, attr::Hidden | attr::System);
+    }
+    EXPECT_EQ(target->namesIn("C:\\"), (std::vector<std::string>{"Msdos.sys", "Windows"}));
+
+    sys.setAttributes("C:\\Msdos.sys", attr::ReadOnly);
+    EXPECT_EQ(errorOf([&] { sys.replaceFile("C:\\MSDOS.SYS", "x"); }), err::PathFileAccessError);
+    EXPECT_EQ(bytesOf("C:\\Msdos.sys"), bytes);
+    EXPECT_EQ(errorOf([&] { sys.replaceFile("C:\\Windows", "x"); }), err::PathFileAccessError);
+    EXPECT_EQ(errorOf([&] { sys.replaceFile("C:\\NoDir\\x.sys", "x"); }), err::PathNotFound);
+    EXPECT_EQ(errorOf([&] { sys.replaceFile("", "x"); }), err::PathFileAccessError);
+    EXPECT_EQ(target->namesIn("C:\\Windows"), std::vector<std::string>{"Logow.sys"});
+}
+
+TEST_F(SystemContract, ReadFileGivesEveryByteAndReportsWhatIsNoFile) {
+    const std::string bytes = binaryBytes(150000);
+    sys.createDirectory("C:\\Windows");
+    put("C:\\Windows\\Logow.sys", bytes);
+    put("C:\\Empty.sys", "");
+    EXPECT_EQ(sys.readFile("C:\\WINDOWS\\logow.SYS"), bytes);
+    EXPECT_EQ(sys.readFile("C:\\Empty.sys"), "");
+    EXPECT_EQ(errorOf([&] { sys.readFile("C:\\Missing.sys"); }), err::FileNotFound);
+    EXPECT_EQ(errorOf([&] { sys.readFile(""); }), err::FileNotFound);
+    EXPECT_EQ(errorOf([&] { sys.readFile("C:\\NoDir\\x.sys"); }), err::PathNotFound);
+    EXPECT_EQ(errorOf([&] { sys.readFile("C:\\Windows"); }), err::PathFileAccessError);
+}
+
+TEST_F(SystemContract, IniValuesAreSetReadAndRemovedIgnoringCase) {
+    const std::string ini = "C:\\Windows\\WIN.INI";
+    const std::string picture = "C:\\Мои рисунки\\Закат.bmp";
+    sys.createDirectory("C:\\Windows");
+    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
+    sys.setIniValue(ini, "Desktop", "Wallpaper", std::nullopt);  // nothing to remove
+    EXPECT_FALSE(sys.fileExists(ini));
+
+    sys.setIniValue(ini, "Desktop", "Wallpaper", "(None)");  // the file and the section made
+    sys.setIniValue(ini, "desktop", "WALLPAPER", picture);
+    sys.setIniValue(ini, "Desktop", "TileWallpaper", "1");
+    sys.setIniValue(ini, "windows", "load", "");
+    EXPECT_EQ(sys.iniValue("c:\\windows\\win.ini", "DESKTOP", "wallpaper"), picture);
+    EXPECT_EQ(sys.iniValue(ini, "Windows", "Load"), "");  // empty, not missing
+    EXPECT_EQ(sys.iniValue(ini, "intl", "sCountry"), std::nullopt);
+
+    sys.setIniValue(ini, "DESKTOP", "wallpaper", std::nullopt);
+    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(sys.iniValue(ini, "Desktop", "TileWallpaper"), "1");
+    EXPECT_EQ(sys.iniValue(ini, "windows", "load"), "");
+
+    // A file as people write it: blanks around a value, a quoted one.
+    put("C:\\System.ini", "[boot]\r\nshell = Explorer.exe \r\n[386Enh]\r\nx=\"a b\"\r\n");
+    EXPECT_EQ(sys.iniValue("C:\\System.ini", "Boot", "SHELL"), "Explorer.exe");
+    EXPECT_EQ(sys.iniValue("C:\\System.ini", "386enh", "x"), "a b");
+
+    sys.setAttributes(ini, attr::ReadOnly);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue(ini, "Desktop", "Wallpaper", "x"); }),
+              err::PathFileAccessError);
+    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows", "a", "b", "c"); }),
+              err::PathFileAccessError);
+    EXPECT_EQ(errorOf([&] { sys.iniValue("C:\\Windows", "a", "b"); }), err::PathFileAccessError);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\NoDir\\a.ini", "a", "b", "c"); }),
+              err::PathNotFound);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\a.ini", "a", "b", "日本"); }),
+              err::InvalidProcedureCall);
+    EXPECT_FALSE(sys.fileExists("C:\\a.ini"));
+}
+
 TEST_F(SystemContract, NamesOutsideTheCodePage_AreRefusedOnWindowsOnly) {
     // The ANSI functions cannot name such a file; the Linux host can.
     const int error = errorOf([&] { put("C:\\日本.txt", "x"); });
@@ -254,6 +333,29 @@ TEST_F(SystemContract, RegistryRefusesTextOutsideTheCodePageWritingNothing) {
     EXPECT_EQ(store(hkey::LocalMachine, key + "\\日本", "3", "x"), err::InvalidProcedureCall);
     EXPECT_EQ(store(0x80000009u, key, "3", "x"), err::InvalidProcedureCall);
     EXPECT_EQ(target->registryString(hkey::LocalMachine, key, "3"), "C:\\old.ico");
+}
+
+TEST_F(SystemContract, RegistryValuesReadBackAndAreDeleted) {
+    const std::string key = target->scratchKey() + "\\Shell Icons";
+    const auto writer = sys.createRegistryWriter();
+    writer->storeString(hkey::LocalMachine, key, "3", "C:\\Значок.ico");
+    writer->storeString(hkey::LocalMachine, key, "4", "");
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, "\\" + key + "\\", "3"), "C:\\Значок.ico");
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, key, "4"), "");
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, key, "5"), std::nullopt);
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, key, "日本"), std::nullopt);
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, key + "\\Nowhere", "3"), std::nullopt);
+
+    writer->deleteValue(hkey::LocalMachine, key, "3");
+    EXPECT_EQ(target->registryString(hkey::LocalMachine, key, "3"), std::nullopt);
+    EXPECT_EQ(target->registryString(hkey::LocalMachine, key, "4"), "");
+    // What is not there is no error.
+    EXPECT_EQ(errorOf([&] { writer->deleteValue(hkey::LocalMachine, key, "3"); }), 0);
+    EXPECT_EQ(errorOf([&] { writer->deleteValue(hkey::LocalMachine, key + "\\Nowhere", "3"); }), 0);
+    EXPECT_EQ(errorOf([&] { writer->deleteValue(0x80000009u, key, "4"); }),
+              err::InvalidProcedureCall);
+    EXPECT_EQ(errorOf([&] { writer->readString(0x80000009u, key, "4"); }),
+              err::InvalidProcedureCall);
 }
 
 // ---- Shell, restart, wallpaper ------------------------------------------------

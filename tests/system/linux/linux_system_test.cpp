@@ -1,10 +1,14 @@
 #include "system/linux/linux_system.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 
 #include "formats/cp1251.h"
 #include "system/linux/registry_store.h"
@@ -13,6 +17,7 @@
 namespace zarvo {
 namespace {
 
+using hostfile::Fd;
 using testing::errorOf;
 using testing::namesIn;
 using testing::readBytes;
@@ -109,7 +114,8 @@ TEST_F(LinuxSystemFileTest, CopyFailingPartWayKeepsTheOldDestination) {
     faultAfter = 100000;
     for (auto [injected, expected] :
          {std::pair{ENOSPC, err::DiskFull}, std::pair{EIO, err::DeviceIoError},
-          std::pair{EACCES, err::PathFileAccessError}}) {
+          std::pair{EACCES, err::PathFileAccessError},
+          std::pair{EROFS, err::PathFileAccessError}}) {
         faultErrno = injected;
         furthestWrite = 0;
         EXPECT_EQ(errorOf([&] { sys.copyFile("C:\\big.bin", "C:\\dst.bin"); }), expected);
@@ -117,6 +123,43 @@ TEST_F(LinuxSystemFileTest, CopyFailingPartWayKeepsTheOldDestination) {
         EXPECT_EQ(bytesOf("dst.bin"), "old contents");
         EXPECT_EQ(namesIn(drive.root), (std::vector<std::string>{"big.bin", "dst.bin"}));
     }
+}
+
+// A read-only file system gives one number whichever call meets it first:
+// the copy's write or the rename's.
+TEST_F(LinuxSystemFileTest, AReadOnlyFileSystemIsOneErrorForEveryOperation) {
+    EXPECT_EQ(hostfile::writeErrorNumber(EROFS), err::PathFileAccessError);
+    EXPECT_EQ(hostfile::errorNumber(EROFS, err::PermissionDenied), err::PathFileAccessError);
+}
+
+TEST_F(LinuxSystemFileTest, ReplaceAndIniEditsKeepTheFileItsModeAndEveryOtherByte) {
+    const std::string ini =
+        "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\nWallpaper=(None)\r\n";
+    put("Windows/WIN.INI", ini);
+    ::chmod(drive.host("Windows/WIN.INI").c_str(), 0640);
+    sys.setIniValue("C:\\Windows\\win.ini", "desktop", "wallpaper", "C:\\Закат.bmp");
+    EXPECT_EQ(bytesOf("Windows/WIN.INI"),
+              "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\nwallpaper=" +
+                  *cp1251::fromUtf8("C:\\Закат.bmp") + "\r\n");
+    sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt);
+    EXPECT_EQ(bytesOf("Windows/WIN.INI"),
+              "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\n");
+    struct stat st {};
+    ASSERT_EQ(::stat(drive.host("Windows/WIN.INI").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desk]top", "a", "b"); }),
+              err::InvalidProcedureCall);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "a=b", "c"); }),
+              err::InvalidProcedureCall);
+    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "a", "1\n2"); }),
+              err::InvalidProcedureCall);
+
+    // A replacement that fails leaves the old file and no temporary one.
+    put("Logo.sys", "old");
+    faultErrno = ENOSPC;
+    EXPECT_EQ(errorOf([&] { sys.replaceFile("C:\\Logo.sys", binaryBytes(5000)); }), err::DiskFull);
+    EXPECT_EQ(bytesOf("Logo.sys"), "old");
+    EXPECT_EQ(namesIn(drive.root), (std::vector<std::string>{"Logo.sys", "Windows"}));
 }
 
 TEST_F(LinuxSystemFileTest, RenameAcrossHostFileSystemsIsRefused) {
@@ -173,6 +216,122 @@ TEST_F(LinuxSystemFileTest, CheckCopyableSeesThroughLinksAndRefusesWhatIsNoFile)
     if (::geteuid() != 0) {  // root reads everything
         ::chmod(drive.host("second.sys").c_str(), 0);
         EXPECT_EQ(check("C:\\second.sys", ""), err::PathFileAccessError);
+    }
+}
+
+// ---- Symbolic links never take a write out of drive C: ---------------------
+
+class LinuxSystemLinkTest : public SystemFixture {
+protected:
+    void SetUp() override {
+        // Beside the drive root, outside it: a host folder and a host file.
+        writeBytes(outside + "/host.sys", "host");
+        writeBytes(outside + "/WIN.INI", "[Desktop]\r\nWallpaper=host\r\n");
+        ::chmod((outside + "/host.sys").c_str(), 0644);
+        std::filesystem::create_symlink(outside + "/host.sys", drive.host("Logo.sys"));
+        std::filesystem::create_symlink(outside, drive.host("Windows"));
+        std::filesystem::create_symlink("../outside", drive.host("Up"));
+        put("Закат.bmp", "picture");
+        put("Inside/a.txt", "a");
+        std::filesystem::create_symlink("Inside", drive.host("Near"));
+    }
+
+    // Everything outside the drive, with each file's bytes and mode.
+    std::vector<std::string> outsideState() {
+        std::vector<std::string> state;
+        for (const auto& name : namesIn(outside)) {
+            struct stat st {};
+            ::lstat((outside + "/" + name).c_str(), &st);
+            char attribute[64] = {};
+            ::getxattr((outside + "/" + name).c_str(), "user.DOSATTRIB", attribute,
+                       sizeof attribute - 1);
+            state.push_back(name + " " + readBytes(outside + "/" + name) + " " +
+                            std::to_string(st.st_mode) + " " + attribute);
+        }
+        return state;
+    }
+
+    std::string outside = drive.base + "/outside";
+};
+
+TEST_F(LinuxSystemLinkTest, EveryWriteThatWouldLeaveTheDriveIsRefused) {
+    const auto before = outsideState();
+    const std::vector<std::pair<std::string, std::function<void()>>> writes = {
+        {"copy onto a linked file", [&] { sys.copyFile("C:\\Закат.bmp", "C:\\Logo.sys"); }},
+        {"copy into a linked folder",
+         [&] { sys.copyFile("C:\\Закат.bmp", "C:\\WINDOWS\\Logow.sys"); }},
+        {"copy over a file there", [&] { sys.copyFile("C:\\Закат.bmp", "C:\\Windows\\host.sys"); }},
+        {"copy through a relative link", [&] { sys.copyFile("C:\\Закат.bmp", "C:\\Up\\x"); }},
+        {"check a copy", [&] { sys.checkCopyable("C:\\Закат.bmp", "C:\\Windows\\Logow.sys", ""); }},
+        {"delete a linked file", [&] { sys.deleteFile("C:\\Logo.sys"); }},
+        {"delete in a linked folder", [&] { sys.deleteFile("C:\\Windows\\host.sys"); }},
+        {"rename a linked file", [&] { sys.renameFile("C:\\Logo.sys", "C:\\Logo.old"); }},
+        {"rename into a linked folder",
+         [&] { sys.renameFile("C:\\Закат.bmp", "C:\\Windows\\Закат.bmp"); }},
+        {"rename out of a linked folder",
+         [&] { sys.renameFile("C:\\Windows\\host.sys", "C:\\host.sys"); }},
+        {"attributes of a linked file",
+         [&] { sys.setAttributes("C:\\Logo.sys", attr::ReadOnly | attr::Hidden); }},
+        {"attributes in a linked folder",
+         [&] { sys.setAttributes("C:\\Windows\\host.sys", attr::ReadOnly); }},
+        {"new file in a linked folder", [&] { sys.writeNewFile("C:\\Windows\\Logos.sys", "new"); }},
+        {"replace a linked file", [&] { sys.replaceFile("C:\\Logo.sys", "new"); }},
+        {"replace in a linked folder", [&] { sys.replaceFile("C:\\Windows\\new.sys", "new"); }},
+        {"INI value in a linked folder",
+         [&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", "x"); }},
+        {"INI key removed there",
+         [&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt); }},
+        {"folder in a linked folder", [&] { sys.createDirectory("C:\\Windows\\Sub\\Deeper"); }},
+        {"folder through a relative link", [&] { sys.createDirectory("C:\\Up\\Sub"); }},
+    };
+    for (const auto& [what, write] : writes) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(errorOf(write), err::PathFileAccessError);
+    }
+    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\Закат.bmp"));
+    EXPECT_EQ(outsideState(), before);
+    EXPECT_TRUE(std::filesystem::is_symlink(drive.host("Logo.sys")));
+    EXPECT_EQ(bytesOf("Закат.bmp"), "picture");
+    EXPECT_FALSE(std::filesystem::exists(drive.store));  // the wallpaper stored nothing
+}
+
+TEST_F(LinuxSystemLinkTest, ReadingLinksInsideTheDriveAndDriveZStayAsTheyWere) {
+    // Reading goes wherever a link leads.
+    EXPECT_EQ(sys.readFile("C:\\Logo.sys"), "host");
+    EXPECT_EQ(sys.iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "host");
+    sys.copyFile("C:\\Windows\\host.sys", "C:\\copy.sys");
+    EXPECT_EQ(bytesOf("copy.sys"), "host");
+    // A link that stays inside the drive is written through.
+    sys.writeNewFile("C:\\Near\\b.txt", "b");
+    sys.copyFile("C:\\Закат.bmp", "C:\\Near\\a.txt");
+    EXPECT_EQ(bytesOf("Inside/b.txt"), "b");
+    EXPECT_EQ(bytesOf("Inside/a.txt"), "picture");
+    // Drive Z: is the host's own file system: a chosen file is renamed where it is.
+    std::string host = outside + "/host.sys";
+    std::replace(host.begin(), host.end(), '/', '\\');
+    sys.renameFile("Z:" + host, "Z:" + host.substr(0, host.size() - 3) + "bmp");
+    EXPECT_EQ(readBytes(outside + "/host.bmp"), "host");
+}
+
+// Without openat2 (kernels before 5.6) names are opened one at a time and
+// any link counts as leading out: stricter, never looser.
+TEST_F(LinuxSystemLinkTest, WithoutOpenat2EveryLinkOnTheWayIsRefused) {
+    const Fd root(::open(drive.root.c_str(), O_PATH | O_DIRECTORY));
+    for (bool openat2 : {true, false}) {
+        SCOPED_TRACE(openat2);
+        const auto open = [&](const std::string& relative, int flags) {
+            const int fd = hostfile::openBeneath(root.get(), relative, flags, openat2);
+            if (fd >= 0) ::close(fd);
+            return fd >= 0 ? 0 : -fd;
+        };
+        EXPECT_EQ(open("Inside/a.txt", O_RDONLY), 0);
+        EXPECT_EQ(open("", O_RDONLY | O_DIRECTORY), 0);
+        EXPECT_EQ(open("Inside/missing", O_PATH), ENOENT);
+        EXPECT_EQ(open("Inside/a.txt/x", O_PATH), ENOTDIR);
+        EXPECT_EQ(open("Windows/host.sys", O_PATH), EXDEV);
+        EXPECT_EQ(open("Logo.sys", O_PATH), EXDEV);
+        EXPECT_EQ(open("Up", O_PATH | O_DIRECTORY), EXDEV);
+        EXPECT_EQ(open("Near/a.txt", O_RDONLY), openat2 ? 0 : EXDEV);
     }
 }
 

@@ -1,8 +1,12 @@
 #include "system/linux/registry_store.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <thread>
 
 #include "formats/cp1251.h"
@@ -124,7 +128,7 @@ TEST_F(RegistryStoreTest, KeepsEveryOtherByteOfTheFile) {
 
 TEST_F(RegistryStoreTest, DamagedStoreIsReportedAndNeverOverwritten) {
     for (const std::string& damaged : {
-             std::string(),
+             std::string(" "),
              std::string("REGEDIT5\r\n\r\n"),
              std::string("REGEDIT4\r\n\r\ngarbage\r\n"),
              std::string("REGEDIT4\r\n\"a\"=\"before any key\"\r\n"),
@@ -146,6 +150,101 @@ TEST_F(RegistryStoreTest, DamagedStoreIsReportedAndNeverOverwritten) {
         EXPECT_EQ(errorOf([&] { read(hkey::LocalMachine, kShellIcons, "3"); }),
                   err::PathFileAccessError);
     }
+}
+
+// A copy that failed or a full disk can leave a 0-byte store: it holds no
+// values and takes new ones.
+TEST_F(RegistryStoreTest, AnEmptyStoreFileIsAnEmptyStore) {
+    writeBytes(drive.store, "");
+    EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "3"), std::nullopt);
+    EXPECT_NO_THROW(RegistryStore(drive.store).check());
+    makeRegistryWriter(RegistryStore(drive.store))
+        ->deleteValue(hkey::LocalMachine, kShellIcons, "3");
+    EXPECT_EQ(readBytes(drive.store), "");
+    ASSERT_EQ(store(hkey::LocalMachine, kShellIcons, "3", "C:\\a.ico"), 0);
+    EXPECT_EQ(readBytes(drive.store), "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\" +
+                                          std::string(kShellIcons) +
+                                          "]\r\n\"3\"=\"C:\\\\a.ico\"\r\n\r\n");
+}
+
+TEST_F(RegistryStoreTest, DeletingRemovesTheValuesLinesAndWritesNothingElse) {
+    const std::string head =
+        "REGEDIT4\r\n\r\n; by hand\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kShellIcons) + "]\r\n";
+    const std::string desktop = "\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n\"3\"=\"x\"\n";
+    writeBytes(drive.store, head + "\"3\"=\"C:\\\\a.ico\"\r\n\"4\"=dword:00000001\r\n" + desktop);
+    const auto writer = makeRegistryWriter(RegistryStore(drive.store));
+
+    writer->deleteValue(hkey::LocalMachine,
+                        "software\\MICROSOFT\\windows\\CurrentVersion\\"
+                        "Explorer\\Shell Icons",
+                        "3");
+    writer->deleteValue(hkey::LocalMachine, kShellIcons, "4");  // any type
+    EXPECT_EQ(readBytes(drive.store), head + desktop);
+    EXPECT_EQ(writer->readString(hkey::LocalMachine, kShellIcons, "3"), std::nullopt);
+    EXPECT_EQ(writer->readString(hkey::CurrentUser, "Control Panel\\Desktop", "3"), "x");
+
+    // Nothing there to remove: nothing written, not even a new store.
+    writer->deleteValue(hkey::LocalMachine, kShellIcons, "3");
+    writer->deleteValue(hkey::LocalMachine, "Software\\Nowhere", "3");
+    writer->deleteValue(hkey::LocalMachine, kShellIcons, "图标");
+    EXPECT_EQ(readBytes(drive.store), head + desktop);
+    EXPECT_EQ(errorOf([&] { writer->deleteValue(0x80000009u, kShellIcons, "3"); }),
+              err::InvalidProcedureCall);
+    std::filesystem::remove(drive.store);
+    writer->deleteValue(hkey::LocalMachine, kShellIcons, "3");
+    EXPECT_FALSE(std::filesystem::exists(drive.store));
+
+    writeBytes(drive.store, "REGEDIT4\r\ngarbage\r\n");
+    EXPECT_EQ(errorOf([&] { writer->deleteValue(hkey::LocalMachine, kShellIcons, "3"); }),
+              err::PathFileAccessError);
+    EXPECT_EQ(readBytes(drive.store), "REGEDIT4\r\ngarbage\r\n");
+}
+
+// A store killed part way leaves its temporary file; the next store sweeps
+// away such leftovers, but never a file a live writer still holds, nor
+// anything else.
+TEST_F(RegistryStoreTest, TheNextStoreRemovesLeftoversOfKilledStores) {
+    ASSERT_EQ(store(hkey::LocalMachine, kShellIcons, "3", "C:\\a.ico"), 0);
+    const std::string before = readBytes(drive.store);
+    {
+        // A writer killed mid-store: the temporary file of a process that is gone.
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const RegistryStore dying(drive.store, [](std::size_t written) {
+                if (written > 0) ::_exit(0);
+                return 0;
+            });
+            dying.storeString(hkey::LocalMachine, kShellIcons, "big", std::string(70000, 'x'));
+            ::_exit(1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    // More of them, as many killed runs leave them.
+    writeBytes(drive.base + "/.zarvo-0123456789.tmp", std::string(1000, 'x'));
+    writeBytes(drive.base + "/.zarvo-abcdefghij.tmp", "");
+    writeBytes(drive.base + "/.zarvo-notours.tmp", "user's");  // not the pattern
+    writeBytes(drive.base + "/zarvo-abcdefghij.tmp", "user's");
+    EXPECT_EQ(namesIn(drive.base).size(), 8u);
+    EXPECT_EQ(readBytes(drive.store), before);
+
+    // One still being written by a live writer stays.
+    const hostfile::Fd folder = hostfile::openFolder(drive.base);
+    std::optional<hostfile::TempFile> live(std::in_place, folder.get());
+    live->write("half", {});
+
+    ASSERT_EQ(store(hkey::LocalMachine, kShellIcons, "4", "C:\\b.ico"), 0);
+    std::vector<std::string> kept = {".zarvo-notours.tmp",   live->name(), "drive_c",
+                                     "zarvo-abcdefghij.tmp", "zarvo.reg",  "zarvo.reg.lock"};
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(namesIn(drive.base), kept);
+    EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "3"), "C:\\a.ico");
+    EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "4"), "C:\\b.ico");
+    EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "big"), std::nullopt);
+    live.reset();
+    EXPECT_EQ(namesIn(drive.base).size(), 5u);
 }
 
 TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
