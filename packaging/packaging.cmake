@@ -103,10 +103,13 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Russian Qt dialogs, a Cyrillic stand-in for MS Sans Serif, and xdg-open
-# for the help file and the web links.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation, xdg-utils")
-set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine")
+# mtools opens disk images and partitions (--image); dpkg-shlibdeps adds the
+# libraries to this list.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "mtools")
+# Russian Qt dialogs, a Cyrillic stand-in for MS Sans Serif, xdg-open for
+# the help file and the web links, and Wine to bring the values into a Wine
+# prefix's registry.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation, xdg-utils, wine")
 # The synopsis line is the summary above; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Zarvo changes the boot picture and the two shut-down pictures of a

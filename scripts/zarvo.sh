@@ -16,7 +16,7 @@ build="$root/build"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
           tango-icon-theme librsvg2-bin qt6-translations-l10n fonts-liberation fonts-dejavu-core xvfb xauth
-          desktop-file-utils appstream)
+          desktop-file-utils appstream mtools dosfstools fdisk)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # 64-bit Wine only: the tests are 64-bit programs, no i386 architecture needed.

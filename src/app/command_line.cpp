@@ -9,8 +9,8 @@
 
 #include "app/startup.h"
 #include "formats/screen_file.h"
+#include "system/image/image_system.h"
 #include "system/keeping_originals.h"
-#include "system/linux/linux_system.h"
 
 namespace zarvo {
 namespace {
@@ -25,10 +25,21 @@ const QString kDescription = QStringLiteral(
     "      picture: 320 x 400, 256 colours, framed for the 4:3 screen.\n"
     "  zarvo --check FILE...\n"
     "      Says whether Windows 98 shows each file as a screen file, and why not.\n"
+    "  zarvo [--image FILE [--partition N] | --drive DIR] [--restore]\n"
+    "      Works on drive C: inside a disk image (86Box, PCem, QEMU, VirtualBox raw\n"
+    "      or fixed VHD) or on a partition (--image /dev/sdb1), in place, without\n"
+    "      root; or on the folder DIR (a mounted Windows 98 partition, a Wine\n"
+    "      prefix's drive_c). Without them: $ZARVO_DRIVE_C, else the emulated drive.\n"
     "  zarvo --restore\n"
     "      Puts back on drive C: every original Zarvo replaced there: the screen\n"
     "      files, the icon values, the wallpaper. They are kept in\n"
-    "      C:\\Program Files\\Zarvo\\Backup\\ on that drive.");
+    "      C:\\Program Files\\Zarvo\\Backup\\ on that drive.\n"
+    "\n"
+    "On a real Windows 98 (an image, a partition, a folder holding an installed\n"
+    "Windows) the registry values go to C:\\ZARVO.REG: open it in that Windows\n"
+    "(double-click) and restart. Icons and wallpapers chosen outside the drive are\n"
+    "copied into C:\\Program Files\\Zarvo\\ico\\ and ...\\Wallpaper\\ first. On a Wine\n"
+    "prefix the values reach the prefix's registry (wine reg import) as Zarvo ends.");
 
 struct Options {
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
@@ -43,9 +54,23 @@ struct Options {
                                             "exit status is 0 only when all are fine.")};
     QCommandLineOption restore{
         QStringLiteral("restore"),
-        QStringLiteral("Put back the originals kept on drive C: ($ZARVO_DRIVE_C, else the "
-                       "emulated drive), one line for each; the exit status is 0 only when all "
-                       "came back.")};
+        QStringLiteral("Put back the originals kept on drive C: (--image, --drive, "
+                       "$ZARVO_DRIVE_C, else the emulated drive), one line for each; the exit "
+                       "status is 0 only when all came back.")};
+    QCommandLineOption image{
+        QStringLiteral("image"),
+        QStringLiteral("Drive C: is the FAT file system in FILE: a disk image or a block device "
+                       "(/dev/sdb1). Refused while another program (a running emulator) holds it."),
+        QStringLiteral("FILE")};
+    QCommandLineOption partition{
+        QStringLiteral("partition"),
+        QStringLiteral("With --image: the partition N of its partition table (from 1) instead of "
+                       "the first FAT one."),
+        QStringLiteral("N")};
+    QCommandLineOption drive{
+        QStringLiteral("drive"),
+        QStringLiteral("Drive C: is the folder DIR, as with ZARVO_DRIVE_C=DIR (this option wins)."),
+        QStringLiteral("DIR")};
     QCommandLineOption fill{QStringLiteral("fill"),
                             QStringLiteral("With --make-screen: crop the picture to fill the "
                                            "screen instead of adding black bars.")};
@@ -65,7 +90,8 @@ struct Options {
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(kDescription);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, makeScreen, check, restore, fill, noDither, band, force});
+        parser.addOptions({help, version, makeScreen, check, restore, image, partition, drive, fill,
+                           noDither, band, force});
         parser.addPositionalArgument(QStringLiteral("files"),
                                      QStringLiteral("INPUT OUTPUT for --make-screen, the files to "
                                                     "look at for --check."),
@@ -149,28 +175,34 @@ int makeScreen(const CommandLine& commandLine, QTextStream& err) {
 // Restores the drive the window would open, writing nothing when the drive
 // setting is bad. Items come back one by one: a failure is reported and the
 // rest go on.
-int restoreOriginals(QTextStream& out, QTextStream& err) {
-    const DriveSetting drive = driveSetting();
+int restoreOriginals(const TargetOptions& targetOptions, QTextStream& out, QTextStream& err) {
+    const DriveSetting drive = driveSetting(targetOptions);
     if (drive.problem) {
         err << "zarvo: " << QString::fromStdString(drive.problem->description()) << '\n';
         return 1;
     }
-    LinuxSystem::Options options;
-    options.driveRoot = drive.root;
-    LinuxSystem system(options);
-    const RestoreReport report = zarvo::restoreOriginals(system);
+    TargetSystem target;
+    try {
+        target = openTarget(drive);
+    } catch (const ImageError& error) {
+        err << "zarvo: " << QString::fromStdString(error.what()) << '\n';
+        return 1;
+    }
+    const RestoreReport report = zarvo::restoreOriginals(target.plain());
     for (const std::string& line : report.restored) out << QString::fromStdString(line) << '\n';
     for (const std::string& line : report.failures)
         err << "zarvo: " << QString::fromStdString(line) << '\n';
     if (report.restored.empty() && report.failures.empty()) {
         if (report.kept == 0)
             out << "nothing to restore: Zarvo has kept no originals on drive C: ("
-                << QFile::decodeName(QByteArray::fromStdString(system.driveRoot())) << ")\n";
+                << QFile::decodeName(QByteArray::fromStdString(target.name)) << ")\n";
         else
             out << "nothing to restore: the " << report.kept << " kept original"
                 << (report.kept == 1 ? " is" : "s are") << " in place\n";
     }
-    return report.failures.empty() ? 0 : 1;
+    out.flush();
+    const bool imported = !target.wine || target.wine->importChanges(err);
+    return report.failures.empty() && imported ? 0 : 1;
 }
 
 }  // namespace
@@ -204,12 +236,43 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     bool screenOption = false;
     for (const QCommandLineOption* option : screenOnly) screenOption |= parser.isSet(*option);
     const bool restore = parser.isSet(options.restore);
+    const bool targetOption = parser.isSet(options.image) || parser.isSet(options.partition) ||
+                              parser.isSet(options.drive);
+    if (targetOption) {
+        // The window ignores options it does not know, but not a target
+        // option without its value.
+        if (!parsed && (parser.unknownOptionNames().isEmpty() || restore || makeScreen || check))
+            return usageError(parser.errorText());
+        if (makeScreen || check || screenOption)
+            return usageError(
+                QStringLiteral("--image, --partition and --drive go with the window "
+                               "or --restore"));
+        if (parser.isSet(options.image) && parser.isSet(options.drive))
+            return usageError(QStringLiteral("--image and --drive name two drives: give one"));
+        if (parser.isSet(options.partition) && !parser.isSet(options.image))
+            return usageError(QStringLiteral("--partition goes with --image"));
+        result.target.image = QFile::encodeName(parser.value(options.image)).toStdString();
+        result.target.drive = QFile::encodeName(parser.value(options.drive)).toStdString();
+        if (parser.isSet(options.image) && result.target.image.empty())
+            return usageError(QStringLiteral("--image needs a file name"));
+        if (parser.isSet(options.drive) && result.target.drive.empty())
+            return usageError(QStringLiteral("--drive needs a folder name"));
+        if (parser.isSet(options.partition)) {
+            bool number = false;
+            const QString value = parser.value(options.partition);
+            result.target.partition = value.toInt(&number);
+            if (!number || result.target.partition < 1)
+                return usageError(
+                    QStringLiteral("--partition %1: N must be a partition number from 1")
+                        .arg(value));
+        }
+    }
     if (!makeScreen && !check && !screenOption && !restore) return result;  // the window
 
     if (!parsed) return usageError(parser.errorText());
     if (restore) {
         if (makeScreen || check || screenOption || !parser.positionalArguments().isEmpty())
-            return usageError(QStringLiteral("--restore goes alone"));
+            return usageError(QStringLiteral("--restore goes alone or with --image or --drive"));
         result.command = Command::Restore;
         return result;
     }
@@ -263,7 +326,7 @@ int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& er
         case Command::MakeScreen:
             return makeScreen(commandLine, err);
         case Command::Restore:
-            return restoreOriginals(out, err);
+            return restoreOriginals(commandLine.target, out, err);
         case Command::Window:
             break;
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/target.h"
 #include "ui/screen_maker.h"
 
 class QTextStream;
@@ -20,6 +21,8 @@ struct CommandLine {
     // The file names, in the order given, wherever the options stood.
     QStringList files;
     ScreenOptions screen;
+    // The drive the window and --restore work on: --image, --partition, --drive.
+    TargetOptions target;
     // A usage error, one line; the command is not run.
     QString error;
     QString helpText;

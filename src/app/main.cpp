@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/startup.h"
+#include "system/image/image_system.h"
 
 int main(int argc, char** argv) {
     // Read before any application object exists: the commands, --help and
@@ -24,8 +25,17 @@ int main(int argc, char** argv) {
         return 1;
     }
     QApplication app(argc, argv);
-    zarvo::Program program = zarvo::startProgram();
+    QTextStream err(stderr);
+    zarvo::Program program;
+    try {
+        program = zarvo::startProgram(commandLine.target);
+    } catch (const zarvo::ImageError& error) {
+        err << "zarvo: " << error.what() << '\n';
+        return 1;
+    }
     // The start was given up, its report already shown: a bad drive setting.
     if (!program.form) return 1;
-    return app.exec();
+    const int status = app.exec();
+    zarvo::finishProgram(program, err);
+    return status;
 }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QStyleFactory>
+#include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include "app/first_start.h"
 #include "app/form1.h"
 #include "app/help_window.h"
+#include "system/image/image_system.h"
+#include "system/into_drive.h"
 #include "system/keeping_originals.h"
 #include "system/linux/linux_system.h"
 #include "ui/qt_ui_services.h"
@@ -24,6 +27,7 @@ namespace zarvo {
 
 Program::Program() = default;
 Program::Program(Program&&) noexcept = default;
+Program& Program::operator=(Program&&) noexcept = default;
 Program::~Program() = default;
 
 bool displayAvailable() {
@@ -51,16 +55,24 @@ bool writable(const std::filesystem::path& folder) {
 
 }  // namespace
 
-DriveSetting driveSetting() {
+DriveSetting driveSetting(const TargetOptions& target) {
     namespace fs = std::filesystem;
     DriveSetting drive;
-    drive.root = LinuxSystem::defaultDriveRoot();
+    if (!target.image.empty()) {
+        drive.image = target.image;
+        drive.partition = target.partition;
+        return drive;
+    }
+    const bool byOption = !target.drive.empty();
+    drive.root = byOption ? target.drive : LinuxSystem::defaultDriveRoot();
     const char* variable = std::getenv("ZARVO_DRIVE_C");
-    const bool named = variable && *variable;
+    const bool named = byOption || (variable && *variable);
     auto refuse = [&](int number) {
-        if (named)
-            drive.problem = Error(number, errorDescription(number) +
-                                              ". Папка диска C: из ZARVO_DRIVE_C: " + drive.root);
+        if (!named) return;
+        std::string text = errorDescription(number);
+        text += byOption ? ". Папка диска C: из --drive: " : ". Папка диска C: из ZARVO_DRIVE_C: ";
+        text += drive.root;
+        drive.problem = Error(number, text);
     };
 
     std::error_code ec;
@@ -84,6 +96,53 @@ DriveSetting driveSetting() {
     return drive;
 }
 
+TargetSystem::TargetSystem() = default;
+TargetSystem::TargetSystem(TargetSystem&&) noexcept = default;
+TargetSystem& TargetSystem::operator=(TargetSystem&&) noexcept = default;
+TargetSystem::~TargetSystem() = default;
+
+ISystem& TargetSystem::plain() const {
+    if (wine) return *wine;
+    return *base;
+}
+
+ISystem& TargetSystem::top() const {
+    if (intoDrive) return *intoDrive;
+    return plain();
+}
+
+TargetSystem openTarget(const DriveSetting& drive, std::function<bool()> restart,
+                        std::function<void(const std::string&, int)> openHelp) {
+    TargetSystem target;
+    bool realTree = false;
+    if (!drive.image.empty()) {
+        ImageOptions options;
+        options.imagePath = drive.image;
+        options.partition = drive.partition;
+        options.restart = std::move(restart);
+        options.openHelp = std::move(openHelp);
+        target.base = openImageSystem(options);
+        target.name = drive.image;
+        realTree = true;
+    } else {
+        LinuxSystem::Options options;
+        options.driveRoot = drive.root;
+        options.registryStorePath = registryStoreFor(drive.root);
+        options.restart = std::move(restart);
+        options.openHelp = std::move(openHelp);
+        target.registryStore = options.registryStorePath;
+        auto system = std::make_unique<LinuxSystem>(options);
+        target.name = system->driveRoot();
+        target.base = std::move(system);
+        realTree = isRealWindowsTree(drive.root);
+        const std::string prefix = winePrefixOf(drive.root);
+        if (!prefix.empty())
+            target.wine = std::make_unique<WinePrefix>(*target.base, prefix, target.registryStore);
+    }
+    if (realTree) target.intoDrive = std::make_unique<IntoDrive>(target.plain());
+    return target;
+}
+
 bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
     if (drive.problem) {
         reportUncaughtError(ui, *drive.problem);
@@ -97,7 +156,7 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
     return true;
 }
 
-Program startProgram() {
+Program startProgram(const TargetOptions& targetOptions) {
     installQtTranslation();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
@@ -105,12 +164,9 @@ Program startProgram() {
     QGuiApplication::setDesktopFileName(QStringLiteral("example.zarvo.Zarvo"));
 
     Program program;
-    LinuxSystem::Options options;
-    const DriveSetting drive = driveSetting();
-    options.driveRoot = drive.root;
-    options.registryStorePath = LinuxSystem::defaultRegistryStore(options.driveRoot);
+    const DriveSetting drive = driveSetting(targetOptions);
     // A restart closes every program of the emulated Windows, this one too.
-    options.restart = [] {
+    auto restart = [] {
         QTimer::singleShot(0, qApp, [] {
             QApplication::closeAllWindows();
             QApplication::quit();
@@ -120,21 +176,32 @@ Program startProgram() {
     // Windows help files open in the program's own help window, which
     // reports a damaged file through the services made after the system.
     auto helpUi = std::make_shared<IUiServices*>(nullptr);
-    options.openHelp = [helpUi](const std::string& hostPath, int show) {
+    auto openHelp = [helpUi](const std::string& hostPath, int show) {
         if (*helpUi)
             HelpWindow::open(**helpUi, QFile::decodeName(QByteArray::fromStdString(hostPath)),
                              show);
     };
-    program.system = std::make_unique<LinuxSystem>(options);
-    program.keeping = std::make_unique<KeepingOriginals>(*program.system);
+    if (drive.problem) {
+        // Only the report: nothing is opened on a drive setting that is bad.
+        LinuxSystem system;
+        QtUiServices ui(system);
+        prepareDrive(drive, system, ui);
+        return program;
+    }
+    program.target = openTarget(drive, restart, openHelp);
+    program.keeping = std::make_unique<KeepingOriginals>(program.target.top());
     program.ui = std::make_unique<QtUiServices>(*program.keeping);
     *helpUi = program.ui.get();
-    if (!prepareDrive(drive, *program.system, *program.ui)) return program;
+    if (!prepareDrive(drive, program.target.plain(), *program.ui)) return program;
 
     program.form = new Form1(*program.keeping, *program.ui);
     program.form->setAttribute(Qt::WA_DeleteOnClose);
     program.form->show();
     return program;
+}
+
+void finishProgram(Program& program, QTextStream& err) {
+    if (program.target.wine) program.target.wine->importChanges(err);
 }
 
 }  // namespace zarvo

@@ -253,6 +253,57 @@ TEST_F(CommandLineFiles, RestorePutsBackWhatTheWindowChanged) {
     EXPECT_EQ(system.readFile("C:\\Windows\\Logow.sys"), logow);
 }
 
+// --drive and --image choose the drive for the window and --restore alike;
+// an unusable image is refused before anything is written.
+TEST_F(CommandLineFiles, TheDriveOptions) {
+    const CommandLine window = parsed({"--image", "disk.img", "--partition", "2", "-style", "x"});
+    EXPECT_EQ(window.command, Command::Window) << window.error.toStdString();
+    EXPECT_EQ(window.target.image, "disk.img");
+    EXPECT_EQ(window.target.partition, 2);
+    EXPECT_EQ(parsed({"--restore", "--drive", "d"}).target.drive, "d");
+    for (const QStringList& wrong :
+         {QStringList{"--image", "a", "--drive", "b"}, QStringList{"--partition", "1"},
+          QStringList{"--image", "a", "--partition", "0"},
+          QStringList{"--image", "a", "--check", "f"}, QStringList{"--restore", "--image"}})
+        EXPECT_EQ(run(wrong).status, 2) << wrong.join(' ').toStdString();
+
+    auto start = [&](const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("ZARVO_DRIVE_C", path("from-variable"));
+        environment.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ZARVO_EXECUTABLE), arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return std::pair{process.exitCode(), QString::fromUtf8(process.readAllStandardOutput() +
+                                                               process.readAllStandardError())};
+    };
+    // --drive wins over the variable.
+    QDir().mkdir(path("chosen"));
+    const auto [status, said] = start({"--restore", "--drive", path("chosen")});
+    EXPECT_EQ(status, 0);
+    EXPECT_TRUE(said.contains(path("chosen"))) << said.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(path("from-variable")));
+
+    // Not an image: one line, a failure, the file as it was, in both modes.
+    {
+        QFile text(path("notes.txt"));
+        ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+        text.write(QByteArray(4096, 'z'));
+    }
+    for (const QStringList& arguments : {QStringList{"--restore", "--image", path("notes.txt")},
+                                         QStringList{"--image", path("notes.txt")}}) {
+        const auto [refused, message] = start(arguments);
+        EXPECT_EQ(refused, 1) << arguments.join(' ').toStdString();
+        EXPECT_TRUE(message.contains("zarvo: " + path("notes.txt") + ": "))
+            << message.toStdString();
+    }
+    QFile text(path("notes.txt"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_EQ(text.readAll(), QByteArray(4096, 'z'));
+    EXPECT_EQ(folderContents(), QStringList{"notes.txt"});
+}
+
 // A made screen file is a bitmap like any other to the Boot picture page:
 // it shows in the preview and steps 1, 2 and 3 install it.
 class MadeScreenOnBootPage : public test::ProgramTest {};

@@ -2,9 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
+#include <linux/msdos_fs.h>
 #include <linux/openat2.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/syscall.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -241,21 +245,59 @@ std::optional<unsigned> parseDosAttributes(const char* buffer, ssize_t n) {
 
 std::optional<unsigned> readDosAttributes(const std::string& path) {
     char buffer[256];
-    return parseDosAttributes(buffer,
-                              ::getxattr(path.c_str(), kDosAttribute, buffer, sizeof(buffer) - 1));
+    const auto kept = parseDosAttributes(
+        buffer, ::getxattr(path.c_str(), kDosAttribute, buffer, sizeof(buffer) - 1));
+    if (kept) return kept;
+    // vfat keeps no user attributes, but the real ones, which need the file open.
+    const Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOFOLLOW));
+    if (fd.get() < 0 || attributeKeeping(fd.get()) != AttributeKeeping::FatIoctl)
+        return std::nullopt;
+    return readFatAttributes(fd.get());
 }
 
 std::optional<unsigned> readDosAttributes(int fd) {
+    if (attributeKeeping(fd) == AttributeKeeping::FatIoctl) return readFatAttributes(fd);
     char buffer[256];
     return parseDosAttributes(buffer, ::fgetxattr(fd, kDosAttribute, buffer, sizeof(buffer) - 1));
 }
 
 bool writeDosAttributes(int fd, unsigned bits) {
+    if (attributeKeeping(fd) == AttributeKeeping::FatIoctl) {
+        // Read-only follows the permission bits, and the folder and volume
+        // bits are the file system's own: only these three are set here.
+        constexpr unsigned kBits = 0x02 | 0x04 | 0x20;  // hidden, system, archive
+        const unsigned current = readFatAttributes(fd).value_or(0);
+        writeFatAttributes(fd, (current & ~kBits) | (bits & kBits));
+        return true;
+    }
     char text[16];
     const int length = std::snprintf(text, sizeof(text), "0x%x", bits);
     if (::fsetxattr(fd, kDosAttribute, text, static_cast<std::size_t>(length), 0) == 0) return true;
     if (unsupported(errno)) return false;
     throwErrno(errno, err::PathFileAccessError);
+}
+
+AttributeKeeping attributeKeepingFor(long fileSystemType) {
+    return fileSystemType == MSDOS_SUPER_MAGIC ? AttributeKeeping::FatIoctl
+                                               : AttributeKeeping::ExtendedAttribute;
+}
+
+AttributeKeeping attributeKeeping(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0) return AttributeKeeping::ExtendedAttribute;
+    return attributeKeepingFor(static_cast<long>(fs.f_type));
+}
+
+std::optional<unsigned> readFatAttributes(int fd) {
+    std::uint32_t bits = 0;
+    if (::ioctl(fd, FAT_IOCTL_GET_ATTRIBUTES, &bits) != 0) return std::nullopt;
+    return static_cast<unsigned>(bits);
+}
+
+void writeFatAttributes(int fd, unsigned bits) {
+    std::uint32_t value = bits;
+    if (::ioctl(fd, FAT_IOCTL_SET_ATTRIBUTES, &value) != 0)
+        throwErrno(errno, err::PathFileAccessError);
 }
 
 bool isTempName(std::string_view name) {

@@ -76,6 +76,20 @@ std::optional<unsigned> readDosAttributes(int fd);
 // Writes them; false when the file system does not keep user attributes.
 bool writeDosAttributes(int fd, unsigned bits);
 
+// Where a file system keeps the DOS attributes: Linux's vfat driver keeps
+// the real FAT attribute byte, read and written through its ioctls; other
+// file systems get the user.DOSATTRIB extended attribute.
+enum class AttributeKeeping { FatIoctl, ExtendedAttribute };
+// The choice for a statfs f_type.
+AttributeKeeping attributeKeepingFor(long fileSystemType);
+// The choice for the file system `fd` lies on.
+AttributeKeeping attributeKeeping(int fd);
+// The FAT attribute byte (attr:: bits) through FAT_IOCTL_GET_ATTRIBUTES;
+// nullopt where the file system has no such ioctl.
+std::optional<unsigned> readFatAttributes(int fd);
+// Sets it through FAT_IOCTL_SET_ATTRIBUTES; throws on failure.
+void writeFatAttributes(int fd, unsigned bits);
+
 // True for the name of a temporary file as TempFile makes them.
 bool isTempName(std::string_view name);
 // Removes the temporary files in a folder that were left by a process that

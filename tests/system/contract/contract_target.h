@@ -31,7 +31,7 @@ public:
     ISystem& system() { return *system_; }
 
     // The bytes of a file on drive C:, nullopt when it cannot be read.
-    std::optional<std::string> read(const std::string& windowsPath) {
+    virtual std::optional<std::string> read(const std::string& windowsPath) {
         const std::string host = system_->hostPath(windowsPath);
         std::ifstream in(std::filesystem::path(std::u8string(host.begin(), host.end())),
                          std::ios::binary);
@@ -41,7 +41,7 @@ public:
 
     // The names in a folder on drive C:, sorted: shows the spelling a file
     // was given and any temporary file left behind.
-    std::vector<std::string> namesIn(const std::string& windowsFolder) {
+    virtual std::vector<std::string> namesIn(const std::string& windowsFolder) {
         const std::string host = system_->hostPath(windowsFolder);
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(

@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -456,6 +458,32 @@ TEST_F(LinuxWallpaperTest, RefusesWhatIsNotAReadableFileWritingNothing) {
     EXPECT_FALSE(sys.setDesktopWallpaper("C:\\a.bmp"));
     EXPECT_EQ(readBytes(drive.store), "not a registry");
     EXPECT_EQ(bytesOf("Windows/WIN.INI"), "[Desktop]\r\nWallpaper=\r\n");
+}
+
+}  // namespace
+}  // namespace zarvo
+
+namespace zarvo {
+namespace {
+
+// The FAT ioctls themselves need a vfat mount, which a test cannot make
+// without root; what is checked here is which mechanism a drive gets.
+TEST(AttributeKeepingTest, OnlyVfatUsesTheFatAttributeIoctls) {
+    EXPECT_EQ(hostfile::attributeKeepingFor(MSDOS_SUPER_MAGIC),
+              hostfile::AttributeKeeping::FatIoctl);
+    for (const long other : {long(EXT4_SUPER_MAGIC), long(TMPFS_MAGIC), long(BTRFS_SUPER_MAGIC)})
+        EXPECT_EQ(hostfile::attributeKeepingFor(other),
+                  hostfile::AttributeKeeping::ExtendedAttribute);
+
+    testing::TempDrive drive;
+    writeBytes(drive.host("f"), "x");
+    const hostfile::Fd fd(::open(drive.host("f").c_str(), O_RDONLY));
+    struct statfs fs {};
+    ASSERT_EQ(::fstatfs(fd.get(), &fs), 0);
+    if (fs.f_type == MSDOS_SUPER_MAGIC) GTEST_SKIP() << "/tmp is a vfat mount";
+    EXPECT_EQ(hostfile::attributeKeeping(fd.get()), hostfile::AttributeKeeping::ExtendedAttribute);
+    // Elsewhere the FAT ioctl is simply not there.
+    EXPECT_EQ(hostfile::readFatAttributes(fd.get()), std::nullopt);
 }
 
 }  // namespace

@@ -1,0 +1,254 @@
+#include "system/image/disk_image.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "system/image/image_system.h"
+
+namespace zarvo::image {
+
+namespace {
+
+constexpr std::uint64_t kSector = 512;
+
+class File {
+public:
+    explicit File(const std::string& path) : path_(path) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd_ < 0) fail(std::strerror(errno));
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0) fail(std::strerror(errno));
+        if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) fail("not a file or a block device");
+        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
+    }
+    ~File() { ::close(fd_); }
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    std::uint64_t size() const { return size_; }
+    int fd() const { return fd_; }
+
+    // `count` bytes at `offset`, zeros past the end.
+    std::vector<unsigned char> read(std::uint64_t offset, std::size_t count) const {
+        std::vector<unsigned char> bytes(count, 0);
+        std::size_t done = 0;
+        while (done < count) {
+            const ssize_t n =
+                ::pread(fd_, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        return bytes;
+    }
+
+    [[noreturn]] void fail(const std::string& what) const {
+        std::string message = path_;
+        message += ": ";
+        message += what;
+        throw ImageError(message);
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+};
+
+std::uint32_t le16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+std::uint32_t le32(const unsigned char* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
+}
+std::uint32_t be32(const unsigned char* p) {
+    return (std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// The pieces of a message, appended one by one.
+template <class... Parts>
+std::string joined(const Parts&... parts) {
+    std::string out;
+    (out += ... += parts);
+    return out;
+}
+
+bool powerOfTwo(std::uint32_t n) {
+    return n != 0 && (n & (n - 1)) == 0;
+}
+
+// The FAT type of a boot sector with a FAT BIOS parameter block, "" for any
+// other sector. The type follows from the cluster count, as the FAT
+// specification counts it.
+std::string fatTypeOf(const unsigned char* s) {
+    if (!(s[0] == 0xEB || s[0] == 0xE9)) return {};
+    const std::uint32_t bytesPerSector = le16(s + 11);
+    const std::uint32_t perCluster = s[13];
+    const std::uint32_t reserved = le16(s + 14);
+    const std::uint32_t fats = s[16];
+    const std::uint32_t rootEntries = le16(s + 17);
+    std::uint32_t total = le16(s + 19);
+    if (total == 0) total = le32(s + 32);
+    std::uint32_t fatSize = le16(s + 22);
+    if (fatSize == 0) fatSize = le32(s + 36);
+    if (bytesPerSector < 512 || bytesPerSector > 4096 || !powerOfTwo(bytesPerSector) ||
+        !powerOfTwo(perCluster) || reserved == 0 || fats == 0 || fats > 4 || fatSize == 0 ||
+        total == 0) {
+        return {};
+    }
+    const std::uint32_t rootSectors = (rootEntries * 32 + bytesPerSector - 1) / bytesPerSector;
+    const std::uint64_t meta = reserved + std::uint64_t(fats) * fatSize + rootSectors;
+    if (meta >= total) return {};
+    const std::uint64_t clusters = (total - meta) / perCluster;
+    if (clusters < 4085) return "FAT12";
+    if (clusters < 65525) return "FAT16";
+    return "FAT32";
+}
+
+bool isFatPartitionType(unsigned type) {
+    return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C ||
+           type == 0x0E;
+}
+
+bool isExtendedType(unsigned type) {
+    return type == 0x05 || type == 0x0F || type == 0x85;
+}
+
+struct Partition {
+    int number = 0;
+    unsigned type = 0;
+    std::uint64_t start = 0;  // bytes
+};
+
+std::string hexType(unsigned type) {
+    char text[8];
+    std::snprintf(text, sizeof text, "0x%02X", type);
+    return text;
+}
+
+// The partitions of an MBR disk, logical ones numbered from 5 as Linux does.
+std::vector<Partition> partitionsOf(const File& file, std::uint64_t diskStart,
+                                    const std::vector<unsigned char>& mbr) {
+    std::vector<Partition> found;
+    std::uint64_t extended = 0;
+    for (int i = 0; i < 4; ++i) {
+        const unsigned char* e = mbr.data() + 446 + 16 * i;
+        const unsigned type = e[4];
+        if (type == 0) continue;
+        const std::uint64_t start = diskStart + le32(e + 8) * kSector;
+        if (isExtendedType(type) && extended == 0) extended = start;
+        found.push_back({i + 1, type, start});
+    }
+    // The chain of extended boot records, each with one logical partition.
+    std::uint64_t ebr = extended;
+    for (int number = 5; ebr != 0 && number < 64; ++number) {
+        const auto sector = file.read(ebr, kSector);
+        if (sector[510] != 0x55 || sector[511] != 0xAA) break;
+        const unsigned char* e = sector.data() + 446;
+        if (e[4] != 0) found.push_back({number, e[4], ebr + le32(e + 8) * kSector});
+        const unsigned char* next = e + 16;
+        ebr = next[4] != 0 ? extended + le32(next + 8) * kSector : 0;
+    }
+    return found;
+}
+
+}  // namespace
+
+void refuseIfLocked(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        std::string message = path;
+        message += ": ";
+        message += std::strerror(errno);
+        throw ImageError(message);
+    }
+    bool locked = false;
+    for (int command : {F_OFD_GETLK, F_GETLK}) {
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 0;
+        lock.l_len = 0;
+        if (::fcntl(fd, command, &lock) == 0 && lock.l_type != F_UNLCK) locked = true;
+    }
+    ::close(fd);
+    if (locked) {
+        std::string message = path;
+        message += ": the image is in use by another program (an emulator?); close it first";
+        throw ImageError(message);
+    }
+}
+
+Volume locateVolume(const std::string& path, int partition) {
+    const File file(path);
+    if (file.size() < kSector) file.fail("not a disk image (too small)");
+    const auto head = file.read(0, kSector);
+    if (std::memcmp(head.data(), "QFI\xFB", 4) == 0) {
+        file.fail("a qcow2 image; convert it to a raw or fixed VHD disk first (qemu-img convert)");
+    }
+    if (std::memcmp(head.data(), "conectix", 8) == 0) {
+        file.fail("a dynamic or differencing VHD; convert it to a fixed VHD first");
+    }
+    std::uint64_t diskSize = file.size();
+    const auto tail = file.read(file.size() - kSector, kSector);
+    if (std::memcmp(tail.data(), "conectix", 8) == 0) {
+        const std::uint32_t type = be32(tail.data() + 60);
+        if (type != 2) {
+            file.fail(type == 3   ? "a dynamic VHD; convert it to a fixed VHD first"
+                      : type == 4 ? "a differencing VHD; convert it to a fixed VHD first"
+                                  : joined("a VHD of unknown type ", std::to_string(type)));
+        }
+        diskSize -= kSector;
+    }
+
+    const std::string bare = fatTypeOf(head.data());
+    if (!bare.empty()) {
+        if (partition > 1) file.fail("a bare FAT volume with no partition table");
+        return {0, bare};
+    }
+    if (head[510] != 0x55 || head[511] != 0xAA)
+        file.fail("not a disk image (no partition table, no FAT boot sector)");
+
+    const auto partitions = partitionsOf(file, 0, head);
+    std::string types;
+    for (const auto& p : partitions) {
+        if (!types.empty()) types += ", ";
+        types += std::to_string(p.number);
+        types += ':';
+        types += hexType(p.type);
+    }
+    for (const auto& p : partitions) {
+        if (partition != 0 && p.number != partition) continue;
+        if (partition == 0 && !isFatPartitionType(p.type)) continue;
+        if (!isFatPartitionType(p.type)) {
+            file.fail(joined("partition ", std::to_string(partition), " has type ", hexType(p.type),
+                             ", not FAT16 or FAT32"));
+        }
+        if (p.start + kSector > diskSize) {
+            file.fail(
+                joined("partition ", std::to_string(p.number), " lies past the end of the disk"));
+        }
+        const auto boot = file.read(p.start, kSector);
+        const std::string type = fatTypeOf(boot.data());
+        if (type.empty()) {
+            file.fail(joined("partition ", std::to_string(p.number), " (type ", hexType(p.type),
+                             ") holds no FAT file system; is it formatted?"));
+        }
+        return {p.start, type};
+    }
+    if (partitions.empty()) file.fail("a partition table with no partitions");
+    if (partition != 0) {
+        file.fail(joined("no partition ", std::to_string(partition), " (partitions: ", types, ")"));
+    }
+    file.fail(joined("no FAT partition (partition types: ", types, ")"));
+}
+
+}  // namespace zarvo::image

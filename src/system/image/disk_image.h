@@ -1,0 +1,26 @@
+#pragma once
+
+// Where the FAT volume lies in an image file or block device: a disk with an
+// MBR partition table, a fixed VHD (a raw disk followed by its footer) or a
+// bare FAT volume. Everything else is refused with an ImageError that names
+// the file and says what was found.
+
+#include <cstdint>
+#include <string>
+
+namespace zarvo::image {
+
+struct Volume {
+    std::uint64_t offset = 0;  // bytes from the start of the file
+    std::string fatType;       // "FAT12", "FAT16" or "FAT32"
+};
+
+// Throws ImageError when another program holds an fcntl record lock on the
+// file (a POSIX lock or an open file description lock, as QEMU takes).
+void refuseIfLocked(const std::string& path);
+
+// The FAT volume to use: partition 0 is the first FAT partition of a
+// partitioned disk, 1-4 pick a primary one and 5 and on a logical one.
+Volume locateVolume(const std::string& path, int partition);
+
+}  // namespace zarvo::image

@@ -1,0 +1,821 @@
+#include "system/image/image_system.h"
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <utility>
+
+#include "formats/cp1251.h"
+#include "formats/ini_text.h"
+#include "formats/regedit4.h"
+#include "formats/text.h"
+#include "system/error.h"
+#include "system/image/disk_image.h"
+#include "system/image/mtools.h"
+#include "system/windows_path.h"
+
+extern char** environ;
+
+namespace zarvo {
+
+namespace {
+
+constexpr unsigned kDirectoryAttribute = 0x10;
+constexpr unsigned kSettable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
+constexpr std::string_view kLineEnds("\r\n\0", 3);
+constexpr const char* kRegistryFile = "C:\\ZARVO.REG";
+
+using image::Mtools;
+
+winpath::Parsed parseWindowsPath(std::string_view path) {
+    winpath::Parsed parsed = winpath::parse(path);
+    if (parsed.drive != 'C' && parsed.drive != 'Z') throw Error(err::PathNotFound);
+    return parsed;
+}
+
+std::string hostJoin(const std::vector<std::string>& parts) {
+    std::string out;
+    for (const auto& part : parts) {
+        out += '/';
+        out += part;
+    }
+    return out.empty() ? std::string("/") : out;
+}
+
+// A failed mtools run as an error number: a full disk is 61, anything else
+// an I/O error on the device.
+[[noreturn]] void failed(const image::MtoolsResult& result) {
+    const std::string& text = result.err;
+    if (text.find("full") != std::string::npos || text.find("No free") != std::string::npos ||
+        text.find("space") != std::string::npos) {
+        throw Error(err::DiskFull);
+    }
+    std::string description = errorDescription(err::DeviceIoError);
+    if (!text.empty()) {
+        description += ": ";
+        description += text.substr(0, text.find('\n'));
+    }
+    throw Error(err::DeviceIoError, description);
+}
+
+void check(const image::MtoolsResult& result) {
+    if (result.status != 0) failed(result);
+}
+
+// The last component of a path mtools printed ("C:/Windows/Logo.sys").
+std::string lastName(std::string_view line) {
+    while (!line.empty() && line.back() == '/') line.remove_suffix(1);
+    const std::size_t slash = line.find_last_of('/');
+    return std::string(slash == std::string_view::npos ? line : line.substr(slash + 1));
+}
+
+// A temporary 8.3 name whose base and extension are in lower case where
+// `finalName`'s are: mtools keeps those case marks through a rename and
+// would otherwise turn "logo.sys" into "LOGO.SYS".
+std::string temporaryName(const std::string& finalName, unsigned number) {
+    const std::size_t dot = finalName.find_last_of('.');
+    const auto lower = [](std::string_view part) {
+        bool anyLower = false;
+        for (char c : part) {
+            if (c >= 'A' && c <= 'Z') return false;
+            anyLower = anyLower || (c >= 'a' && c <= 'z');
+        }
+        return anyLower;
+    };
+    const std::string_view name(finalName);
+    const bool lowerBase = lower(name.substr(0, dot));
+    const bool lowerExt = dot != std::string::npos && lower(name.substr(dot + 1));
+    char text[16];
+    std::snprintf(text, sizeof text, "%s%05u.%s", lowerBase ? "zrv" : "ZRV", number % 100000u,
+                  lowerExt ? "tmp" : "TMP");
+    return text;
+}
+
+std::vector<std::string_view> linesOf(std::string_view text) {
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.empty()) lines.push_back(line);
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::string iniText(std::string_view utf8, std::string_view forbidden) {
+    auto bytes = cp1251::fromUtf8(utf8);
+    if (!bytes || bytes->find_first_of(forbidden) != std::string::npos) {
+        throw Error(err::InvalidProcedureCall);
+    }
+    return *bytes;
+}
+
+std::optional<std::string> readHostFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool isWindowsHelp(const std::string& hostPath) {
+    const auto bytes = readHostFile(hostPath);
+    return bytes && bytes->size() >= 4 &&
+           bytes->compare(0, 4, std::string("\x3F\x5F\x03\x00", 4)) == 0;
+}
+
+void spawnDetached(std::vector<std::string> argv) {
+    if (argv.empty() || !image::onPath(argv.front())) return;
+    std::vector<std::string> args = {"sh", "-c", "\"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
+    args.insert(args.end(), argv.begin(), argv.end());
+    std::vector<char*> cargs;
+    for (auto& a : args) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+    pid_t pid = 0;
+    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, cargs.data(), environ) != 0) return;
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+}
+
+// The registry, kept in C:\ZARVO.REG inside the image.
+class ImageRegistry : public IRegistryWriter {
+public:
+    explicit ImageRegistry(ISystem& system) : system_(system) {}
+
+    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
+                     std::string_view valueData) override {
+        const std::string key = fullKey(rootKey, encoded(keyPath));
+        const std::string name = encoded(valueName);
+        const std::string data = encoded(valueData);
+        rewrite(
+            [&](const std::string& text) { return regedit4::withString(text, key, name, data); });
+    }
+
+    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                          std::string_view valueName) override {
+        const auto key = cp1251::fromUtf8(keyPath);
+        const auto name = cp1251::fromUtf8(valueName);
+        fullKey(rootKey, "");
+        if (!key || !name) return std::nullopt;  // such a value cannot have been stored
+        const std::string full = fullKey(rootKey, *key);
+        const auto text = this->text();
+        if (!text) return std::nullopt;
+        try {
+            const auto value = regedit4::readString(*text, full, *name);
+            if (!value) return std::nullopt;
+            return cp1251::toUtf8(*value);
+        } catch (const regedit4::ParseError& e) {
+            damaged(e);
+        }
+    }
+
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        fullKey(rootKey, "");  // an unknown root is refused even with nothing to remove
+        const auto key = cp1251::fromUtf8(keyPath);
+        const auto name = cp1251::fromUtf8(valueName);
+        if (!key || !name || !system_.fileExists(kRegistryFile)) return;
+        const std::string full = fullKey(rootKey, *key);
+        rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); });
+    }
+
+    void check() {
+        const auto text = this->text();
+        if (!text) return;
+        try {
+            regedit4::check(*text);
+        } catch (const regedit4::ParseError& e) {
+            damaged(e);
+        }
+    }
+
+private:
+    static std::string emptyStore() {
+        std::string text(regedit4::kHeader);
+        text += "\r\n";
+        return text;
+    }
+
+    static std::string fullKey(std::uint32_t rootKey, std::string_view path) {
+        if (rootKey < hkey::ClassesRoot || rootKey > hkey::Users) {
+            throw Error(err::InvalidProcedureCall);
+        }
+        std::string key(regedit4::kRootNames[rootKey - hkey::ClassesRoot]);
+        const std::string canonical = regedit4::canonicalKeyPath(path);
+        if (!canonical.empty()) {
+            key += '\\';
+            key += canonical;
+        }
+        return key;
+    }
+
+    static std::string encoded(std::string_view utf8) {
+        auto bytes = cp1251::fromUtf8(utf8);
+        if (!bytes || !regedit4::fitsOnALine(*bytes)) throw Error(err::InvalidProcedureCall);
+        return *bytes;
+    }
+
+    [[noreturn]] static void damaged(const regedit4::ParseError& error) {
+        std::string description = "Файл реестра повреждён: ";
+        description += kRegistryFile;
+        description += " (строка ";
+        description += std::to_string(error.line());
+        description += ')';
+        throw Error(err::PathFileAccessError, description);
+    }
+
+    std::optional<std::string> text() {
+        if (!system_.fileExists(kRegistryFile)) return std::nullopt;
+        std::string text = system_.readFile(kRegistryFile);
+        if (text.empty()) return emptyStore();
+        return text;
+    }
+
+    template <class Edit>
+    void rewrite(const Edit& edit) {
+        const auto before = text();
+        std::string after;
+        try {
+            after = edit(before.value_or(emptyStore()));
+        } catch (const regedit4::ParseError& e) {
+            damaged(e);
+        }
+        if (before == after) return;
+        system_.replaceFile(kRegistryFile, after);
+    }
+
+    ISystem& system_;
+};
+
+}  // namespace
+
+std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
+    // Before anything else: an image an emulator runs is not to be touched.
+    image::refuseIfLocked(options.imagePath);
+    const image::Volume volume = image::locateVolume(options.imagePath, options.partition);
+    if (::access(options.imagePath.c_str(), W_OK) != 0) {
+        std::string message = options.imagePath;
+        message += ": cannot be written by this user";
+        throw ImageError(message);
+    }
+    return std::make_unique<ImageSystem>(options, volume.offset);
+}
+
+ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset)
+    : options_(std::move(options)),
+      mtools_(std::make_unique<Mtools>(options_.imagePath, volumeOffset)) {
+    cache_ = mtools_->workFolder();
+    cache_ += "/drive_c";
+    std::filesystem::create_directories(cache_);
+    if (!options_.restart) options_.restart = [] { return true; };
+}
+
+ImageSystem::~ImageSystem() = default;
+
+image::MtoolsResult ImageSystem::change(const std::string& program,
+                                        const std::vector<std::string>& args) {
+    listings_.clear();
+    return mtools_->run(program, args);
+}
+
+std::vector<ImageSystem::Entry> ImageSystem::list(const std::vector<std::string>& folder) const {
+    const std::string path = Mtools::drivePath(folder);
+    if (const auto known = listings_.find(path); known != listings_.end()) return known->second;
+    auto entries = listUncached(path);
+    listings_.emplace(path, entries);
+    return entries;
+}
+
+std::vector<ImageSystem::Entry> ImageSystem::listUncached(const std::string& path) const {
+    const auto names = mtools_->run("mdir", {"-a", "-b", path});
+    if (names.status != 0) return {};
+    std::vector<Entry> entries;
+    for (const auto line : linesOf(names.out)) {
+        Entry entry;
+        entry.folder = line.back() == '/';
+        entry.name = lastName(line);
+        if (entry.name.empty() || entry.name == "." || entry.name == "..") continue;
+        entries.push_back(std::move(entry));
+    }
+    if (entries.empty()) return entries;
+    std::string pattern = path;
+    if (pattern.back() != '/') pattern += '/';
+    pattern += '*';
+    const auto marks = mtools_->run("mattrib", {pattern});
+    for (const auto line : linesOf(marks.out)) {
+        const std::size_t at = line.find(":/");
+        if (at == std::string_view::npos || at < 1) continue;
+        const std::string_view flags = line.substr(0, at - 1);
+        const std::string name = lastName(line);
+        for (auto& entry : entries) {
+            if (entry.name != name) continue;
+            if (flags.find('A') != std::string_view::npos) entry.attributes |= attr::Archive;
+            if (flags.find('R') != std::string_view::npos) entry.attributes |= attr::ReadOnly;
+            if (flags.find('H') != std::string_view::npos) entry.attributes |= attr::Hidden;
+            if (flags.find('S') != std::string_view::npos) entry.attributes |= attr::System;
+        }
+    }
+    return entries;
+}
+
+std::optional<std::string> ImageSystem::longNameOf(const std::vector<std::string>& folder,
+                                                   const std::string& foldedShortName) const {
+    // mdir's long listing: the short name in its 8 and 3 columns, the size
+    // or <DIR>, the date and time, then the long name where there is one.
+    const auto listing = mtools_->run("mdir", {"-a", Mtools::drivePath(folder)});
+    if (listing.status != 0) return std::nullopt;
+    for (const auto line : linesOf(listing.out)) {
+        // Twelve characters, not bytes: a short name may hold Cyrillic.
+        std::size_t bytes = 0;
+        for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
+            ++bytes;
+            while (bytes < line.size() &&
+                   (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80) {
+                ++bytes;
+            }
+        }
+        const std::string_view columns = line.substr(0, bytes);
+        const std::size_t gap = columns.find(' ');
+        if (gap == 0 || gap == std::string_view::npos) continue;
+        std::string shortName(text::trimmed(columns.substr(0, gap)));
+        const std::string_view extension = text::trimmed(columns.substr(gap));
+        if (!extension.empty()) {
+            shortName += '.';
+            shortName.append(extension);
+        }
+        if (winpath::foldedName(shortName) != foldedShortName) continue;
+        // The long name follows the time ("9:38"), after two spaces.
+        const std::string_view rest = line.substr(bytes);
+        std::size_t colon = rest.find(':');
+        if (colon == std::string_view::npos) return shortName;
+        const std::size_t end = rest.find(' ', colon);
+        if (end == std::string_view::npos) return shortName;
+        const std::string_view longName = text::trimmed(rest.substr(end));
+        return longName.empty() ? shortName : std::string(longName);
+    }
+    return std::nullopt;
+}
+
+ImageSystem::Found ImageSystem::find(const std::vector<std::string>& parts) const {
+    Found found;
+    found.folderExists = true;
+    if (parts.empty()) {
+        found.entry = Entry{"", true, 0};
+        return found;
+    }
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::string wanted = winpath::foldedName(parts[i]);
+        std::optional<Entry> match;
+        for (auto& entry : list(found.parts)) {
+            if (winpath::foldedName(entry.name) == wanted) {
+                match = std::move(entry);
+                break;
+            }
+        }
+        if (!match && parts[i].find('~') != std::string::npos) {
+            // A short name such as PROGRA~1, as Windows programs often store.
+            if (auto name = longNameOf(found.parts, wanted)) {
+                for (auto& entry : list(found.parts)) {
+                    if (entry.name == *name) match = std::move(entry);
+                }
+            }
+        }
+        const bool last = i + 1 == parts.size();
+        if (!match) {
+            found.parts.insert(found.parts.end(), parts.begin() + static_cast<long>(i),
+                               parts.end());
+            found.folderExists = last;
+            return found;
+        }
+        found.parts.push_back(match->name);
+        if (last) {
+            found.entry = std::move(match);
+        } else if (!match->folder) {
+            found.parts.insert(found.parts.end(), parts.begin() + static_cast<long>(i) + 1,
+                               parts.end());
+            found.folderExists = false;
+            return found;
+        }
+    }
+    return found;
+}
+
+ImageSystem::Found ImageSystem::existing(const std::string& path, int emptyError) const {
+    if (path.empty()) throw Error(emptyError);
+    const winpath::Parsed parsed = parseWindowsPath(path);
+    if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
+    Found found = find(parsed.parts);
+    if (!found.entry) throw Error(found.folderExists ? err::FileNotFound : err::PathNotFound);
+    return found;
+}
+
+ImageSystem::Found ImageSystem::writable(const std::string& path, int emptyError) const {
+    if (path.empty()) throw Error(emptyError);
+    const winpath::Parsed parsed = parseWindowsPath(path);
+    // Only the image is written; drive Z: is the host's, and a drive is no file.
+    if (parsed.drive != 'C' || parsed.parts.empty()) throw Error(err::PathFileAccessError);
+    Found found = find(parsed.parts);
+    if (!found.folderExists) throw Error(err::PathNotFound);
+    return found;
+}
+
+std::string ImageSystem::hostFileFor(std::string_view bytes) {
+    std::string path = mtools_->workFolder();
+    path += "/data";
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (!out) throw Error(err::DeviceIoError);
+    return path;
+}
+
+void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
+    check(change("mattrib",
+                 {attributes & attr::ReadOnly ? "+r" : "-r",
+                  attributes & attr::Hidden ? "+h" : "-h", attributes & attr::System ? "+s" : "-s",
+                  attributes & attr::Archive ? "+a" : "-a", drivePath}));
+}
+
+void ImageSystem::writeThroughTemporary(const Found& target, const std::string& hostSource,
+                                        const std::string& volumeSource, unsigned attributes) {
+    std::vector<std::string> folder(target.parts.begin(), target.parts.end() - 1);
+    const auto entries = list(folder);
+    std::string temporary;
+    for (;;) {
+        temporary =
+            temporaryName(target.parts.back(), static_cast<unsigned>(::getpid()) + counter_++);
+        bool taken = false;
+        for (const auto& entry : entries) taken = taken || winpath::sameName(entry.name, temporary);
+        if (!taken) break;
+    }
+    folder.push_back(temporary);
+    const std::string temporaryPath = Mtools::drivePath(folder);
+    const std::string targetPath = Mtools::drivePath(target.parts);
+    const auto copied =
+        change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath});
+    try {
+        check(copied);
+        setBits(temporaryPath, attributes);
+        if (failNextWrite_) {
+            failNextWrite_ = false;
+            throw Error(err::DeviceIoError);
+        }
+        check(change("mren", {"-D", "o", temporaryPath, targetPath}));
+    } catch (...) {
+        change("mdel", {temporaryPath});
+        throw;
+    }
+}
+
+void ImageSystem::copyFile(const std::string& source, const std::string& destination) {
+    listings_.clear();  // what another program changed since is seen
+    checkCopyable(source, destination, "");
+    const winpath::Parsed from = parseWindowsPath(source);
+    const Found to = writable(destination, err::PathFileAccessError);
+    if (from.drive == 'Z') {
+        writeThroughTemporary(to, hostJoin(from.parts), "", attr::Archive);
+    } else {
+        const Found found = existing(source, err::FileNotFound);
+        const unsigned carried = found.entry->attributes & (attr::Hidden | attr::System);
+        writeThroughTemporary(to, "", Mtools::drivePath(found.parts), carried | attr::Archive);
+    }
+}
+
+void ImageSystem::checkCopyable(const std::string& source, const std::string& destination,
+                                const std::string& deletedFirst) {
+    listings_.clear();  // what another program changed since is seen
+    if (source.empty()) throw Error(err::FileNotFound);
+    const winpath::Parsed from = parseWindowsPath(source);
+    std::optional<Found> sourceFound;
+    if (from.drive == 'Z') {
+        const std::string host = hostJoin(from.parts);
+        struct stat st {};
+        if (::stat(host.c_str(), &st) != 0) {
+            struct stat folder {};
+            const std::string parent = host.substr(0, host.find_last_of('/') + 1);
+            throw Error(::stat(parent.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode)
+                            ? err::FileNotFound
+                            : err::PathNotFound);
+        }
+        if (!S_ISREG(st.st_mode) || ::access(host.c_str(), R_OK) != 0) {
+            throw Error(err::PathFileAccessError);
+        }
+    } else {
+        sourceFound = existing(source, err::FileNotFound);
+        if (sourceFound->entry->folder) throw Error(err::PathFileAccessError);
+    }
+    if (sourceFound && !deletedFirst.empty()) {
+        try {
+            const winpath::Parsed doomed = parseWindowsPath(deletedFirst);
+            if (doomed.drive == 'C') {
+                const Found found = find(doomed.parts);
+                if (found.entry && found.parts == sourceFound->parts)
+                    throw Error(err::FileNotFound);
+            }
+        } catch (const Error& e) {
+            if (e.number() == err::FileNotFound) throw;
+        }
+    }
+    const Found to = writable(destination, err::PathFileAccessError);
+    if (to.entry && (to.entry->folder || (to.entry->attributes & attr::ReadOnly))) {
+        throw Error(err::PathFileAccessError);
+    }
+}
+
+void ImageSystem::renameFile(const std::string& oldPath, const std::string& newPath) {
+    listings_.clear();  // what another program changed since is seen
+    if (!oldPath.empty() && parseWindowsPath(oldPath).drive == 'Z') {
+        if (!fileExists(oldPath)) throw Error(err::FileNotFound);
+        throw Error(!newPath.empty() && parseWindowsPath(newPath).drive == 'C'
+                        ? err::RenameAcrossDrives
+                        : err::PathFileAccessError);
+    }
+    const Found from = existing(oldPath, err::FileNotFound);
+    if (!newPath.empty() && parseWindowsPath(newPath).drive != 'C') {
+        throw Error(err::RenameAcrossDrives);
+    }
+    Found to = writable(newPath, err::PathFileAccessError);
+    if (to.entry) {
+        if (to.parts != from.parts) throw Error(err::FileAlreadyExists);
+        // The same file under another spelling: a change of case, which
+        // Windows allows; mtools takes it for a clash, so it goes round
+        // through a temporary name.
+        const std::string wanted = parseWindowsPath(newPath).parts.back();
+        if (wanted == from.parts.back()) return;
+        std::vector<std::string> temporary(from.parts.begin(), from.parts.end() - 1);
+        temporary.push_back(temporaryName(wanted, 99999));
+        std::vector<std::string> renamed(temporary.begin(), temporary.end() - 1);
+        renamed.push_back(wanted);
+        check(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(temporary)}));
+        check(change("mren", {Mtools::drivePath(temporary), Mtools::drivePath(renamed)}));
+        return;
+    }
+    check(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+}
+
+void ImageSystem::deleteFile(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    const Found found = existing(path, err::FileNotFound);
+    if (found.parts.empty() || found.entry->folder) throw Error(err::PermissionDenied);
+    if (found.entry->attributes & attr::ReadOnly) throw Error(err::PathFileAccessError);
+    check(change("mdel", {Mtools::drivePath(found.parts)}));
+}
+
+void ImageSystem::setAttributes(const std::string& path, unsigned attributes) {
+    listings_.clear();  // what another program changed since is seen
+    const Found found = existing(path, err::FileNotFound);
+    if (found.parts.empty()) throw Error(err::PathFileAccessError);
+    setBits(Mtools::drivePath(found.parts), attributes & kSettable);
+}
+
+unsigned ImageSystem::attributes(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    if (!path.empty() && parseWindowsPath(path).drive == 'Z') {
+        struct stat st {};
+        const std::string host = hostJoin(parseWindowsPath(path).parts);
+        if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
+        if (S_ISDIR(st.st_mode)) return kDirectoryAttribute;
+        return attr::Archive | ((st.st_mode & 0222) == 0 ? attr::ReadOnly : 0);
+    }
+    const Found found = existing(path, err::FileNotFound);
+    return found.entry->attributes | (found.entry->folder ? kDirectoryAttribute : 0);
+}
+
+bool ImageSystem::fileExists(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    if (path.empty()) return false;
+    try {
+        const winpath::Parsed parsed = parseWindowsPath(path);
+        if (parsed.drive == 'Z') {
+            struct stat st {};
+            return ::stat(hostJoin(parsed.parts).c_str(), &st) == 0;
+        }
+        return find(parsed.parts).entry.has_value();
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+void ImageSystem::createDirectory(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    if (path.empty()) throw Error(err::PathFileAccessError);
+    const winpath::Parsed parsed = parseWindowsPath(path);
+    if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
+    std::vector<std::string> current;
+    for (const std::string& part : parsed.parts) {
+        const std::string wanted = winpath::foldedName(part);
+        std::optional<Entry> match;
+        for (auto& entry : list(current)) {
+            if (winpath::foldedName(entry.name) == wanted) match = std::move(entry);
+        }
+        if (match && !match->folder) throw Error(err::PathFileAccessError);
+        current.push_back(match ? match->name : part);
+        if (!match) check(change("mmd", {Mtools::drivePath(current)}));
+    }
+}
+
+void ImageSystem::writeNewFile(const std::string& path, std::string_view bytes) {
+    listings_.clear();  // what another program changed since is seen
+    const Found found = writable(path, err::PathFileAccessError);
+    if (found.entry) throw Error(err::FileAlreadyExists);
+    writeThroughTemporary(found, hostFileFor(bytes), "", attr::Archive);
+}
+
+void ImageSystem::replaceFile(const std::string& path, std::string_view bytes) {
+    listings_.clear();  // what another program changed since is seen
+    const Found found = writable(path, err::PathFileAccessError);
+    unsigned attributes = attr::Archive;
+    if (found.entry) {
+        if (found.entry->folder || (found.entry->attributes & attr::ReadOnly)) {
+            throw Error(err::PathFileAccessError);
+        }
+        attributes |= found.entry->attributes;
+    }
+    writeThroughTemporary(found, hostFileFor(bytes), "", attributes);
+}
+
+std::string ImageSystem::readFile(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    if (path.empty()) throw Error(err::FileNotFound);
+    const winpath::Parsed parsed = parseWindowsPath(path);
+    if (parsed.drive == 'Z') {
+        const std::string host = hostJoin(parsed.parts);
+        struct stat st {};
+        if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
+        if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
+        auto bytes = readHostFile(host);
+        if (!bytes) throw Error(err::PathFileAccessError);
+        return *bytes;
+    }
+    const Found found = existing(path, err::FileNotFound);
+    if (found.entry->folder) throw Error(err::PathFileAccessError);
+    const auto result = mtools_->run("mtype", {Mtools::drivePath(found.parts)});
+    check(result);
+    return result.out;
+}
+
+std::optional<std::string> ImageSystem::iniValue(const std::string& path, std::string_view section,
+                                                 std::string_view key) {
+    listings_.clear();  // what another program changed since is seen
+    if (path.empty()) return std::nullopt;
+    const auto ansiSection = cp1251::fromUtf8(section);
+    const auto ansiKey = cp1251::fromUtf8(key);
+    if (!ansiSection || !ansiKey) return std::nullopt;
+    std::string text;
+    try {
+        text = readFile(path);
+    } catch (const Error& e) {
+        if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) return std::nullopt;
+        throw;
+    }
+    const auto value = ini::value(text, *ansiSection, *ansiKey);
+    if (!value) return std::nullopt;
+    return cp1251::toUtf8(*value);
+}
+
+void ImageSystem::setIniValue(const std::string& path, std::string_view section,
+                              std::string_view key, const std::optional<std::string>& value) {
+    listings_.clear();  // what another program changed since is seen
+    std::string forbiddenInSection(kLineEnds);
+    forbiddenInSection += ']';
+    std::string forbiddenInKey(kLineEnds);
+    forbiddenInKey += '=';
+    const std::string ansiSection = iniText(section, forbiddenInSection);
+    const std::string ansiKey = iniText(key, forbiddenInKey);
+    const std::optional<std::string> ansiValue =
+        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
+    if (ansiSection.empty() || text::trimmed(ansiKey).empty()) {
+        throw Error(err::InvalidProcedureCall);
+    }
+    const Found found = writable(path, err::PathFileAccessError);
+    if (found.entry && (found.entry->folder || (found.entry->attributes & attr::ReadOnly))) {
+        throw Error(err::PathFileAccessError);
+    }
+    if (!found.entry && !ansiValue) return;
+    const std::string before = found.entry ? readFile(path) : std::string();
+    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
+                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    if (found.entry && after == before) return;
+    replaceFile(path, after);
+}
+
+std::unique_ptr<IRegistryWriter> ImageSystem::createRegistryWriter() {
+    return std::make_unique<ImageRegistry>(*this);
+}
+
+void ImageSystem::shellExecute(const ShellRequest& request) {
+    try {
+        const std::string& file = request.file;
+        std::string lower = file.substr(0, 8);
+        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+        if (lower.starts_with("http:") || lower.starts_with("https:") ||
+            lower.starts_with("mailto:")) {
+            spawnDetached({"xdg-open", file});
+            return;
+        }
+        if (file.empty() || !fileExists(file)) return;
+        const std::string host = hostPath(file);
+        if (options_.openHelp && isWindowsHelp(host)) {
+            options_.openHelp(host, request.show);
+            return;
+        }
+        spawnDetached({"xdg-open", host});
+    } catch (...) {
+        // ShellExecute reports through a result nobody reads.
+    }
+}
+
+int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
+    try {
+        return options_.restart() ? 1 : 0;
+    } catch (...) {
+        return 0;
+    }
+}
+
+bool ImageSystem::setDesktopWallpaper(const std::string& path) {
+    listings_.clear();  // what another program changed since is seen
+    try {
+        if (!path.empty()) {
+            const winpath::Parsed parsed = parseWindowsPath(path);
+            if (parsed.drive == 'Z') {
+                struct stat st {};
+                const std::string host = hostJoin(parsed.parts);
+                if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+            } else {
+                const Found found = find(parsed.parts);
+                if (!found.entry || found.entry->folder) return false;
+            }
+        }
+        const auto ansiPath = cp1251::fromUtf8(path);
+        if (!ansiPath) return false;
+
+        // Everything that can refuse is asked before anything is written.
+        ImageRegistry registry(*this);
+        registry.check();
+        const std::string winIni = "C:\\Windows\\WIN.INI";
+        const Found ini = find(parseWindowsPath(winIni).parts);
+        if (ini.entry && (ini.entry->folder || (ini.entry->attributes & attr::ReadOnly))) {
+            return false;
+        }
+        const std::string oldIni = ini.entry ? readFile(winIni) : std::string();
+        const std::string newIni = ini::withValue(oldIni, "Desktop", "Wallpaper", *ansiPath);
+
+        registry.storeString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper", path);
+        if (!ini.folderExists) createDirectory("C:\\Windows");
+        replaceFile(winIni, newIni);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+std::string ImageSystem::hostPath(const std::string& windowsPath) {
+    listings_.clear();  // what another program changed since is seen
+    const winpath::Parsed parsed = parseWindowsPath(windowsPath);
+    if (parsed.drive == 'Z') return hostJoin(parsed.parts);
+    const Found found = find(parsed.parts);
+    std::string host = cache_;
+    for (const auto& part : found.parts) {
+        host += '/';
+        host += part;
+    }
+    std::error_code ec;
+    if (found.entry && found.entry->folder) {
+        std::filesystem::create_directories(host, ec);
+    } else if (found.entry) {
+        std::filesystem::create_directories(std::filesystem::path(host).parent_path(), ec);
+        std::filesystem::remove(host, ec);
+        mtools_->run("mcopy", {"-n", "-o", Mtools::drivePath(found.parts), host});
+    } else {
+        std::filesystem::remove(host, ec);
+    }
+    return host;
+}
+
+std::string ImageSystem::windowsPath(const std::string& hostPath) {
+    std::string absolute = hostPath;
+    if (absolute.empty() || absolute.front() != '/') {
+        std::error_code ec;
+        absolute = std::filesystem::absolute(hostPath, ec).string();
+    }
+    const auto parts = winpath::components(absolute, '/');
+    const auto root = winpath::components(cache_, '/');
+    const bool onC =
+        parts.size() >= root.size() && std::equal(root.begin(), root.end(), parts.begin());
+    std::string out = onC ? "C:\\" : "Z:\\";
+    for (std::size_t i = onC ? root.size() : 0; i < parts.size(); ++i) {
+        if (out.back() != '\\') out += '\\';
+        out += parts[i];
+    }
+    return out;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,134 @@
+#pragma once
+
+// Drive C: as a FAT file system inside a disk image or a block device,
+// changed in place through mtools: no root, no mount.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "system/system.h"
+
+namespace zarvo {
+
+// Why an image cannot be used, in one line that names the file and says
+// what was found there (a dynamic VHD, the partition types, a lock...).
+class ImageError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ImageOptions {
+    // The image file or block device.
+    std::string imagePath;
+    // The MBR partition to use, counted from 1; 0 takes the first FAT one.
+    int partition = 0;
+    // The restart request; true when it goes ahead. Empty: always true.
+    std::function<bool()> restart;
+    // Shows a Windows help file (by host path) with a ShowWindow command.
+    std::function<void(const std::string& hostPath, int show)> openHelp;
+};
+
+// Opens the FAT file system in the image as drive C:. Throws ImageError when
+// the file is no usable image, is held by another program, or mtools is
+// missing.
+std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options);
+
+namespace image {
+class Mtools;
+struct MtoolsResult;
+}  // namespace image
+
+// Drive C: is the FAT volume; drive Z: is the host's "/", read only: the
+// program writes only into the image.
+//
+// Choices where the image differs from a host folder:
+// - Lookup is the FAT one: a long name ignoring case, one component at a
+//   time. A short name written for a new long name is in code page 866.
+// - Every whole-file write (copy, new file, replacement) goes to a
+//   temporary 8.3 name in the destination folder first and is renamed over
+//   the old file only once it is complete.
+// - The registry is C:\ZARVO.REG inside the image: REGEDIT4, code page
+//   1251, CRLF, ready to be imported in Windows.
+// - hostPath() of a file on C: is a copy extracted into a private folder,
+//   for reading only; windowsPath() maps that folder back to C:.
+class ImageSystem : public ISystem {
+public:
+    ImageSystem(ImageOptions options, std::uint64_t volumeOffset);
+    ~ImageSystem() override;
+
+    void copyFile(const std::string& source, const std::string& destination) override;
+    void checkCopyable(const std::string& source, const std::string& destination,
+                       const std::string& deletedFirst) override;
+    void renameFile(const std::string& oldPath, const std::string& newPath) override;
+    void deleteFile(const std::string& path) override;
+    void setAttributes(const std::string& path, unsigned attributes) override;
+    unsigned attributes(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+    void writeNewFile(const std::string& path, std::string_view bytes) override;
+    void replaceFile(const std::string& path, std::string_view bytes) override;
+    std::string readFile(const std::string& path) override;
+    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
+                                        std::string_view key) override;
+    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
+                     const std::optional<std::string>& value) override;
+    std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
+    void shellExecute(const ShellRequest& request) override;
+    int exitWindowsEx(unsigned flags, unsigned reserved) override;
+    bool setDesktopWallpaper(const std::string& path) override;
+    std::string hostPath(const std::string& windowsPath) override;
+    std::string windowsPath(const std::string& hostPath) override;
+
+    // Makes the next whole-file write fail after its temporary copy is
+    // written, for tests of what an interrupted write leaves.
+    void failNextWriteForTest() { failNextWrite_ = true; }
+
+    // One entry of a folder on the volume.
+    struct Entry {
+        std::string name;
+        bool folder = false;
+        unsigned attributes = 0;
+    };
+    // A path on drive C: looked up: the names as the volume spells them.
+    struct Found {
+        std::vector<std::string> parts;
+        bool folderExists = false;  // the folder it is in
+        std::optional<Entry> entry;
+    };
+
+private:
+    // A folder's entries; kept until the next change or the next operation,
+    // as one operation looks up the same folders again and again.
+    std::vector<Entry> list(const std::vector<std::string>& folder) const;
+    std::vector<Entry> listUncached(const std::string& drivePath) const;
+    // Runs an mtools program that changes the volume.
+    image::MtoolsResult change(const std::string& program, const std::vector<std::string>& args);
+    Found find(const std::vector<std::string>& parts) const;
+    // The long name of the entry whose short name is this (folded); nullopt
+    // when there is none.
+    std::optional<std::string> longNameOf(const std::vector<std::string>& folder,
+                                          const std::string& foldedShortName) const;
+    Found existing(const std::string& path, int emptyError) const;
+    Found writable(const std::string& path, int emptyError) const;
+    // Writes the file `hostSource` (or the volume file `volumeSource`) to
+    // `target` through a temporary name, with these attributes.
+    void writeThroughTemporary(const Found& target, const std::string& hostSource,
+                               const std::string& volumeSource, unsigned attributes);
+    std::string hostFileFor(std::string_view bytes);
+    void setBits(const std::string& drivePath, unsigned attributes);
+
+    ImageOptions options_;
+    std::unique_ptr<image::Mtools> mtools_;
+    std::string cache_;
+    mutable std::map<std::string, std::vector<Entry>> listings_;
+    unsigned counter_ = 0;
+    bool failNextWrite_ = false;
+};
+
+}  // namespace zarvo

@@ -1,0 +1,45 @@
+#pragma once
+
+// The mtools programs, run on one FAT volume inside an image file. Each run
+// is a fork and exec with an argument vector (never a shell) under a private
+// configuration that names the volume as drive "c:", so that nothing in the
+// user's own mtools setup changes what happens to the image.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zarvo::image {
+
+struct MtoolsResult {
+    int status = -1;  // the exit status; -1 when the program did not run
+    std::string out;
+    std::string err;
+};
+
+class Mtools {
+public:
+    // Throws ImageError when mtools is not installed.
+    Mtools(const std::string& imagePath, std::uint64_t offset);
+    ~Mtools();
+    Mtools(const Mtools&) = delete;
+    Mtools& operator=(const Mtools&) = delete;
+
+    // Runs `program` (mcopy, mdir, ...) with `args`; standard input is empty.
+    MtoolsResult run(const std::string& program, const std::vector<std::string>& args) const;
+
+    // "c:/a/b" for the components a, b of a path on the volume.
+    static std::string drivePath(const std::vector<std::string>& parts);
+
+    // A private folder of this run, removed with the object.
+    const std::string& workFolder() const { return folder_; }
+
+private:
+    std::string folder_;
+    std::string config_;
+};
+
+// True when `program` is found on $PATH.
+bool onPath(const std::string& program);
+
+}  // namespace zarvo::image

@@ -1,0 +1,207 @@
+#include "system/into_drive.h"
+
+#include <utility>
+
+#include "formats/regedit4.h"
+#include "system/error.h"
+#include "system/windows_path.h"
+
+namespace zarvo {
+
+namespace {
+
+const char* const kShellIconsKey =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
+
+std::string lastName(const std::string& path) {
+    const std::vector<std::string> parts = winpath::parse(path).parts;
+    return parts.empty() ? std::string() : parts.back();
+}
+
+// "name~2.ext" for ("name.ext", 2).
+std::string numbered(const std::string& name, int number) {
+    const std::size_t dot = name.rfind('.');
+    std::string out = name.substr(0, dot);
+    out += '~';
+    out += std::to_string(number);
+    if (dot != std::string::npos) out += name.substr(dot);
+    return out;
+}
+
+std::string joined(const std::string& folder, const std::string& name) {
+    std::string out = folder;
+    out += '\\';
+    out += name;
+    return out;
+}
+
+}  // namespace
+
+class IntoDrive::Writer : public IRegistryWriter {
+public:
+    Writer(IntoDrive& owner, std::unique_ptr<IRegistryWriter> inner)
+        : owner_(owner), inner_(std::move(inner)) {}
+
+    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
+                     std::string_view valueData) override {
+        if (rootKey == hkey::LocalMachine &&
+            winpath::sameName(regedit4::canonicalKeyPath(keyPath), kShellIconsKey)) {
+            const std::string copy = owner_.intoDrive(std::string(valueData), kIconCopies);
+            inner_->storeString(rootKey, keyPath, valueName, copy);
+            return;
+        }
+        inner_->storeString(rootKey, keyPath, valueName, valueData);
+    }
+    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
+                                          std::string_view valueName) override {
+        return inner_->readString(rootKey, keyPath, valueName);
+    }
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        inner_->deleteValue(rootKey, keyPath, valueName);
+    }
+
+private:
+    IntoDrive& owner_;
+    std::unique_ptr<IRegistryWriter> inner_;
+};
+
+IntoDrive::IntoDrive(ISystem& system) : system_(system) {}
+
+IntoDrive::~IntoDrive() = default;
+
+bool IntoDrive::onDriveC(const std::string& path) {
+    // A Z:\ path may lead into the drive's own folder: that file is on C:.
+    std::string spelled = path;
+    try {
+        spelled = system_.windowsPath(system_.hostPath(path));
+    } catch (const Error&) {
+    }
+    try {
+        return winpath::parse(spelled).drive == 'C';
+    } catch (const Error&) {
+        return true;  // no path this layer can make anything of
+    }
+}
+
+std::string IntoDrive::placeFor(const std::string& folder, const std::string& name,
+                                const std::string& bytes) {
+    for (int number = 1;; ++number) {
+        const std::string candidate = joined(folder, number == 1 ? name : numbered(name, number));
+        if (!system_.fileExists(candidate)) return candidate;
+        try {
+            if (system_.readFile(candidate) == bytes) return candidate;
+        } catch (const Error&) {
+            // A folder or an unreadable file of that name: take another.
+        }
+    }
+}
+
+std::string IntoDrive::intoDrive(const std::string& path, const std::string& folder) {
+    if (path.empty() || onDriveC(path)) return path;
+    for (const auto& [outside, copy] : renamed_)
+        if (winpath::sameName(outside, path)) return copy;
+    if (!system_.fileExists(path)) return path;
+    const std::string bytes = system_.readFile(path);
+    system_.createDirectory(folder);
+    const std::string copy = placeFor(folder, lastName(path), bytes);
+    if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
+    return copy;
+}
+
+void IntoDrive::copyFile(const std::string& source, const std::string& destination) {
+    system_.copyFile(source, destination);
+}
+
+void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPath) {
+    if (onDriveC(oldPath) || onDriveC(newPath)) {
+        system_.renameFile(oldPath, newPath);
+        return;
+    }
+    // The user's own file stays as it is; the drive gets it under the new name.
+    if (!system_.fileExists(oldPath)) throw Error(err::FileNotFound);
+    const std::string bytes = system_.readFile(oldPath);
+    system_.createDirectory(kIconCopies);
+    const std::string copy = placeFor(kIconCopies, lastName(newPath), bytes);
+    if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
+    renamed_[newPath] = copy;
+}
+
+void IntoDrive::deleteFile(const std::string& path) {
+    system_.deleteFile(path);
+}
+
+void IntoDrive::checkCopyable(const std::string& source, const std::string& destination,
+                              const std::string& deletedFirst) {
+    system_.checkCopyable(source, destination, deletedFirst);
+}
+
+void IntoDrive::setAttributes(const std::string& path, unsigned attributes) {
+    system_.setAttributes(path, attributes);
+}
+
+unsigned IntoDrive::attributes(const std::string& path) {
+    return system_.attributes(path);
+}
+
+bool IntoDrive::fileExists(const std::string& path) {
+    return system_.fileExists(path);
+}
+
+void IntoDrive::createDirectory(const std::string& path) {
+    system_.createDirectory(path);
+}
+
+void IntoDrive::writeNewFile(const std::string& path, std::string_view bytes) {
+    system_.writeNewFile(path, bytes);
+}
+
+void IntoDrive::replaceFile(const std::string& path, std::string_view bytes) {
+    system_.replaceFile(path, bytes);
+}
+
+std::string IntoDrive::readFile(const std::string& path) {
+    return system_.readFile(path);
+}
+
+std::optional<std::string> IntoDrive::iniValue(const std::string& path, std::string_view section,
+                                               std::string_view key) {
+    return system_.iniValue(path, section, key);
+}
+
+void IntoDrive::setIniValue(const std::string& path, std::string_view section, std::string_view key,
+                            const std::optional<std::string>& value) {
+    system_.setIniValue(path, section, key, value);
+}
+
+std::unique_ptr<IRegistryWriter> IntoDrive::createRegistryWriter() {
+    return std::make_unique<Writer>(*this, system_.createRegistryWriter());
+}
+
+void IntoDrive::shellExecute(const ShellRequest& request) {
+    system_.shellExecute(request);
+}
+
+int IntoDrive::exitWindowsEx(unsigned flags, unsigned reserved) {
+    return system_.exitWindowsEx(flags, reserved);
+}
+
+bool IntoDrive::setDesktopWallpaper(const std::string& path) {
+    std::string copy;
+    try {
+        copy = intoDrive(path, kWallpaperCopies);
+    } catch (const Error&) {
+        return false;
+    }
+    return system_.setDesktopWallpaper(copy);
+}
+
+std::string IntoDrive::hostPath(const std::string& windowsPath) {
+    return system_.hostPath(windowsPath);
+}
+
+std::string IntoDrive::windowsPath(const std::string& hostPath) {
+    return system_.windowsPath(hostPath);
+}
+
+}  // namespace zarvo

@@ -1,0 +1,267 @@
+#include "app/target.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QBuffer>
+#include <QComboBox>
+#include <QImage>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
+#include <QTextStream>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/first_start.h"
+#include "app/form1.h"
+#include "app/startup.h"
+#include "support/scripted_ui.h"
+#include "system/keeping_originals.h"
+
+namespace zarvo {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char* const kShellIcons =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void write(const fs::path& path, const std::string& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string bitmap(Qt::GlobalColor colour) {
+    QImage image(8, 4, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes.toStdString();
+}
+
+// A folder holding an installed Windows 98 (lower-case names, as a mounted
+// partition may show them), and the user's files outside it, driven through
+// the window as the program opens it on such a drive.
+class RealTreeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zarvo-tree-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        base = pattern;
+        drive = base / "win98";
+        for (const char* name : {"windows/win.com", "windows/system.dat", "windows/User.Dat"})
+            write(drive / name, "x");
+        write(drive / "windows/win.ini", "[windows]\r\n");
+    }
+    void TearDown() override {
+        delete form;
+        ui.reset();
+        keeping.reset();
+        target = {};
+        fs::remove_all(base);
+        ::unsetenv("ZARVO_DRIVE_C");
+    }
+    void open() {
+        TargetOptions options;
+        options.drive = drive.string();
+        const DriveSetting setting = driveSetting(options);
+        target = openTarget(setting);
+        keeping = std::make_unique<KeepingOriginals>(target.top());
+        ui = std::make_unique<test::ScriptedUi>(*keeping);
+        ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
+        form = new Form1(*keeping, *ui);
+    }
+    void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
+    void storeIcon(const fs::path& file, bool bmp) {
+        auto* combo = form->findChild<QComboBox*>("Combo1");
+        combo->showPopup();
+        combo->view()->setCurrentIndex(combo->model()->index(2, 0));
+        QTest::keyClick(combo->view(), Qt::Key_Return);
+        if (bmp) click("Option5");
+        ui->answerOpen(QString::fromStdString(keeping->windowsPath(file.string())));
+        click("Command1");
+        click("Command2");
+    }
+    std::string iconValue() {
+        const auto slot = form->findChild<QLineEdit*>("Text1")->text().toStdString();
+        return keeping->createRegistryWriter()
+            ->readString(hkey::LocalMachine, kShellIcons, slot)
+            .value_or("");
+    }
+
+    fs::path base, drive;
+    TargetSystem target;
+    std::unique_ptr<KeepingOriginals> keeping;
+    std::unique_ptr<test::ScriptedUi> ui;
+    Form1* form = nullptr;
+};
+
+TEST_F(RealTreeTest, ChosenFilesAreCopiedIntoTheDriveAndTheRegistryFileIsInside) {
+    open();
+    EXPECT_EQ(target.registryStore, (drive / "ZARVO.REG").string());
+    EXPECT_FALSE(fs::exists(drive / "windows/ShellIconCache"));
+    const std::string icon = readAll(drive / "Program Files/Zarvo/ico/1.ico");
+    ASSERT_FALSE(icon.empty());
+
+    // An icon from the home folder: the value names a copy on C:.
+    write(base / "home/pick.ico", icon);
+    storeIcon(base / "home/pick.ico", false);
+    EXPECT_EQ(iconValue(), "C:\\Program Files\\Zarvo\\ico\\pick.ico");
+    EXPECT_EQ(readAll(drive / "Program Files/Zarvo/ico/pick.ico"), icon);
+    EXPECT_TRUE(readAll(drive / "ZARVO.REG").find("pick.ico") != std::string::npos);
+    EXPECT_FALSE(fs::exists(base / "zarvo.reg"));
+
+    // Another file of that name never replaces the first copy.
+    write(base / "other/pick.ico", icon + "!");
+    storeIcon(base / "other/pick.ico", false);
+    EXPECT_EQ(iconValue(), "C:\\Program Files\\Zarvo\\ico\\pick~2.ico");
+    EXPECT_EQ(readAll(drive / "Program Files/Zarvo/ico/pick.ico"), icon);
+
+    // "bmp": the copy gets the .ico name, the user's bitmap stays as it was.
+    const std::string picture = bitmap(Qt::red);
+    write(base / "home/sea.bmp", picture);
+    storeIcon(base / "home/sea.bmp", true);
+    EXPECT_EQ(iconValue(), "C:\\Program Files\\Zarvo\\ico\\sea.bmp.ico");
+    EXPECT_EQ(readAll(drive / "Program Files/Zarvo/ico/sea.bmp.ico"), picture);
+    EXPECT_EQ(readAll(base / "home/sea.bmp"), picture);
+    EXPECT_FALSE(fs::exists(base / "home/sea.bmp.ico"));
+
+    // The wallpaper, in the registry file and in WIN.INI.
+    write(base / "home/blue.bmp", bitmap(Qt::blue));
+    ui->answerOpen(QString::fromStdString(keeping->windowsPath((base / "home/blue.bmp").string())));
+    click("Command7");
+    click("Command6");
+    const std::string copy = "C:\\Program Files\\Zarvo\\Wallpaper\\blue.bmp";
+    EXPECT_EQ(readAll(drive / "Program Files/Zarvo/Wallpaper/blue.bmp"), bitmap(Qt::blue));
+    EXPECT_EQ(keeping->iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), copy);
+    EXPECT_EQ(keeping->createRegistryWriter()->readString(hkey::CurrentUser,
+                                                          "Control Panel\\Desktop", "Wallpaper"),
+              copy);
+}
+
+TEST_F(RealTreeTest, WhatMakesATarget) {
+    EXPECT_TRUE(isRealWindowsTree(drive.string()));
+    fs::remove(drive / "windows/User.Dat");
+    EXPECT_FALSE(isRealWindowsTree(drive.string()));
+    EXPECT_EQ(registryStoreFor(drive.string()), (base / "zarvo.reg").string());
+
+    // A Wine prefix needs both registry files beside drive_c.
+    const fs::path prefix = base / "prefix";
+    write(prefix / "drive_c/windows/win.ini", "");
+    write(prefix / "system.reg", "");
+    EXPECT_EQ(winePrefixOf((prefix / "drive_c").string()), "");
+    write(prefix / "user.reg", "");
+    EXPECT_EQ(winePrefixOf((prefix / "drive_c/").string()), prefix.string());
+    EXPECT_EQ(winePrefixOf(drive.string()), "");
+
+    // --drive wins over the variable.
+    ::setenv("ZARVO_DRIVE_C", (base / "from-variable").c_str(), 1);
+    EXPECT_EQ(driveSetting().root, (base / "from-variable").string());
+    TargetOptions options;
+    options.drive = (base / "no/such").string();
+    const DriveSetting chosen = driveSetting(options);
+    EXPECT_EQ(chosen.root, options.drive);
+    ASSERT_TRUE(chosen.problem);
+    EXPECT_NE(chosen.problem->description().find("--drive"), std::string::npos);
+}
+
+// An image is a real tree: the first start only installs the program folder,
+// and an icon from the home folder is copied into the image.
+TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
+    const QString mkfs =
+        QStandardPaths::findExecutable("mkfs.fat", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    if (mkfs.isEmpty()) GTEST_SKIP() << "mkfs.fat is not installed";
+    const std::string image = (base / "disk.img").string();
+    write(image, "");
+    fs::resize_file(image, 16 << 20);
+    ASSERT_EQ(QProcess::execute(mkfs, {"-F", "16", QString::fromStdString(image)}), 0);
+
+    DriveSetting setting;
+    setting.image = image;
+    target = openTarget(setting);
+    ASSERT_TRUE(target.intoDrive);
+    test::ScriptedUi ui(target.plain());
+    ASSERT_TRUE(prepareDrive(setting, target.plain(), ui));
+    EXPECT_TRUE(target.plain().fileExists("C:\\Program Files\\Zarvo\\ico\\1.ico"));
+    EXPECT_FALSE(target.plain().fileExists("C:\\Windows"));
+
+    write(base / "home/mine.ico", "ICON");
+    const std::string chosen = target.top().windowsPath((base / "home/mine.ico").string());
+    target.top().createRegistryWriter()->storeString(hkey::LocalMachine, kShellIcons, "3", chosen);
+    EXPECT_EQ(target.top().createRegistryWriter()->readString(hkey::LocalMachine, kShellIcons, "3"),
+              "C:\\Program Files\\Zarvo\\ico\\mine.ico");
+    EXPECT_EQ(target.plain().readFile("C:\\Program Files\\Zarvo\\ico\\mine.ico"), "ICON");
+    EXPECT_TRUE(target.plain().readFile("C:\\ZARVO.REG").find("mine.ico") != std::string::npos);
+}
+
+// Values stored on a Wine prefix are handed to Wine once, removals as such.
+TEST_F(RealTreeTest, AWinePrefixGetsTheValuesChanged) {
+    const fs::path prefix = base / "prefix";
+    for (const char* name : {"drive_c/windows/win.ini", "system.reg", "user.reg"})
+        write(prefix / name, "");
+    DriveSetting setting;
+    setting.root = (prefix / "drive_c").string();
+    target = openTarget(setting);
+    ASSERT_TRUE(target.wine);
+    EXPECT_EQ(target.registryStore, (prefix / "zarvo.reg").string());
+    std::vector<std::vector<std::string>> runs;
+    std::string imported;
+    target.wine->runner = [&](const std::vector<std::string>& argv,
+                              const std::vector<std::string>& environment) {
+        runs.push_back(argv);
+        imported = readAll(argv.back());
+        std::string setting = "WINEPREFIX=";
+        setting += prefix.native();
+        EXPECT_NE(std::find(environment.begin(), environment.end(), setting), environment.end());
+        return 0;
+    };
+    QString errors;
+    QTextStream err(&errors);
+    EXPECT_TRUE(target.wine->importChanges(err));
+    EXPECT_TRUE(runs.empty());  // nothing changed, Wine is not started
+
+    auto registry = target.top().createRegistryWriter();
+    registry->storeString(hkey::LocalMachine, kShellIcons, "3", "C:\\a.ico");
+    registry->storeString(hkey::LocalMachine, kShellIcons, "4", "Z:\\tmp\\b.ico");
+    registry->deleteValue(hkey::LocalMachine, kShellIcons, "4");
+    EXPECT_TRUE(target.wine->importChanges(err));
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(std::vector<std::string>(runs[0].begin() + 1, runs[0].end() - 1),
+              (std::vector<std::string>{"reg", "import"}));
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t*>(imported.data() + 2),
+                                            qsizetype(imported.size() / 2 - 1));
+    EXPECT_EQ(text,
+              QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\"
+                             "explorer\\Shell Icons]\r\n\"3\"=\"C:\\\\a.ico\"\r\n\"4\"=-\r\n\r\n"));
+    EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
+    EXPECT_TRUE(target.wine->importChanges(err));
+    EXPECT_EQ(runs.size(), 1u);  // handed over once
+
+    // Without Wine the store stays, and one line says how to import it.
+    target.wine->runner = nullptr;
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", (base / "no-programs").c_str());
+    registry->storeString(hkey::LocalMachine, kShellIcons, "5", "C:\\c.ico");
+    EXPECT_FALSE(target.wine->importChanges(err));
+    qputenv("PATH", path);
+    err.flush();
+    EXPECT_EQ(errors.count('\n'), 1);
+    EXPECT_TRUE(errors.contains("wine regedit " + QString::fromStdString(target.registryStore)))
+        << errors.toStdString();
+}
+
+}  // namespace
+}  // namespace zarvo

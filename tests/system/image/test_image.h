@@ -1,0 +1,179 @@
+#pragma once
+
+// Disk images made at test time with the tools an emulator user has:
+// truncate and sfdisk for the partition table, mkfs.fat for the volume.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace zarvo::testing {
+
+// Runs argv (no shell), standard input from `input`; the exit status and
+// the output, standard error included unless `withErrors` is false.
+inline int runProgram(const std::vector<std::string>& argv, std::string* output = nullptr,
+                      const std::string& input = {}, bool withErrors = true) {
+    char pattern[] = "/tmp/zarvo-run-XXXXXX";
+    const int outFd = ::mkstemp(pattern);
+    const std::string inPath = std::string(pattern) + ".in";
+    std::ofstream(inPath, std::ios::binary) << input;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(outFd, 1);
+        if (withErrors) ::dup2(outFd, 2);
+        if (FILE* in = std::fopen(inPath.c_str(), "rb")) ::dup2(::fileno(in), 0);
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        // sfdisk and mkfs.fat live in /sbin, outside a user's PATH.
+        ::setenv("PATH", "/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin", 1);
+        ::execvp(args[0], args.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ::close(outFd);
+    if (output) {
+        std::ifstream in(pattern, std::ios::binary);
+        *output = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ::unlink(pattern);
+    ::unlink(inPath.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// A folder of its own for one test's images, removed afterwards.
+class ImageFolder {
+public:
+    ImageFolder() {
+        char pattern[] = "/tmp/zarvo-img-XXXXXX";
+        if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
+        path = pattern;
+    }
+    ~ImageFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path, ec);
+    }
+    ImageFolder(const ImageFolder&) = delete;
+    ImageFolder& operator=(const ImageFolder&) = delete;
+
+    std::string file(const std::string& name) const { return path + "/" + name; }
+
+    std::string path;
+};
+
+constexpr std::uint64_t kMiB = 1024 * 1024;
+
+// A sparse file of `mib` MiB.
+inline void makeSparse(const std::string& path, std::uint64_t mib) {
+    std::filesystem::remove(path);
+    std::ofstream(path, std::ios::binary).close();
+    std::filesystem::resize_file(path, mib * kMiB);
+}
+
+// An MBR disk: `script` is sfdisk's input ("start=2048, size=..., type=c").
+inline void partition(const std::string& image, const std::string& script) {
+    std::string output;
+    ASSERT_EQ(
+        runProgram({"sfdisk", "--no-reread", "--no-tell-kernel", "-q", image}, &output, script), 0)
+        << output;
+}
+
+// A FAT file system (bits 16 or 32) at `offsetSectors` of `sizeSectors`.
+inline void format(const std::string& image, int bits, std::uint64_t offsetSectors,
+                   std::uint64_t sizeSectors) {
+    std::string output;
+    std::vector<std::string> argv = {"mkfs.fat", "-F", std::to_string(bits), "-n", "ZARVO"};
+    if (offsetSectors != 0) {
+        argv.push_back("--offset");
+        argv.push_back(std::to_string(offsetSectors));
+    }
+    argv.push_back(image);
+    argv.push_back(std::to_string(sizeSectors / 2));  // in KiB
+    ASSERT_EQ(runProgram(argv, &output), 0) << output;
+}
+
+// A disk of `mib` MiB with one FAT partition of type `type` from 1 MiB on.
+inline void makeFatDisk(const std::string& image, std::uint64_t mib, int bits,
+                        const std::string& type) {
+    makeSparse(image, mib);
+    const std::uint64_t sectors = (mib - 1) * kMiB / 512;
+    partition(image, "start=2048, size=" + std::to_string(sectors) + ", type=" + type + "\n");
+    format(image, bits, 2048, sectors);
+}
+
+// What `fsck.fat -n` says of the volume at `offset`: "" when it is clean.
+inline std::string fsckProblems(const std::string& image, std::uint64_t offset) {
+    const std::string volume = image + ".fsck";
+    {
+        std::ifstream in(image, std::ios::binary);
+        std::ofstream out(volume, std::ios::binary | std::ios::trunc);
+        in.seekg(static_cast<std::streamoff>(offset));
+        out << in.rdbuf();
+    }
+    std::string output;
+    const int status = runProgram({"fsck.fat", "-n", volume}, &output);
+    std::filesystem::remove(volume);
+    if (status != 0) return output;
+    // Clean: nothing but the version line and the summary
+    // ("<file>: 5 files, 6/129022 clusters").
+    std::string problems;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        std::size_t end = output.find('\n', start);
+        if (end == std::string::npos) end = output.size();
+        const std::string line = output.substr(start, end - start);
+        start = end + 1;
+        if (line.empty() || line.starts_with("fsck.fat ") ||
+            (line.starts_with(volume) && line.find(" files, ") != std::string::npos)) {
+            continue;
+        }
+        problems += line;
+        problems += '\n';
+    }
+    return problems;
+}
+
+// Runs an mtools program on the volume at `offset`, named "c:"; only its
+// standard output is kept.
+inline int mtoolsOn(const std::string& image, std::uint64_t offset, std::vector<std::string> argv,
+                    std::string* out) {
+    const std::string config = image + ".mtoolsrc";
+    std::ofstream(config, std::ios::trunc)
+        << "mtools_skip_check=1\ndefault_codepage=866\ndrive c: file=\"" << image
+        << "\" offset=" << offset << "\n";
+    argv.insert(argv.begin(), {"env", "MTOOLSRC=" + config, "LC_ALL=C.UTF-8"});
+    const int status = runProgram(argv, out, {}, false);
+    std::filesystem::remove(config);
+    return status;
+}
+
+// The names in a folder of the volume ("c:/Windows"), sorted.
+inline std::vector<std::string> namesOnVolume(const std::string& image, std::uint64_t offset,
+                                              const std::string& folder) {
+    std::string out;
+    mtoolsOn(image, offset, {"mdir", "-a", "-b", folder}, &out);
+    std::vector<std::string> names;
+    std::size_t start = 0;
+    while (start < out.size()) {
+        std::size_t end = out.find('\n', start);
+        if (end == std::string::npos) end = out.size();
+        std::string line = out.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '/' || line.back() == '\r')) line.pop_back();
+        if (!line.empty()) names.push_back(line.substr(line.find_last_of('/') + 1));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace zarvo::testing
