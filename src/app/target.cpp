@@ -95,19 +95,15 @@ std::string registryStoreFor(const std::string& driveRoot) {
     return (existing.empty() ? fs::path(driveRoot) / "ZARVO.REG" : existing).string();
 }
 
-class WinePrefix::Writer : public IRegistryWriter {
+class WinePrefix::Writer : public ForwardingRegistryWriter {
 public:
     Writer(WinePrefix& owner, std::unique_ptr<IRegistryWriter> inner)
-        : owner_(owner), inner_(std::move(inner)) {}
+        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
         inner_->storeString(rootKey, keyPath, valueName, valueData);
         note(rootKey, keyPath, valueName);
-    }
-    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
-                                          std::string_view valueName) override {
-        return inner_->readString(rootKey, keyPath, valueName);
     }
     void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
                      std::string_view valueName) override {
@@ -122,11 +118,10 @@ private:
     }
 
     WinePrefix& owner_;
-    std::unique_ptr<IRegistryWriter> inner_;
 };
 
 WinePrefix::WinePrefix(ISystem& system, std::string prefix, std::string storePath)
-    : system_(system), prefix_(std::move(prefix)), storePath_(std::move(storePath)) {}
+    : ForwardingSystem(system), prefix_(std::move(prefix)), storePath_(std::move(storePath)) {}
 
 WinePrefix::~WinePrefix() = default;
 
@@ -192,85 +187,14 @@ bool WinePrefix::importChanges(QTextStream& err) {
     return true;
 }
 
-void WinePrefix::copyFile(const std::string& source, const std::string& destination) {
-    system_.copyFile(source, destination);
-}
-
-void WinePrefix::renameFile(const std::string& oldPath, const std::string& newPath) {
-    system_.renameFile(oldPath, newPath);
-}
-
-void WinePrefix::deleteFile(const std::string& path) {
-    system_.deleteFile(path);
-}
-
-void WinePrefix::checkCopyable(const std::string& source, const std::string& destination,
-                               const std::string& deletedFirst) {
-    system_.checkCopyable(source, destination, deletedFirst);
-}
-
-void WinePrefix::setAttributes(const std::string& path, unsigned attributes) {
-    system_.setAttributes(path, attributes);
-}
-
-unsigned WinePrefix::attributes(const std::string& path) {
-    return system_.attributes(path);
-}
-
-bool WinePrefix::fileExists(const std::string& path) {
-    return system_.fileExists(path);
-}
-
-void WinePrefix::createDirectory(const std::string& path) {
-    system_.createDirectory(path);
-}
-
-void WinePrefix::writeNewFile(const std::string& path, std::string_view bytes) {
-    system_.writeNewFile(path, bytes);
-}
-
-void WinePrefix::replaceFile(const std::string& path, std::string_view bytes) {
-    system_.replaceFile(path, bytes);
-}
-
-std::string WinePrefix::readFile(const std::string& path) {
-    return system_.readFile(path);
-}
-
-std::optional<std::string> WinePrefix::iniValue(const std::string& path, std::string_view section,
-                                                std::string_view key) {
-    return system_.iniValue(path, section, key);
-}
-
-void WinePrefix::setIniValue(const std::string& path, std::string_view section,
-                             std::string_view key, const std::optional<std::string>& value) {
-    system_.setIniValue(path, section, key, value);
-}
-
 std::unique_ptr<IRegistryWriter> WinePrefix::createRegistryWriter() {
     return std::make_unique<Writer>(*this, system_.createRegistryWriter());
-}
-
-void WinePrefix::shellExecute(const ShellRequest& request) {
-    system_.shellExecute(request);
-}
-
-int WinePrefix::exitWindowsEx(unsigned flags, unsigned reserved) {
-    return system_.exitWindowsEx(flags, reserved);
 }
 
 bool WinePrefix::setDesktopWallpaper(const std::string& path) {
     const bool set = system_.setDesktopWallpaper(path);
     if (set) changed_.emplace(hkey::CurrentUser, kDesktopKey, "Wallpaper");
     return set;
-}
-
-std::string WinePrefix::hostPath(const std::string& windowsPath) {
-    return system_.hostPath(windowsPath);
-}
-
-std::string WinePrefix::windowsPath(const std::string& hostPath) {
-    return system_.windowsPath(hostPath);
 }
 
 }  // namespace zarvo

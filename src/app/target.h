@@ -11,6 +11,7 @@
 #include <string>
 #include <tuple>
 
+#include "system/forwarding_system.h"
 #include "system/system.h"
 
 class QTextStream;
@@ -41,7 +42,7 @@ std::string registryStoreFor(const std::string& driveRoot);
 // were stored or removed, so that the prefix's own registry can be given
 // them once the program is done: starting Wine takes seconds, which no
 // click should wait for.
-class WinePrefix : public ISystem {
+class WinePrefix : public ForwardingSystem {
 public:
     // `program` runs Wine with its arguments and environment additions and
     // returns its exit status; empty for the real one, found on PATH.
@@ -60,28 +61,8 @@ public:
     // Wine's reg imports, removals as "name"=-); empty when none changed.
     std::string importText();
 
-    void copyFile(const std::string& source, const std::string& destination) override;
-    void renameFile(const std::string& oldPath, const std::string& newPath) override;
-    void deleteFile(const std::string& path) override;
-    void checkCopyable(const std::string& source, const std::string& destination,
-                       const std::string& deletedFirst) override;
-    void setAttributes(const std::string& path, unsigned attributes) override;
-    unsigned attributes(const std::string& path) override;
-    bool fileExists(const std::string& path) override;
-    void createDirectory(const std::string& path) override;
-    void writeNewFile(const std::string& path, std::string_view bytes) override;
-    void replaceFile(const std::string& path, std::string_view bytes) override;
-    std::string readFile(const std::string& path) override;
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    void shellExecute(const ShellRequest& request) override;
-    int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
-    std::string hostPath(const std::string& windowsPath) override;
-    std::string windowsPath(const std::string& hostPath) override;
 
     Runner runner;
 
@@ -89,7 +70,6 @@ private:
     class Writer;
     using Value = std::tuple<std::uint32_t, std::string, std::string>;  // root, key, name
 
-    ISystem& system_;
     std::string prefix_;
     std::string storePath_;
     std::set<Value> changed_;

@@ -37,10 +37,10 @@ std::string joined(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-class IntoDrive::Writer : public IRegistryWriter {
+class IntoDrive::Writer : public ForwardingRegistryWriter {
 public:
     Writer(IntoDrive& owner, std::unique_ptr<IRegistryWriter> inner)
-        : owner_(owner), inner_(std::move(inner)) {}
+        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
@@ -52,21 +52,12 @@ public:
         }
         inner_->storeString(rootKey, keyPath, valueName, valueData);
     }
-    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
-                                          std::string_view valueName) override {
-        return inner_->readString(rootKey, keyPath, valueName);
-    }
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        inner_->deleteValue(rootKey, keyPath, valueName);
-    }
 
 private:
     IntoDrive& owner_;
-    std::unique_ptr<IRegistryWriter> inner_;
 };
 
-IntoDrive::IntoDrive(ISystem& system) : system_(system) {}
+IntoDrive::IntoDrive(ISystem& system) : ForwardingSystem(system) {}
 
 IntoDrive::~IntoDrive() = default;
 
@@ -109,10 +100,6 @@ std::string IntoDrive::intoDrive(const std::string& path, const std::string& fol
     return copy;
 }
 
-void IntoDrive::copyFile(const std::string& source, const std::string& destination) {
-    system_.copyFile(source, destination);
-}
-
 void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPath) {
     if (onDriveC(oldPath) || onDriveC(newPath)) {
         system_.renameFile(oldPath, newPath);
@@ -127,63 +114,8 @@ void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPat
     renamed_[newPath] = copy;
 }
 
-void IntoDrive::deleteFile(const std::string& path) {
-    system_.deleteFile(path);
-}
-
-void IntoDrive::checkCopyable(const std::string& source, const std::string& destination,
-                              const std::string& deletedFirst) {
-    system_.checkCopyable(source, destination, deletedFirst);
-}
-
-void IntoDrive::setAttributes(const std::string& path, unsigned attributes) {
-    system_.setAttributes(path, attributes);
-}
-
-unsigned IntoDrive::attributes(const std::string& path) {
-    return system_.attributes(path);
-}
-
-bool IntoDrive::fileExists(const std::string& path) {
-    return system_.fileExists(path);
-}
-
-void IntoDrive::createDirectory(const std::string& path) {
-    system_.createDirectory(path);
-}
-
-void IntoDrive::writeNewFile(const std::string& path, std::string_view bytes) {
-    system_.writeNewFile(path, bytes);
-}
-
-void IntoDrive::replaceFile(const std::string& path, std::string_view bytes) {
-    system_.replaceFile(path, bytes);
-}
-
-std::string IntoDrive::readFile(const std::string& path) {
-    return system_.readFile(path);
-}
-
-std::optional<std::string> IntoDrive::iniValue(const std::string& path, std::string_view section,
-                                               std::string_view key) {
-    return system_.iniValue(path, section, key);
-}
-
-void IntoDrive::setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                            const std::optional<std::string>& value) {
-    system_.setIniValue(path, section, key, value);
-}
-
 std::unique_ptr<IRegistryWriter> IntoDrive::createRegistryWriter() {
     return std::make_unique<Writer>(*this, system_.createRegistryWriter());
-}
-
-void IntoDrive::shellExecute(const ShellRequest& request) {
-    system_.shellExecute(request);
-}
-
-int IntoDrive::exitWindowsEx(unsigned flags, unsigned reserved) {
-    return system_.exitWindowsEx(flags, reserved);
 }
 
 bool IntoDrive::setDesktopWallpaper(const std::string& path) {
@@ -194,14 +126,6 @@ bool IntoDrive::setDesktopWallpaper(const std::string& path) {
         return false;
     }
     return system_.setDesktopWallpaper(copy);
-}
-
-std::string IntoDrive::hostPath(const std::string& windowsPath) {
-    return system_.hostPath(windowsPath);
-}
-
-std::string IntoDrive::windowsPath(const std::string& hostPath) {
-    return system_.windowsPath(hostPath);
 }
 
 }  // namespace zarvo

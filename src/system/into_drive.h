@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "system/forwarding_system.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -27,7 +28,7 @@ inline constexpr const char* kWallpaperCopies = "C:\\Program Files\\Zarvo\\Wallp
 //   page's "bmp" step, which gives a picture the ".ico" name) leaves the
 //   user's file as it is and makes the copy inside the drive under the new
 //   name instead; the value that names the new name then names that copy.
-class IntoDrive : public ISystem {
+class IntoDrive : public ForwardingSystem {
 public:
     explicit IntoDrive(ISystem& system);
     ~IntoDrive() override;
@@ -37,28 +38,9 @@ public:
     // file. `folder` is where a new copy goes. Failures throw zarvo::Error.
     std::string intoDrive(const std::string& path, const std::string& folder);
 
-    void copyFile(const std::string& source, const std::string& destination) override;
     void renameFile(const std::string& oldPath, const std::string& newPath) override;
-    void deleteFile(const std::string& path) override;
-    void checkCopyable(const std::string& source, const std::string& destination,
-                       const std::string& deletedFirst) override;
-    void setAttributes(const std::string& path, unsigned attributes) override;
-    unsigned attributes(const std::string& path) override;
-    bool fileExists(const std::string& path) override;
-    void createDirectory(const std::string& path) override;
-    void writeNewFile(const std::string& path, std::string_view bytes) override;
-    void replaceFile(const std::string& path, std::string_view bytes) override;
-    std::string readFile(const std::string& path) override;
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    void shellExecute(const ShellRequest& request) override;
-    int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
-    std::string hostPath(const std::string& windowsPath) override;
-    std::string windowsPath(const std::string& hostPath) override;
 
 private:
     class Writer;
@@ -68,7 +50,6 @@ private:
     std::string placeFor(const std::string& folder, const std::string& name,
                          const std::string& bytes);
 
-    ISystem& system_;
     // Outside names given by a "bmp" rename, and the copies made for them.
     std::map<std::string, std::string> renamed_;
 };

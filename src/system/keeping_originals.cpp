@@ -384,19 +384,15 @@ std::vector<std::optional<Item>> readManifest(ISystem& system, int count) {
 
 // The registry writer the program is given: it keeps a watched value before
 // storing over it or deleting it.
-class KeepingOriginals::Writer : public IRegistryWriter {
+class KeepingOriginals::Writer : public ForwardingRegistryWriter {
 public:
     Writer(KeepingOriginals& owner, std::unique_ptr<IRegistryWriter> inner)
-        : owner_(owner), inner_(std::move(inner)) {}
+        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
         owner_.keepValue(*inner_, rootKey, keyPath, valueName);
         inner_->storeString(rootKey, keyPath, valueName, valueData);
-    }
-    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
-                                          std::string_view valueName) override {
-        return inner_->readString(rootKey, keyPath, valueName);
     }
     void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
                      std::string_view valueName) override {
@@ -406,10 +402,9 @@ public:
 
 private:
     KeepingOriginals& owner_;
-    std::unique_ptr<IRegistryWriter> inner_;
 };
 
-KeepingOriginals::KeepingOriginals(ISystem& system) : system_(system) {}
+KeepingOriginals::KeepingOriginals(ISystem& system) : ForwardingSystem(system) {}
 
 KeepingOriginals::~KeepingOriginals() = default;
 
@@ -553,26 +548,9 @@ void KeepingOriginals::deleteFile(const std::string& path) {
     system_.deleteFile(path);
 }
 
-void KeepingOriginals::checkCopyable(const std::string& source, const std::string& destination,
-                                     const std::string& deletedFirst) {
-    system_.checkCopyable(source, destination, deletedFirst);
-}
-
 void KeepingOriginals::setAttributes(const std::string& path, unsigned attributes) {
     beforeChanging(path);
     system_.setAttributes(path, attributes);
-}
-
-unsigned KeepingOriginals::attributes(const std::string& path) {
-    return system_.attributes(path);
-}
-
-bool KeepingOriginals::fileExists(const std::string& path) {
-    return system_.fileExists(path);
-}
-
-void KeepingOriginals::createDirectory(const std::string& path) {
-    system_.createDirectory(path);
 }
 
 void KeepingOriginals::writeNewFile(const std::string& path, std::string_view bytes) {
@@ -585,16 +563,6 @@ void KeepingOriginals::replaceFile(const std::string& path, std::string_view byt
     system_.replaceFile(path, bytes);
 }
 
-std::string KeepingOriginals::readFile(const std::string& path) {
-    return system_.readFile(path);
-}
-
-std::optional<std::string> KeepingOriginals::iniValue(const std::string& path,
-                                                      std::string_view section,
-                                                      std::string_view key) {
-    return system_.iniValue(path, section, key);
-}
-
 void KeepingOriginals::setIniValue(const std::string& path, std::string_view section,
                                    std::string_view key, const std::optional<std::string>& value) {
     keepIniLine(path, section, key);
@@ -603,14 +571,6 @@ void KeepingOriginals::setIniValue(const std::string& path, std::string_view sec
 
 std::unique_ptr<IRegistryWriter> KeepingOriginals::createRegistryWriter() {
     return std::make_unique<Writer>(*this, system_.createRegistryWriter());
-}
-
-void KeepingOriginals::shellExecute(const ShellRequest& request) {
-    system_.shellExecute(request);
-}
-
-int KeepingOriginals::exitWindowsEx(unsigned flags, unsigned reserved) {
-    return system_.exitWindowsEx(flags, reserved);
 }
 
 bool KeepingOriginals::setDesktopWallpaper(const std::string& path) {
@@ -622,14 +582,6 @@ bool KeepingOriginals::setDesktopWallpaper(const std::string& path) {
         return false;  // a change that could not be undone is not made
     }
     return system_.setDesktopWallpaper(path);
-}
-
-std::string KeepingOriginals::hostPath(const std::string& windowsPath) {
-    return system_.hostPath(windowsPath);
-}
-
-std::string KeepingOriginals::windowsPath(const std::string& hostPath) {
-    return system_.windowsPath(hostPath);
 }
 
 RestoreReport restoreOriginals(ISystem& system) {

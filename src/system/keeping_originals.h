@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "system/forwarding_system.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -31,7 +32,7 @@ inline constexpr const char* kUndoRegistryFile = "C:\\Program Files\\Zarvo\\Back
 // cannot be kept, the change is refused with that error (setDesktopWallpaper
 // returns false) and nothing is changed. The backup folder itself cannot be
 // written through it (75).
-class KeepingOriginals : public ISystem {
+class KeepingOriginals : public ForwardingSystem {
 public:
     explicit KeepingOriginals(ISystem& system);
     ~KeepingOriginals() override;
@@ -39,26 +40,14 @@ public:
     void copyFile(const std::string& source, const std::string& destination) override;
     void renameFile(const std::string& oldPath, const std::string& newPath) override;
     void deleteFile(const std::string& path) override;
-    void checkCopyable(const std::string& source, const std::string& destination,
-                       const std::string& deletedFirst) override;
     void setAttributes(const std::string& path, unsigned attributes) override;
-    unsigned attributes(const std::string& path) override;
-    bool fileExists(const std::string& path) override;
-    void createDirectory(const std::string& path) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
     void replaceFile(const std::string& path, std::string_view bytes) override;
-    std::string readFile(const std::string& path) override;
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
     void setIniValue(const std::string& path, std::string_view section, std::string_view key,
                      const std::optional<std::string>& value) override;
     // Its writer keeps a watched value before storing or deleting it.
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    void shellExecute(const ShellRequest& request) override;
-    int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
-    std::string hostPath(const std::string& windowsPath) override;
-    std::string windowsPath(const std::string& hostPath) override;
 
     struct Item;
 
@@ -76,7 +65,6 @@ private:
     bool alreadyKept(const Item& item);
     void record(const Item& item);
 
-    ISystem& system_;
     std::vector<Item> kept_;
     int recorded_ = 0;  // the manifest's item count when last read
 };
