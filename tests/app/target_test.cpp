@@ -206,6 +206,39 @@ TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
     EXPECT_TRUE(target.plain().readFile("C:\\ZARVO.REG").find("mine.ico") != std::string::npos);
 }
 
+// The boot picture installed by "1", "2", "3" from a file in the home
+// folder lands inside the image, and the file system stays clean.
+TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
+    const QStringList sbin = {"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
+    const QString mkfs = QStandardPaths::findExecutable("mkfs.fat", sbin);
+    const QString fsck = QStandardPaths::findExecutable("fsck.fat", sbin);
+    if (mkfs.isEmpty() || fsck.isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    const std::string image = (base / "disk.img").string();
+    write(image, "");
+    fs::resize_file(image, 16 << 20);
+    ASSERT_EQ(QProcess::execute(mkfs, {"-F", "16", QString::fromStdString(image)}), 0);
+
+    DriveSetting setting;
+    setting.image = image;
+    target = openTarget(setting);
+    keeping = std::make_unique<KeepingOriginals>(target.top());
+    ui = std::make_unique<test::ScriptedUi>(*keeping);
+    ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
+    form = new Form1(*keeping, *ui);
+
+    const std::string picture = bitmap(Qt::red);
+    write(base / "home/sunset.bmp", picture);
+    ui->answerOpen(
+        QString::fromStdString(keeping->windowsPath((base / "home/sunset.bmp").string())));
+    for (const char* step : {"Command14", "Command17", "Command15", "Command16"}) click(step);
+    ASSERT_FALSE(ui->messages().empty());
+    EXPECT_EQ(ui->messages().back().text, QStringLiteral("Вступет в силу после перегрузки"));
+    EXPECT_EQ(target.plain().readFile("C:\\Logo.sys"), picture);
+    EXPECT_FALSE(target.plain().fileExists("C:\\sunset.bmp"));
+    EXPECT_EQ(readAll(base / "home/sunset.bmp"), picture);
+    EXPECT_EQ(QProcess::execute(fsck, {"-n", QString::fromStdString(image)}), 0);
+}
+
 // Values stored on a Wine prefix are handed to Wine once, removals as such.
 TEST_F(RealTreeTest, AWinePrefixGetsTheValuesChanged) {
     const fs::path prefix = base / "prefix";
