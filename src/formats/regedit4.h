@@ -15,6 +15,8 @@
 namespace zarvo::regedit4 {
 
 inline constexpr std::string_view kHeader = "REGEDIT4";
+// A text without keys, as regedit reads an empty file.
+inline constexpr std::string_view kEmptyText = "REGEDIT4\r\n";
 
 // The root keys by name, HKEY_CLASSES_ROOT first in the order of their
 // handles (0x80000000 and on); regedit may write the last two too.

@@ -18,6 +18,7 @@
 #include "system/error.h"
 #include "system/image/disk_image.h"
 #include "system/image/mtools.h"
+#include "system/shared_steps.h"
 #include "system/windows_path.h"
 
 extern char** environ;
@@ -28,7 +29,6 @@ namespace {
 
 constexpr unsigned kDirectoryAttribute = 0x10;
 constexpr unsigned kSettable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
-constexpr std::string_view kLineEnds("\r\n\0", 3);
 constexpr const char* kRegistryFile = "C:\\ZARVO.REG";
 
 using image::Mtools;
@@ -111,24 +111,10 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     return lines;
 }
 
-std::string iniText(std::string_view utf8, std::string_view forbidden) {
-    auto bytes = cp1251::fromUtf8(utf8);
-    if (!bytes || bytes->find_first_of(forbidden) != std::string::npos) {
-        throw Error(err::InvalidProcedureCall);
-    }
-    return *bytes;
-}
-
 std::optional<std::string> readHostFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-bool isWindowsHelp(const std::string& hostPath) {
-    const auto bytes = readHostFile(hostPath);
-    return bytes && bytes->size() >= 4 &&
-           bytes->compare(0, 4, std::string("\x3F\x5F\x03\x00", 4)) == 0;
 }
 
 void spawnDetached(std::vector<std::string> argv) {
@@ -151,9 +137,9 @@ public:
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
-        const std::string key = fullKey(rootKey, encoded(keyPath));
-        const std::string name = encoded(valueName);
-        const std::string data = encoded(valueData);
+        const std::string key = regfile::keyName(rootKey, regfile::encoded(keyPath));
+        const std::string name = regfile::encoded(valueName);
+        const std::string data = regfile::encoded(valueData);
         rewrite(
             [&](const std::string& text) { return regedit4::withString(text, key, name, data); });
     }
@@ -162,91 +148,37 @@ public:
                                           std::string_view valueName) override {
         const auto key = cp1251::fromUtf8(keyPath);
         const auto name = cp1251::fromUtf8(valueName);
-        fullKey(rootKey, "");
+        regfile::keyName(rootKey, "");
         if (!key || !name) return std::nullopt;  // such a value cannot have been stored
-        const std::string full = fullKey(rootKey, *key);
+        const std::string full = regfile::keyName(rootKey, *key);
         const auto text = this->text();
         if (!text) return std::nullopt;
-        try {
-            const auto value = regedit4::readString(*text, full, *name);
-            if (!value) return std::nullopt;
-            return cp1251::toUtf8(*value);
-        } catch (const regedit4::ParseError& e) {
-            damaged(e);
-        }
+        return regfile::readString(*text, full, *name, kDamaged);
     }
 
     void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
                      std::string_view valueName) override {
-        fullKey(rootKey, "");  // an unknown root is refused even with nothing to remove
+        regfile::keyName(rootKey, "");  // an unknown root is refused even with nothing to remove
         const auto key = cp1251::fromUtf8(keyPath);
         const auto name = cp1251::fromUtf8(valueName);
         if (!key || !name || !system_.fileExists(kRegistryFile)) return;
-        const std::string full = fullKey(rootKey, *key);
+        const std::string full = regfile::keyName(rootKey, *key);
         rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); });
     }
 
-    void check() {
-        const auto text = this->text();
-        if (!text) return;
-        try {
-            regedit4::check(*text);
-        } catch (const regedit4::ParseError& e) {
-            damaged(e);
-        }
-    }
+    void check() { regfile::check(text(), kDamaged); }
 
 private:
-    static std::string emptyStore() {
-        std::string text(regedit4::kHeader);
-        text += "\r\n";
-        return text;
-    }
-
-    static std::string fullKey(std::uint32_t rootKey, std::string_view path) {
-        if (rootKey < hkey::ClassesRoot || rootKey > hkey::Users) {
-            throw Error(err::InvalidProcedureCall);
-        }
-        std::string key(regedit4::kRootNames[rootKey - hkey::ClassesRoot]);
-        const std::string canonical = regedit4::canonicalKeyPath(path);
-        if (!canonical.empty()) {
-            key += '\\';
-            key += canonical;
-        }
-        return key;
-    }
-
-    static std::string encoded(std::string_view utf8) {
-        auto bytes = cp1251::fromUtf8(utf8);
-        if (!bytes || !regedit4::fitsOnALine(*bytes)) throw Error(err::InvalidProcedureCall);
-        return *bytes;
-    }
-
-    [[noreturn]] static void damaged(const regedit4::ParseError& error) {
-        std::string description = "Файл реестра повреждён: ";
-        description += kRegistryFile;
-        description += " (строка ";
-        description += std::to_string(error.line());
-        description += ')';
-        throw Error(err::PathFileAccessError, description);
-    }
+    static constexpr std::string_view kDamaged = "Файл реестра повреждён: C:\\ZARVO.REG";
 
     std::optional<std::string> text() {
         if (!system_.fileExists(kRegistryFile)) return std::nullopt;
-        std::string text = system_.readFile(kRegistryFile);
-        if (text.empty()) return emptyStore();
-        return text;
+        return regfile::storeText(system_.readFile(kRegistryFile));
     }
 
-    template <class Edit>
-    void rewrite(const Edit& edit) {
+    void rewrite(const std::function<std::string(const std::string&)>& edit) {
         const auto before = text();
-        std::string after;
-        try {
-            after = edit(before.value_or(emptyStore()));
-        } catch (const regedit4::ParseError& e) {
-            damaged(e);
-        }
+        const std::string after = regfile::edited(before, edit, kDamaged);
         if (before == after) return;
         system_.replaceFile(kRegistryFile, after);
     }
@@ -665,43 +597,30 @@ std::optional<std::string> ImageSystem::iniValue(const std::string& path, std::s
                                                  std::string_view key) {
     listings_.clear();  // what another program changed since is seen
     if (path.empty()) return std::nullopt;
-    const auto ansiSection = cp1251::fromUtf8(section);
-    const auto ansiKey = cp1251::fromUtf8(key);
-    if (!ansiSection || !ansiKey) return std::nullopt;
-    std::string text;
-    try {
-        text = readFile(path);
-    } catch (const Error& e) {
-        if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) return std::nullopt;
-        throw;
-    }
-    const auto value = ini::value(text, *ansiSection, *ansiKey);
-    if (!value) return std::nullopt;
-    return cp1251::toUtf8(*value);
+    return iniValueIn(
+        section, key, cp1251::fromUtf8, cp1251::toUtf8, [&]() -> std::optional<std::string> {
+            try {
+                return readFile(path);
+            } catch (const Error& e) {
+                if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) {
+                    return std::nullopt;
+                }
+                throw;
+            }
+        });
 }
 
 void ImageSystem::setIniValue(const std::string& path, std::string_view section,
                               std::string_view key, const std::optional<std::string>& value) {
     listings_.clear();  // what another program changed since is seen
-    std::string forbiddenInSection(kLineEnds);
-    forbiddenInSection += ']';
-    std::string forbiddenInKey(kLineEnds);
-    forbiddenInKey += '=';
-    const std::string ansiSection = iniText(section, forbiddenInSection);
-    const std::string ansiKey = iniText(key, forbiddenInKey);
-    const std::optional<std::string> ansiValue =
-        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
-    if (ansiSection.empty() || text::trimmed(ansiKey).empty()) {
-        throw Error(err::InvalidProcedureCall);
-    }
+    const IniEdit edit(section, key, value, cp1251::fromUtf8);
     const Found found = writable(path, err::PathFileAccessError);
     if (found.entry && (found.entry->folder || (found.entry->attributes & attr::ReadOnly))) {
         throw Error(err::PathFileAccessError);
     }
-    if (!found.entry && !ansiValue) return;
+    if (!found.entry && edit.removes()) return;
     const std::string before = found.entry ? readFile(path) : std::string();
-    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
-                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    const std::string after = edit.appliedTo(before);
     if (found.entry && after == before) return;
     replaceFile(path, after);
 }
@@ -713,16 +632,13 @@ std::unique_ptr<IRegistryWriter> ImageSystem::createRegistryWriter() {
 void ImageSystem::shellExecute(const ShellRequest& request) {
     try {
         const std::string& file = request.file;
-        std::string lower = file.substr(0, 8);
-        for (char& c : lower) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-        if (lower.starts_with("http:") || lower.starts_with("https:") ||
-            lower.starts_with("mailto:")) {
+        if (isLink(file)) {
             spawnDetached({"xdg-open", file});
             return;
         }
         if (file.empty() || !fileExists(file)) return;
         const std::string host = hostPath(file);
-        if (options_.openHelp && isWindowsHelp(host)) {
+        if (options_.openHelp && isWindowsHelpFile(host)) {
             options_.openHelp(host, request.show);
             return;
         }
@@ -733,11 +649,7 @@ void ImageSystem::shellExecute(const ShellRequest& request) {
 }
 
 int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
-    try {
-        return options_.restart() ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return exitWindowsThrough(options_.restart);
 }
 
 bool ImageSystem::setDesktopWallpaper(const std::string& path) {

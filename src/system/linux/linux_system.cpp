@@ -19,9 +19,9 @@
 
 #include "formats/cp1251.h"
 #include "formats/ini_text.h"
-#include "formats/text.h"
 #include "system/error.h"
 #include "system/linux/registry_store.h"
+#include "system/shared_steps.h"
 #include "system/windows_path.h"
 
 extern char** environ;
@@ -104,26 +104,6 @@ int beneathError(int e, int missing) {
     if (e == EXDEV || e == ELOOP) return err::PathFileAccessError;
     if (e == ENOENT || e == ENOTDIR) return missing;
     return hostfile::errorNumber(e, err::PathFileAccessError);
-}
-
-// Text for an INI file: code page 1251 on one line; 5 otherwise.
-std::string iniText(std::string_view utf8, std::string_view forbidden) {
-    auto bytes = cp1251::fromUtf8(utf8);
-    if (!bytes || bytes->find_first_of(forbidden) != std::string::npos) {
-        throw Error(err::InvalidProcedureCall);
-    }
-    return *bytes;
-}
-
-constexpr std::string_view kLineEnds("\r\n\0", 3);
-
-// `prefix` in lower case.
-bool startsWithIgnoringCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        if (text::toLower(static_cast<unsigned char>(s[i])) != char32_t(prefix[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -534,42 +514,31 @@ std::string LinuxSystem::readFile(const std::string& path) {
 std::optional<std::string> LinuxSystem::iniValue(const std::string& path, std::string_view section,
                                                  std::string_view key) {
     if (path.empty()) return std::nullopt;
-    const auto ansiSection = cp1251::fromUtf8(section);
-    const auto ansiKey = cp1251::fromUtf8(key);
-    if (!ansiSection || !ansiKey) return std::nullopt;  // no such name can be in the file
-    const Fd in(::open(hostPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (in.get() < 0) {
-        if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-        hostfile::throwErrno(errno, err::PathFileAccessError);
-    }
-    struct stat st {};
-    if (::fstat(in.get(), &st) != 0) hostfile::throwErrno(errno, err::DeviceIoError);
-    if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
-    ::fcntl(in.get(), F_SETFL, 0);
-    const auto value = ini::value(hostfile::readAll(in.get()), *ansiSection, *ansiKey);
-    if (!value) return std::nullopt;
-    return cp1251::toUtf8(*value);
+    return iniValueIn(
+        section, key, cp1251::fromUtf8, cp1251::toUtf8, [&]() -> std::optional<std::string> {
+            const Fd in(::open(hostPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+            if (in.get() < 0) {
+                if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
+                hostfile::throwErrno(errno, err::PathFileAccessError);
+            }
+            struct stat st {};
+            if (::fstat(in.get(), &st) != 0) {
+                hostfile::throwErrno(errno, err::DeviceIoError);
+            }
+            if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
+            ::fcntl(in.get(), F_SETFL, 0);
+            return hostfile::readAll(in.get());
+        });
 }
 
 void LinuxSystem::setIniValue(const std::string& path, std::string_view section,
                               std::string_view key, const std::optional<std::string>& value) {
-    std::string forbiddenInSection(kLineEnds);
-    forbiddenInSection += ']';
-    std::string forbiddenInKey(kLineEnds);
-    forbiddenInKey += '=';
-    const std::string ansiSection = iniText(section, forbiddenInSection);
-    const std::string ansiKey = iniText(key, forbiddenInKey);
-    const std::optional<std::string> ansiValue =
-        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
-    if (ansiSection.empty() || text::trimmed(ansiKey).empty()) {
-        throw Error(err::InvalidProcedureCall);
-    }
-
+    const IniEdit edit(section, key, value, cp1251::fromUtf8);
     const Place place = writablePlace(path, err::PathFileAccessError);
     struct stat st {};
     const bool existed = ::fstatat(place.folder.get(), place.name.c_str(), &st, 0) == 0;
     if (existed && (!S_ISREG(st.st_mode) || isReadOnly(st))) throw Error(err::PathFileAccessError);
-    if (!existed && !ansiValue) return;  // nothing to remove
+    if (!existed && edit.removes()) return;  // nothing to remove
 
     std::string before;
     if (existed) {
@@ -578,8 +547,7 @@ void LinuxSystem::setIniValue(const std::string& path, std::string_view section,
         if (in.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
         before = hostfile::readAll(in.get());
     }
-    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
-                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    const std::string after = edit.appliedTo(before);
     if (existed && after == before) return;
     hostfile::replaceContents(place.folder.get(), place.name, after, options_.writeFault);
 }
@@ -588,26 +556,10 @@ std::unique_ptr<IRegistryWriter> LinuxSystem::createRegistryWriter() {
     return makeRegistryWriter(RegistryStore(storePath_, options_.writeFault));
 }
 
-namespace {
-
-// A Windows 3.1 help file (the format the Windows 98 help viewer opens)
-// starts with the magic number 0x00035F3F, little-endian.
-bool isWindowsHelpFile(const std::string& hostPath) {
-    unsigned char magic[4] = {};
-    FILE* file = std::fopen(hostPath.c_str(), "rb");
-    if (!file) return false;
-    const bool read = std::fread(magic, 1, sizeof magic, file) == sizeof magic;
-    std::fclose(file);
-    return read && magic[0] == 0x3F && magic[1] == 0x5F && magic[2] == 0x03 && magic[3] == 0x00;
-}
-
-}  // namespace
-
 void LinuxSystem::shellExecute(const ShellRequest& request) {
     try {
         const std::string& file = request.file;
-        if (startsWithIgnoringCase(file, "http:") || startsWithIgnoringCase(file, "https:") ||
-            startsWithIgnoringCase(file, "mailto:")) {
+        if (isLink(file)) {
             options_.spawn({"xdg-open", file});
             return;
         }
@@ -628,11 +580,7 @@ void LinuxSystem::shellExecute(const ShellRequest& request) {
 }
 
 int LinuxSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
-    try {
-        return options_.restart() ? 1 : 0;
-    } catch (...) {
-        return 0;
-    }
+    return exitWindowsThrough(options_.restart);
 }
 
 bool LinuxSystem::setDesktopWallpaper(const std::string& path) {

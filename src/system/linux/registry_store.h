@@ -52,7 +52,8 @@ public:
     std::string lockPath() const { return path_ + ".lock"; }
 
 private:
-    [[noreturn]] void damaged(const regedit4::ParseError& error) const;
+    // What a damaged store's error says before the line number.
+    std::string damageNote() const;
     // The store's text, "REGEDIT4" and a line end for an empty store;
     // nullopt when there is no store.
     std::optional<std::string> text() const;

@@ -9,9 +9,9 @@
 #include <climits>
 #include <utility>
 
-#include "formats/ini_text.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
+#include "system/shared_steps.h"
 
 namespace zarvo {
 
@@ -305,17 +305,6 @@ DWORD writeAll(HANDLE handle, std::string_view bytes) {
     return FlushFileBuffers(handle) ? ERROR_SUCCESS : GetLastError();
 }
 
-// Text for an INI file in the ANSI code page, on one line; 5 otherwise.
-std::string iniText(std::string_view utf8, std::string_view forbidden) {
-    auto ansi = win32::ansiFromUtf8(utf8);
-    if (!ansi || ansi->find_first_of(forbidden) != std::string::npos) {
-        throw Error(err::InvalidProcedureCall);
-    }
-    return *ansi;
-}
-
-constexpr std::string_view kLineEnds("\r\n\0", 3);
-
 // Windows 95 and 98 keep WIN.INI in memory and write it back when they
 // please; with every argument null the profile functions flush that copy to
 // the disk, so that a direct edit starts from what Windows holds and what
@@ -570,35 +559,23 @@ std::optional<std::string> Win32System::iniValue(const std::string& path, std::s
                                                  std::string_view key) {
     if (path.empty()) return std::nullopt;
     const std::string file = ansiPath(path);
-    const auto ansiSection = win32::ansiFromUtf8(section);
-    const auto ansiKey = win32::ansiFromUtf8(key);
-    if (!ansiSection || !ansiKey) return std::nullopt;  // no such name can be in the file
-    flushProfileCache(file);
-    const DWORD attributes = attributesOf(file);
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) return std::nullopt;
-        throw Error(win32::errorNumber(code));
-    }
-    const auto value = ini::value(readFile(path), *ansiSection, *ansiKey);
-    if (!value) return std::nullopt;
-    return win32::utf8FromAnsi(*value);
+    return iniValueIn(section, key, win32::ansiFromUtf8, win32::utf8FromAnsi,
+                      [&]() -> std::optional<std::string> {
+                          flushProfileCache(file);
+                          if (attributesOf(file) == INVALID_FILE_ATTRIBUTES) {
+                              const DWORD code = GetLastError();
+                              if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
+                                  return std::nullopt;
+                              }
+                              throw Error(win32::errorNumber(code));
+                          }
+                          return readFile(path);
+                      });
 }
 
 void Win32System::setIniValue(const std::string& path, std::string_view section,
                               std::string_view key, const std::optional<std::string>& value) {
-    std::string forbiddenInSection(kLineEnds);
-    forbiddenInSection += ']';
-    std::string forbiddenInKey(kLineEnds);
-    forbiddenInKey += '=';
-    const std::string ansiSection = iniText(section, forbiddenInSection);
-    const std::string ansiKey = iniText(key, forbiddenInKey);
-    const std::optional<std::string> ansiValue =
-        value ? std::optional(iniText(*value, kLineEnds)) : std::nullopt;
-    if (ansiSection.empty() || ansiKey.find_first_not_of(" \t") == std::string::npos) {
-        throw Error(err::InvalidProcedureCall);
-    }
-
+    const IniEdit edit(section, key, value, win32::ansiFromUtf8);
     if (path.empty()) throw Error(err::PathFileAccessError);
     const std::string file = ansiPath(path);
     flushProfileCache(file);
@@ -607,13 +584,12 @@ void Win32System::setIniValue(const std::string& path, std::string_view section,
     if (!existed) {
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
-        if (!ansiValue) return;  // nothing to remove, and no file to make
+        if (edit.removes()) return;  // nothing to remove, and no file to make
     } else if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
         throw Error(err::PathFileAccessError);
     }
     const std::string before = existed ? readFile(path) : std::string();
-    const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
-                                        : ini::withoutKey(before, ansiSection, ansiKey);
+    const std::string after = edit.appliedTo(before);
     if (existed && after == before) return;
     replaceFile(path, after);
     flushProfileCache(file);
