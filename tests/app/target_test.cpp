@@ -121,6 +121,8 @@ TEST_F(RealTreeTest, ChosenFilesAreCopiedIntoTheDriveAndTheRegistryFileIsInside)
     EXPECT_EQ(iconValue(), "C:\\Program Files\\Zarvo\\ico\\pick.ico");
     EXPECT_EQ(readAll(drive / "Program Files/Zarvo/ico/pick.ico"), icon);
     EXPECT_TRUE(readAll(drive / "ZARVO.REG").find("pick.ico") != std::string::npos);
+    // The store's lock leaves no file of its own in the drive.
+    EXPECT_FALSE(fs::exists(drive / "ZARVO.REG.lock"));
     EXPECT_FALSE(fs::exists(base / "zarvo.reg"));
 
     // Another file of that name never replaces the first copy.

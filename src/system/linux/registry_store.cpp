@@ -18,11 +18,14 @@ namespace zarvo {
 namespace {
 
 // Held for the whole read-modify-write so that two program instances
-// storing at once cannot lose each other's values.
+// storing at once cannot lose each other's values. The lock is taken on the
+// store's folder rather than on a lock file of its own: on a real Windows
+// tree the store sits inside the drive, where the lock would be one more
+// file of the program's left on the user's disk.
 class StoreLock {
 public:
-    explicit StoreLock(const std::string& path) {
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+    explicit StoreLock(const std::string& folder) {
+        fd_ = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd_ < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
         while (::flock(fd_, LOCK_EX) != 0) {
             if (errno == EINTR) continue;
@@ -80,7 +83,7 @@ void RegistryStore::rewrite(const std::function<std::string(const std::string&)>
     std::filesystem::create_directories(hostfile::parentOf(path_), ec);
     if (ec) hostfile::throwErrno(ec.value(), err::PathNotFound);
 
-    StoreLock lock(lockPath());
+    StoreLock lock(hostfile::parentOf(path_));
     const auto before = text();
     const std::string after = regfile::edited(before, edit, damageNote());
     if (before == after) return;

@@ -3,7 +3,7 @@
 // The emulated registry: one REGEDIT4 text file (code page 1251, CRLF), the
 // format Windows 98's regedit exports and imports, so that a store can be
 // read by people and carried to a real Windows. A store rewrites the file
-// atomically under an exclusive lock on "<store>.lock"; everything in the file
+// atomically under an exclusive lock on its folder; everything in the file
 // but the one value line it sets stays byte for byte as it was. A file that
 // does not parse is reported and never overwritten; an empty one (0 bytes,
 // as a failed copy or a full disk may leave it) holds no values.
@@ -49,7 +49,6 @@ public:
     void check() const;
 
     const std::string& path() const { return path_; }
-    std::string lockPath() const { return path_ + ".lock"; }
 
 private:
     // What a damaged store's error says before the line number.

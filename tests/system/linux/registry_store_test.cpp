@@ -93,8 +93,7 @@ TEST_F(RegistryStoreTest, RefusesWhatTheStoreCannotHoldWritingNothing) {
     EXPECT_EQ(errorOf([&] { failing.storeString(hkey::LocalMachine, kShellIcons, "4", "x"); }),
               err::DiskFull);
     EXPECT_EQ(readBytes(drive.store), before);
-    EXPECT_EQ(namesIn(drive.base),
-              (std::vector<std::string>{"drive_c", "zarvo.reg", "zarvo.reg.lock"}));
+    EXPECT_EQ(namesIn(drive.base), (std::vector<std::string>{"drive_c", "zarvo.reg"}));
 }
 
 TEST_F(RegistryStoreTest, KeepsEveryOtherByteOfTheFile) {
@@ -227,7 +226,7 @@ TEST_F(RegistryStoreTest, TheNextStoreRemovesLeftoversOfKilledStores) {
     writeBytes(drive.base + "/.zarvo-abcdefghij.tmp", "");
     writeBytes(drive.base + "/.zarvo-notours.tmp", "user's");  // not the pattern
     writeBytes(drive.base + "/zarvo-abcdefghij.tmp", "user's");
-    EXPECT_EQ(namesIn(drive.base).size(), 8u);
+    EXPECT_EQ(namesIn(drive.base).size(), 7u);
     EXPECT_EQ(readBytes(drive.store), before);
 
     // One still being written by a live writer stays.
@@ -236,15 +235,15 @@ TEST_F(RegistryStoreTest, TheNextStoreRemovesLeftoversOfKilledStores) {
     live->write("half", {});
 
     ASSERT_EQ(store(hkey::LocalMachine, kShellIcons, "4", "C:\\b.ico"), 0);
-    std::vector<std::string> kept = {".zarvo-notours.tmp",   live->name(), "drive_c",
-                                     "zarvo-abcdefghij.tmp", "zarvo.reg",  "zarvo.reg.lock"};
+    std::vector<std::string> kept = {".zarvo-notours.tmp", live->name(), "drive_c",
+                                     "zarvo-abcdefghij.tmp", "zarvo.reg"};
     std::sort(kept.begin(), kept.end());
     EXPECT_EQ(namesIn(drive.base), kept);
     EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "3"), "C:\\a.ico");
     EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "4"), "C:\\b.ico");
     EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "big"), std::nullopt);
     live.reset();
-    EXPECT_EQ(namesIn(drive.base).size(), 5u);
+    EXPECT_EQ(namesIn(drive.base).size(), 4u);
 }
 
 TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
