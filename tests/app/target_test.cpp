@@ -84,6 +84,19 @@ protected:
         form = new Form1(*keeping, *ui);
     }
     void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
+    // mkfs.fat and fsck.fat live in /sbin, outside a user's PATH.
+    static QString dosTool(const char* name) {
+        return QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
+    }
+    // A bare 16 MiB FAT16 volume with no partition table.
+    std::string makeImage() {
+        const std::string image = (base / "disk.img").string();
+        write(image, "");
+        fs::resize_file(image, 16 << 20);
+        EXPECT_EQ(
+            QProcess::execute(dosTool("mkfs.fat"), {"-F", "16", QString::fromStdString(image)}), 0);
+        return image;
+    }
     void storeIcon(const fs::path& file, bool bmp) {
         auto* combo = form->findChild<QComboBox*>("Combo1");
         combo->showPopup();
@@ -182,13 +195,8 @@ TEST_F(RealTreeTest, WhatMakesATarget) {
 // An image is a real tree: the first start only installs the program folder,
 // and an icon from the home folder is copied into the image.
 TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
-    const QString mkfs =
-        QStandardPaths::findExecutable("mkfs.fat", {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
-    if (mkfs.isEmpty()) GTEST_SKIP() << "mkfs.fat is not installed";
-    const std::string image = (base / "disk.img").string();
-    write(image, "");
-    fs::resize_file(image, 16 << 20);
-    ASSERT_EQ(QProcess::execute(mkfs, {"-F", "16", QString::fromStdString(image)}), 0);
+    if (dosTool("mkfs.fat").isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    const std::string image = makeImage();
 
     DriveSetting setting;
     setting.image = image;
@@ -211,14 +219,9 @@ TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
 // The boot picture installed by "1", "2", "3" from a file in the home
 // folder lands inside the image, and the file system stays clean.
 TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
-    const QStringList sbin = {"/usr/sbin", "/sbin", "/usr/bin", "/bin"};
-    const QString mkfs = QStandardPaths::findExecutable("mkfs.fat", sbin);
-    const QString fsck = QStandardPaths::findExecutable("fsck.fat", sbin);
-    if (mkfs.isEmpty() || fsck.isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
-    const std::string image = (base / "disk.img").string();
-    write(image, "");
-    fs::resize_file(image, 16 << 20);
-    ASSERT_EQ(QProcess::execute(mkfs, {"-F", "16", QString::fromStdString(image)}), 0);
+    const QString fsck = dosTool("fsck.fat");
+    if (fsck.isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    const std::string image = makeImage();
 
     DriveSetting setting;
     setting.image = image;
