@@ -16,24 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "median.h"
 #include "system/image/image_system.h"
 
 namespace {
 
 constexpr int kRuns = 9;
-
-double medianMillis(const std::function<void()>& setup, const std::function<void()>& op) {
-    std::vector<double> times;
-    for (int i = 0; i < kRuns; ++i) {
-        setup();
-        const auto start = std::chrono::steady_clock::now();
-        op();
-        const auto end = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
 
 bool makeVolume(const std::string& path, std::uint64_t mib) {
     std::filesystem::remove(path);
@@ -79,7 +67,7 @@ std::vector<Row> measure(const std::string& image) {
     std::vector<Row> rows;
     const auto add = [&](const char* what, const std::function<void()>& setup,
                          const std::function<void()>& op) {
-        rows.emplace_back(what, medianMillis(setup, op));
+        rows.emplace_back(what, zarvo::bench::medianMillis(kRuns, setup, op));
     };
     add("copyFile (129,078 bytes)", none,
         [&] { sys->copyFile("C:\\Program Files\\Zarvo\\Logo.sys", "C:\\Windows\\Logos.sys"); });

@@ -25,6 +25,7 @@
 #include <cstring>
 #include <vector>
 
+#include "median.h"
 #include "ui/screen_maker.h"
 
 extern char** environ;
@@ -142,12 +143,6 @@ Run runCommand(const std::vector<std::string>& arguments) {
     return {std::chrono::duration<double, std::milli>(end - start).count(), usage.ru_maxrss};
 }
 
-template <typename T>
-T median(std::vector<T> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The photo and a screen file as a 4:3 screen shows them.
 void writeReadmePictures(const QString& dir, const QString& photo, const QString& folder) {
     const QSize shown(640, 480);
@@ -200,25 +195,24 @@ int main(int argc, char** argv) {
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    std::vector<double> conversionMillis;
     zarvo::ScreenOptions options;
     options.replace = true;
     options.bandStart = 236;
-    for (int i = 0; i < runs; ++i) {
-        const auto start = std::chrono::steady_clock::now();
-        zarvo::makeScreenFile(QString::fromStdString(photo), QString::fromStdString(output),
-                              options);
-        const auto end = std::chrono::steady_clock::now();
-        conversionMillis.push_back(std::chrono::duration<double, std::milli>(end - start).count());
-    }
+    const double conversion = zarvo::bench::medianMillis(
+        runs, [] {},
+        [&] {
+            zarvo::makeScreenFile(QString::fromStdString(photo), QString::fromStdString(output),
+                                  options);
+        });
 
     std::printf("zarvo --make-screen --band 236, 4000 x 3000 JPEG, %d runs\n", runs);
     std::printf("  whole command      median %7.1f ms   (target <= 300 ms)\n",
-                median(commandMillis));
-    std::printf("  peak memory        median %7.1f MiB  max %.1f MiB\n", median(peaks) / 1024.0,
+                zarvo::bench::median(commandMillis));
+    std::printf("  peak memory        median %7.1f MiB  max %.1f MiB\n",
+                zarvo::bench::median(peaks) / 1024.0,
                 *std::max_element(peaks.begin(), peaks.end()) / 1024.0);
     std::printf("  conversion alone   median %7.1f ms   (read, frame, quantize, write)\n",
-                median(conversionMillis));
+                conversion);
     if (!readme.isEmpty())
         writeReadmePictures(readme, QString::fromStdString(photo), folder.path());
     return 0;

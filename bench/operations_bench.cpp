@@ -14,22 +14,14 @@
 #include <vector>
 
 #include "app/first_start.h"
+#include "median.h"
 #include "system/linux/linux_system.h"
 #include "ui/qt_ui_services.h"
 
 namespace {
 
 double medianMicros(int runs, const std::function<void()>& setup, const std::function<void()>& op) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        setup();
-        const auto start = std::chrono::steady_clock::now();
-        op();
-        const auto end = std::chrono::steady_clock::now();
-        times.push_back(std::chrono::duration<double, std::micro>(end - start).count());
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    return 1000.0 * zarvo::bench::medianMillis(runs, setup, op);
 }
 
 void report(const char* what, double micros) {
