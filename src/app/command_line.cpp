@@ -11,6 +11,7 @@
 #include "formats/screen_file.h"
 #include "system/image/image_system.h"
 #include "system/keeping_originals.h"
+#include "system/leftovers.h"
 
 namespace zarvo {
 namespace {
@@ -188,7 +189,14 @@ int restoreOriginals(const TargetOptions& targetOptions, QTextStream& out, QText
         err << "zarvo: " << QString::fromStdString(error.what()) << '\n';
         return 1;
     }
-    const RestoreReport report = zarvo::restoreOriginals(target.plain());
+    RestoreReport report;
+    try {
+        if (!drive.readOnly) clearLeftovers(target.plain());
+        report = zarvo::restoreOriginals(target.plain());
+    } catch (const DriveInUse& inUse) {
+        err << "zarvo: " << QString::fromStdString(inUse.what()) << '\n';
+        return 1;
+    }
     for (const std::string& line : report.restored) out << QString::fromStdString(line) << '\n';
     for (const std::string& line : report.failures)
         err << "zarvo: " << QString::fromStdString(line) << '\n';

@@ -9,6 +9,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -19,6 +20,7 @@
 #include "system/image/image_system.h"
 #include "system/into_drive.h"
 #include "system/keeping_originals.h"
+#include "system/leftovers.h"
 #include "system/linux/linux_system.h"
 #include "ui/qt_ui_services.h"
 #include "widgets/error_dispatch.h"
@@ -49,8 +51,9 @@ void installQtTranslation() {
         QApplication::installTranslator(&translator);
 }
 
-bool writable(const std::filesystem::path& folder) {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0;
+// 0 when the program may make files in the folder, else the errno.
+int writeRefusal(const std::filesystem::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -81,14 +84,22 @@ DriveSetting driveSetting(const TargetOptions& target) {
     const fs::file_status status = fs::status(root, ec);
     if (fs::is_directory(status)) {
         drive.isNew = fs::is_empty(root, ec) && !ec;
-        if (!writable(root)) refuse(err::PermissionDenied);
+        // A read-only mount harms nothing by being looked at: its pictures,
+        // icons, wallpaper and help still show.
+        if (const int refusal = writeRefusal(root); refusal == EROFS)
+            drive.readOnly = true;
+        else if (refusal != 0)
+            refuse(err::PermissionDenied);
     } else if (status.type() == fs::file_type::not_found) {
         // A folder that is not there yet is made, but only inside one that is.
         drive.isNew = true;
         const fs::path parent = root.parent_path();
-        if (!fs::is_directory(parent, ec))
+        const int refusal = fs::is_directory(parent, ec) ? writeRefusal(parent) : ENOENT;
+        if (refusal == ENOENT)
             refuse(err::PathNotFound);
-        else if (!writable(parent))
+        else if (refusal == EROFS)
+            refuse(err::PathFileAccessError);
+        else if (refusal != 0)
             refuse(err::PermissionDenied);
     } else {
         refuse(status.type() == fs::file_type::none ? err::PermissionDenied : err::PathNotFound);
@@ -148,9 +159,11 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
         reportUncaughtError(ui, *drive.problem);
         return false;
     }
+    if (drive.readOnly) return true;
     // Straight to the system: what a first start installs is no change of
     // the user's to keep an original of.
     runHandler(ui, [&] {
+        clearLeftovers(system);
         installDrive(system, drive.isNew ? Install::NewDrive : Install::ProgramFolder);
     });
     return true;

@@ -23,6 +23,9 @@ struct DriveSetting {
     std::string root;  // the host folder that is drive C:; empty for an image
     // The folder is missing or empty: the program makes a new drive there.
     bool isNew = false;
+    // The folder is on a read-only file system: it can be looked at, and
+    // every change fails with 75.
+    bool readOnly = false;
     // The drive folder names no folder the program can use: a missing parent
     // folder, a file, a folder it may not write to. The error's text names
     // the option or variable and the path.
@@ -75,8 +78,10 @@ struct Program {
     ~Program();
 };
 
-// Installs what the drive lacks, as its setting says, or shows the report
-// of a bad drive setting, writing nothing. False when the program cannot go on.
+// Installs what the drive lacks, as its setting says, and clears up what an
+// ended run left there; or shows the report of a bad drive setting, writing
+// nothing. A read-only drive is left as it is. False when the program cannot
+// go on.
 bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui);
 
 // Starts the program as main() does, on the running QApplication: the drive

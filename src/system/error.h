@@ -41,4 +41,25 @@ private:
     std::string description_;
 };
 
+// The drive is open in another program that may be writing it too: an
+// emulator running the disk image. Nothing is written while it is. This is
+// no failure of one operation but the state of the whole drive, so it is no
+// Error: a handler that deals with some errors itself never takes it, a
+// window always shows it and a command ends with it.
+class DriveInUse : public std::runtime_error {
+public:
+    // `program` and `pid` name the holder; "" and 0 when only its lock on
+    // the file tells that there is one.
+    DriveInUse(std::string drive, std::string program, long pid);
+
+    const std::string& drive() const noexcept { return drive_; }
+    const std::string& program() const noexcept { return program_; }
+    long pid() const noexcept { return pid_; }
+
+private:
+    std::string drive_;
+    std::string program_;
+    long pid_;
+};
+
 }  // namespace zarvo

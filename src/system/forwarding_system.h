@@ -61,6 +61,11 @@ public:
     bool setDesktopWallpaper(const std::string& path) override {
         return system_.setDesktopWallpaper(path);
     }
+    void recoverInterruptedWrites(const std::vector<std::string>& folders) override {
+        system_.recoverInterruptedWrites(folders);
+    }
+    std::string sessionId() override { return system_.sessionId(); }
+    bool sessionRunning(const std::string& id) override { return system_.sessionRunning(id); }
     std::string hostPath(const std::string& windowsPath) override {
         return system_.hostPath(windowsPath);
     }

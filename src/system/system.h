@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zarvo {
 
@@ -19,6 +20,7 @@ constexpr unsigned Normal = 0x00;
 constexpr unsigned ReadOnly = 0x01;
 constexpr unsigned Hidden = 0x02;
 constexpr unsigned System = 0x04;
+constexpr unsigned Directory = 0x10;  // attributes() only: it cannot be set
 constexpr unsigned Archive = 0x20;
 }  // namespace attr
 
@@ -123,6 +125,20 @@ public:
     // SystemParametersInfoA(SPI_SETDESKWALLPAPER): "" removes the wallpaper.
     // Returns false, writing nothing, when the setting was refused.
     virtual bool setDesktopWallpaper(const std::string& path) = 0;
+
+    // Clears up what writes in these folders that a kill cut short left:
+    // the temporary files are removed, except where one holds the only copy
+    // of a file whose replacement was interrupted; that replacement is
+    // finished. Only the program's own names are touched, and a file still
+    // being written by a running copy of the program stays. A missing folder
+    // has nothing to clear up.
+    virtual void recoverInterruptedWrites(const std::vector<std::string>& folders) = 0;
+
+    // A name for this run of the program, which a later run can ask about:
+    // what one run records on the drive, another tells from its own.
+    virtual std::string sessionId() = 0;
+    // Whether the run named `id` is still going.
+    virtual bool sessionRunning(const std::string& id) = 0;
 
     // Where the host keeps a Windows path (identity on Windows); 76 for a
     // drive that is not there.

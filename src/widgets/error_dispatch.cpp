@@ -12,6 +12,22 @@ QString errorReportText(const Error& error) {
         .arg(QString::fromStdString(error.description()));
 }
 
+Error inUseError(const DriveInUse& inUse) {
+    const QString drive = QString::fromStdString(inUse.drive());
+    const QString text =
+        inUse.program().empty()
+            ? QStringLiteral(
+                  "Образ %1 занят другой программой (эмулятором?). Закройте её и "
+                  "повторите попытку.")
+                  .arg(drive)
+            : QStringLiteral(
+                  "Образ %1 открыт в программе %2 (pid %3). Закройте её и повторите "
+                  "попытку.")
+                  .arg(drive, QString::fromStdString(inUse.program()))
+                  .arg(inUse.pid());
+    return Error(err::PermissionDenied, text.toStdString());
+}
+
 void reportUncaughtError(IUiServices& ui, const Error& error) {
     ui.messageBox(errorReportText(error), mb::Critical);
 }

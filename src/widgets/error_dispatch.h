@@ -19,6 +19,10 @@ void reportUncaughtError(IUiServices& ui, const Error& error);
 // The report's text for an error.
 QString errorReportText(const Error& error);
 
+// A drive another program has open is reported as error 70, which is what
+// Windows programs report for a file that another one holds.
+Error inUseError(const DriveInUse& inUse);
+
 // Runs one user-event handler, sending an uncaught error to the report.
 template <typename Handler>
 void runHandler(IUiServices& ui, Handler&& handler) {
@@ -26,6 +30,8 @@ void runHandler(IUiServices& ui, Handler&& handler) {
         std::forward<Handler>(handler)();
     } catch (const Error& error) {
         reportUncaughtError(ui, error);
+    } catch (const DriveInUse& inUse) {
+        reportUncaughtError(ui, inUseError(inUse));
     } catch (const std::bad_alloc&) {
         reportUncaughtError(ui, Error(err::OutOfMemory));
     }

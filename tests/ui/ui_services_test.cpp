@@ -51,6 +51,9 @@ public:
     void shellExecute(const ShellRequest&) override { unused(); }
     int exitWindowsEx(unsigned, unsigned) override { unused(); }
     bool setDesktopWallpaper(const std::string&) override { unused(); }
+    void recoverInterruptedWrites(const std::vector<std::string>&) override { unused(); }
+    std::string sessionId() override { unused(); }
+    bool sessionRunning(const std::string&) override { unused(); }
 
     std::string hostPath(const std::string& windowsPath) override {
         const QString path = QString::fromStdString(windowsPath);

@@ -184,7 +184,7 @@ void AnimatedBootPage::onStep3() {
         // Whatever else lies in C:\ under that name is the user's: with no
         // copy of the page's to move there is nothing to find.
         if (!staged_) throw Error(err::FileNotFound);
-        system().renameFile(toStd(*staged_), toStd(targetField->text()));
+        installStaged(system(), *staged_, targetField->text());
         staged_.reset();
         ui().messageBox(QStringLiteral("Все! Не забудте перезагрузиться."), mb::Information,
                         windowCaption());

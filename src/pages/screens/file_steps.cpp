@@ -1,6 +1,7 @@
 #include "pages/screens/file_steps.h"
 
 #include "system/error.h"
+#include "system/leftovers.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -11,8 +12,6 @@ namespace {
 bool samePath(const QString& a, const QString& b) {
     return a.compare(b, Qt::CaseInsensitive) == 0;
 }
-
-constexpr unsigned kDirectory = 0x10;
 
 }  // namespace
 
@@ -51,24 +50,38 @@ void stageReplacement(ISystem& system, const QString& source, const QString& sta
     // What deleteFile would refuse, asked before the copy is made.
     if (!system.fileExists(screen)) throw Error(err::FileNotFound);
     const unsigned bits = system.attributes(screen);
-    if (bits & kDirectory) throw Error(err::PermissionDenied);
+    if (bits & attr::Directory) throw Error(err::PermissionDenied);
     if (bits & attr::ReadOnly) throw Error(err::PathFileAccessError);
 
+    // Noted before it is made, so that should this run end before step "3"
+    // installs the copy, the next run knows it for the program's own.
+    noteStagedCopy(system, to, system.readFile(from));
     // A failed copy leaves its destination as it was.
     const bool fresh = !system.fileExists(to);
-    system.copyFile(from, to);
     try {
+        system.copyFile(from, to);
         system.deleteFile(screen);
     } catch (const Error&) {
         // Only a copy this step created is taken back; one that replaced the
         // page's own earlier copy stays, still a copy of the page's.
         if (fresh) {
             try {
-                system.deleteFile(to);
+                if (system.fileExists(to)) system.deleteFile(to);
+                forgetStagedCopy(system, to);
             } catch (const Error&) {
             }
         }
         throw;
+    }
+}
+
+void installStaged(ISystem& system, const QString& staged, const QString& screenFile) {
+    const std::string copy = staged.toStdString();
+    system.renameFile(copy, screenFile.toStdString());
+    try {
+        forgetStagedCopy(system, copy);
+    } catch (const Error&) {
+        // Installed all the same; the next run finds no copy to remove.
     }
 }
 

@@ -30,7 +30,12 @@ QString stagingPath(ISystem& system, const QString& source, const QString& wante
 // beforehand is asked before anything is written, and a removal that still
 // fails takes the new copy away again: a step that throws leaves the drive
 // as it found it. The errors are those of the copy and of the removal.
+// The copy is noted on the drive first, for the next run to remove should
+// this one end before step "3".
 void stageReplacement(ISystem& system, const QString& source, const QString& staged,
                       const QString& screenFile);
+
+// Step "3" proper: the staged copy becomes the screen file.
+void installStaged(ISystem& system, const QString& staged, const QString& screenFile);
 
 }  // namespace zarvo

@@ -136,7 +136,7 @@ void ScreenFilePage::onStep3() {
     // Whatever else lies in C:\ under that name is the user's: with no copy
     // of the page's to move there is nothing to find.
     if (!staged_) throw Error(err::FileNotFound);
-    system().renameFile(toStd(*staged_), toStd(targetField->text()));
+    installStaged(system(), *staged_, targetField->text());
     staged_.reset();
     ui().messageBox(QStringLiteral("Вступет в силу после перегрузки"), mb::Exclamation,
                     windowCaption());

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "system/image/image_system.h"
+#include "system/image/image_error.h"
 
 namespace zarvo::image {
 
@@ -161,31 +161,6 @@ std::vector<Partition> partitionsOf(const File& file, std::uint64_t diskStart,
 }
 
 }  // namespace
-
-void refuseIfLocked(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        std::string message = path;
-        message += ": ";
-        message += std::strerror(errno);
-        throw ImageError(message);
-    }
-    bool locked = false;
-    for (int command : {F_OFD_GETLK, F_GETLK}) {
-        struct flock lock {};
-        lock.l_type = F_WRLCK;
-        lock.l_whence = SEEK_SET;
-        lock.l_start = 0;
-        lock.l_len = 0;
-        if (::fcntl(fd, command, &lock) == 0 && lock.l_type != F_UNLCK) locked = true;
-    }
-    ::close(fd);
-    if (locked) {
-        std::string message = path;
-        message += ": the image is in use by another program (an emulator?); close it first";
-        throw ImageError(message);
-    }
-}
 
 Volume locateVolume(const std::string& path, int partition) {
     const File file(path);

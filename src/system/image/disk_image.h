@@ -15,10 +15,6 @@ struct Volume {
     std::string fatType;       // "FAT12", "FAT16" or "FAT32"
 };
 
-// Throws ImageError when another program holds an fcntl record lock on the
-// file (a POSIX lock or an open file description lock, as QEMU takes).
-void refuseIfLocked(const std::string& path);
-
 // The FAT volume to use: partition 0 is the first FAT partition of a
 // partitioned disk, 1-4 pick a primary one and 5 and on a logical one.
 Volume locateVolume(const std::string& path, int partition);

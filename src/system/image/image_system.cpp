@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +19,9 @@
 #include "formats/text.h"
 #include "system/error.h"
 #include "system/image/disk_image.h"
+#include "system/image/image_hold.h"
 #include "system/image/mtools.h"
+#include "system/posix_process.h"
 #include "system/shared_steps.h"
 #include "system/windows_path.h"
 
@@ -27,7 +31,6 @@ namespace zarvo {
 
 namespace {
 
-constexpr unsigned kDirectoryAttribute = 0x10;
 constexpr unsigned kSettable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
 constexpr const char* kRegistryFile = "C:\\ZARVO.REG";
 
@@ -95,6 +98,38 @@ std::string temporaryName(const std::string& finalName, unsigned number) {
     std::snprintf(text, sizeof text, "%s%05u.%s", lowerBase ? "zrv" : "ZRV", number % 100000u,
                   lowerExt ? "tmp" : "TMP");
     return text;
+}
+
+// What a replacement's temporary file becomes, recorded beside it in a file
+// of the same number before it is written: "ZRV00042.ZRJ".
+std::string recordName(unsigned number) {
+    char text[16];
+    std::snprintf(text, sizeof text, "ZRV%05u.ZRJ", number % 100000u);
+    return text;
+}
+
+constexpr std::string_view kRecordHeader = "Zarvo: temporary file, to become\r\n";
+
+// The number in a name of this program's own, "ZRV00042.TMP" for extension
+// "tmp", in any case; nullopt for any other name.
+std::optional<unsigned> numberOf(std::string_view name, std::string_view extension) {
+    if (name.size() != 12 || name[8] != '.') return std::nullopt;
+    const std::string folded = winpath::foldedName(name);
+    if (folded.substr(0, 3) != winpath::foldedName("zrv") ||
+        folded.substr(9) != winpath::foldedName(extension)) {
+        return std::nullopt;
+    }
+    unsigned number = 0;
+    for (char c : name.substr(3, 5)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        number = number * 10 + unsigned(c - '0');
+    }
+    return number;
+}
+
+std::vector<std::string> plus(std::vector<std::string> parts, std::string name) {
+    parts.push_back(std::move(name));
+    return parts;
 }
 
 std::vector<std::string_view> linesOf(std::string_view text) {
@@ -189,19 +224,51 @@ private:
 }  // namespace
 
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
-    // Before anything else: an image an emulator runs is not to be touched.
-    image::refuseIfLocked(options.imagePath);
+    // Before anything else: an image an emulator runs is not to be touched,
+    // and none is to start on it while this session lasts.
+    std::unique_ptr<image::ImageHold> hold;
+    try {
+        hold = std::make_unique<image::ImageHold>(options.imagePath, options.imagePath);
+    } catch (const DriveInUse& inUse) {
+        throw ImageError(inUse.what());
+    }
     const image::Volume volume = image::locateVolume(options.imagePath, options.partition);
     if (::access(options.imagePath.c_str(), W_OK) != 0) {
         std::string message = options.imagePath;
-        message += ": cannot be written by this user";
+        message +=
+            errno == EROFS ? ": on a read-only file system" : ": cannot be written by this user";
+        message += "; Zarvo changes the image in place";
         throw ImageError(message);
     }
-    return std::make_unique<ImageSystem>(options, volume.offset);
+    return std::make_unique<ImageSystem>(options, volume.offset, std::move(hold));
 }
 
-ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset)
+// The span of one operation of the interface, however many others it calls:
+// what it learnt of the folders holds for it alone, since the volume is not
+// ours between two, and it makes sure once, before its first change, that no
+// other program has the image open.
+class ImageSystem::Operation {
+public:
+    explicit Operation(ImageSystem& system) : system_(system) {
+        if (system_.depth_++ == 0) {
+            system_.listings_.clear();
+            system_.checked_ = false;
+        }
+    }
+    ~Operation() {
+        if (--system_.depth_ == 0) system_.listings_.clear();
+    }
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+
+private:
+    ImageSystem& system_;
+};
+
+ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
+                         std::unique_ptr<image::ImageHold> hold)
     : options_(std::move(options)),
+      hold_(std::move(hold)),
       mtools_(std::make_unique<Mtools>(options_.imagePath, volumeOffset)) {
     cache_ = mtools_->workFolder();
     cache_ += "/drive_c";
@@ -213,6 +280,10 @@ ImageSystem::~ImageSystem() = default;
 
 image::MtoolsResult ImageSystem::change(const std::string& program,
                                         const std::vector<std::string>& args) {
+    if (!checked_) {
+        hold_->checkAlone();
+        checked_ = true;
+    }
     listings_.clear();
     return mtools_->run(program, args);
 }
@@ -358,14 +429,29 @@ ImageSystem::Found ImageSystem::writable(const std::string& path, int emptyError
     return found;
 }
 
-std::string ImageSystem::hostFileFor(std::string_view bytes) {
+std::string ImageSystem::hostFileFor(std::string_view bytes, const char* name) {
     std::string path = mtools_->workFolder();
-    path += "/data";
+    path += '/';
+    path += name;
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw Error(err::DeviceIoError);
     return path;
+}
+
+unsigned ImageSystem::freeTemporaryNumber(const std::vector<Entry>& entries,
+                                          const std::string& finalName) {
+    for (;;) {
+        const unsigned number = static_cast<unsigned>(::getpid()) + counter_++;
+        const std::string temporary = temporaryName(finalName, number);
+        const std::string record = recordName(number);
+        bool taken = false;
+        for (const auto& entry : entries)
+            taken = taken || winpath::sameName(entry.name, temporary) ||
+                    winpath::sameName(entry.name, record);
+        if (!taken) return number;
+    }
 }
 
 void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
@@ -377,37 +463,45 @@ void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
 
 void ImageSystem::writeThroughTemporary(const Found& target, const std::string& hostSource,
                                         const std::string& volumeSource, unsigned attributes) {
-    std::vector<std::string> folder(target.parts.begin(), target.parts.end() - 1);
-    const auto entries = list(folder);
-    std::string temporary;
-    for (;;) {
-        temporary =
-            temporaryName(target.parts.back(), static_cast<unsigned>(::getpid()) + counter_++);
-        bool taken = false;
-        for (const auto& entry : entries) taken = taken || winpath::sameName(entry.name, temporary);
-        if (!taken) break;
-    }
-    folder.push_back(temporary);
-    const std::string temporaryPath = Mtools::drivePath(folder);
+    const std::vector<std::string> folder(target.parts.begin(), target.parts.end() - 1);
+    const std::string& finalName = target.parts.back();
+    const unsigned number = freeTemporaryNumber(list(folder), finalName);
+    const std::string temporaryPath =
+        Mtools::drivePath(plus(folder, temporaryName(finalName, number)));
     const std::string targetPath = Mtools::drivePath(target.parts);
-    const auto copied =
-        change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath});
+    // While mren swaps the names, the temporary file is the only copy of
+    // the file it replaces: a kill then must not lose it, so what it
+    // becomes is written down first. A new file needs no such note: its
+    // temporary file is always removed.
+    std::string recordPath;
+    if (target.entry) {
+        recordPath = Mtools::drivePath(plus(folder, recordName(number)));
+        std::string record(kRecordHeader);
+        record += finalName;
+        check(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
+    }
     try {
-        check(copied);
-        setBits(temporaryPath, attributes);
+        check(
+            change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath}));
+        // mcopy marks a new file for archiving, and nothing else.
+        if (attributes != attr::Archive) setBits(temporaryPath, attributes);
         if (failNextWrite_) {
             failNextWrite_ = false;
             throw Error(err::DeviceIoError);
         }
         check(change("mren", {"-D", "o", temporaryPath, targetPath}));
     } catch (...) {
-        change("mdel", {temporaryPath});
+        std::vector<std::string> doomed = {temporaryPath};
+        if (!recordPath.empty()) doomed.push_back(recordPath);
+        change("mdel", doomed);
         throw;
     }
+    // Should this fail, the next session removes the record.
+    if (!recordPath.empty()) change("mdel", {recordPath});
 }
 
 void ImageSystem::copyFile(const std::string& source, const std::string& destination) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     checkCopyable(source, destination, "");
     const winpath::Parsed from = parseWindowsPath(source);
     const Found to = writable(destination, err::PathFileAccessError);
@@ -422,7 +516,7 @@ void ImageSystem::copyFile(const std::string& source, const std::string& destina
 
 void ImageSystem::checkCopyable(const std::string& source, const std::string& destination,
                                 const std::string& deletedFirst) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (source.empty()) throw Error(err::FileNotFound);
     const winpath::Parsed from = parseWindowsPath(source);
     std::optional<Found> sourceFound;
@@ -462,7 +556,7 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
 }
 
 void ImageSystem::renameFile(const std::string& oldPath, const std::string& newPath) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (!oldPath.empty() && parseWindowsPath(oldPath).drive == 'Z') {
         if (!fileExists(oldPath)) throw Error(err::FileNotFound);
         throw Error(!newPath.empty() && parseWindowsPath(newPath).drive == 'C'
@@ -479,21 +573,34 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
         // The same file under another spelling: a change of case, which
         // Windows allows; mtools takes it for a clash, so it goes round
         // through a temporary name.
+        // Between the two steps the file has only the temporary name, so
+        // that name's record says what it becomes.
         const std::string wanted = parseWindowsPath(newPath).parts.back();
         if (wanted == from.parts.back()) return;
-        std::vector<std::string> temporary(from.parts.begin(), from.parts.end() - 1);
-        temporary.push_back(temporaryName(wanted, 99999));
-        std::vector<std::string> renamed(temporary.begin(), temporary.end() - 1);
-        renamed.push_back(wanted);
-        check(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(temporary)}));
-        check(change("mren", {Mtools::drivePath(temporary), Mtools::drivePath(renamed)}));
+        const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
+        const unsigned number = freeTemporaryNumber(list(folder), wanted);
+        const std::string temporary =
+            Mtools::drivePath(plus(folder, temporaryName(wanted, number)));
+        const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
+        std::string text(kRecordHeader);
+        text += wanted;
+        check(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
+        const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
+        if (moved.status != 0) {
+            change("mdel", {record});
+            failed(moved);
+        }
+        // Should the second step fail, the record stays for the next
+        // session to finish the rename.
+        check(change("mren", {temporary, Mtools::drivePath(plus(folder, wanted))}));
+        change("mdel", {record});
         return;
     }
     check(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
 }
 
 void ImageSystem::deleteFile(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const Found found = existing(path, err::FileNotFound);
     if (found.parts.empty() || found.entry->folder) throw Error(err::PermissionDenied);
     if (found.entry->attributes & attr::ReadOnly) throw Error(err::PathFileAccessError);
@@ -501,27 +608,27 @@ void ImageSystem::deleteFile(const std::string& path) {
 }
 
 void ImageSystem::setAttributes(const std::string& path, unsigned attributes) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const Found found = existing(path, err::FileNotFound);
     if (found.parts.empty()) throw Error(err::PathFileAccessError);
     setBits(Mtools::drivePath(found.parts), attributes & kSettable);
 }
 
 unsigned ImageSystem::attributes(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (!path.empty() && parseWindowsPath(path).drive == 'Z') {
         struct stat st {};
         const std::string host = hostJoin(parseWindowsPath(path).parts);
         if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
-        if (S_ISDIR(st.st_mode)) return kDirectoryAttribute;
+        if (S_ISDIR(st.st_mode)) return attr::Directory;
         return attr::Archive | ((st.st_mode & 0222) == 0 ? attr::ReadOnly : 0);
     }
     const Found found = existing(path, err::FileNotFound);
-    return found.entry->attributes | (found.entry->folder ? kDirectoryAttribute : 0);
+    return found.entry->attributes | (found.entry->folder ? attr::Directory : 0);
 }
 
 bool ImageSystem::fileExists(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (path.empty()) return false;
     try {
         const winpath::Parsed parsed = parseWindowsPath(path);
@@ -536,7 +643,7 @@ bool ImageSystem::fileExists(const std::string& path) {
 }
 
 void ImageSystem::createDirectory(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (path.empty()) throw Error(err::PathFileAccessError);
     const winpath::Parsed parsed = parseWindowsPath(path);
     if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
@@ -554,14 +661,14 @@ void ImageSystem::createDirectory(const std::string& path) {
 }
 
 void ImageSystem::writeNewFile(const std::string& path, std::string_view bytes) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const Found found = writable(path, err::PathFileAccessError);
     if (found.entry) throw Error(err::FileAlreadyExists);
     writeThroughTemporary(found, hostFileFor(bytes), "", attr::Archive);
 }
 
 void ImageSystem::replaceFile(const std::string& path, std::string_view bytes) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const Found found = writable(path, err::PathFileAccessError);
     unsigned attributes = attr::Archive;
     if (found.entry) {
@@ -574,7 +681,7 @@ void ImageSystem::replaceFile(const std::string& path, std::string_view bytes) {
 }
 
 std::string ImageSystem::readFile(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (path.empty()) throw Error(err::FileNotFound);
     const winpath::Parsed parsed = parseWindowsPath(path);
     if (parsed.drive == 'Z') {
@@ -595,7 +702,7 @@ std::string ImageSystem::readFile(const std::string& path) {
 
 std::optional<std::string> ImageSystem::iniValue(const std::string& path, std::string_view section,
                                                  std::string_view key) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     if (path.empty()) return std::nullopt;
     return iniValueIn(
         section, key, cp1251::fromUtf8, cp1251::toUtf8, [&]() -> std::optional<std::string> {
@@ -612,7 +719,7 @@ std::optional<std::string> ImageSystem::iniValue(const std::string& path, std::s
 
 void ImageSystem::setIniValue(const std::string& path, std::string_view section,
                               std::string_view key, const std::optional<std::string>& value) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const IniEdit edit(section, key, value, cp1251::fromUtf8);
     const Found found = writable(path, err::PathFileAccessError);
     if (found.entry && (found.entry->folder || (found.entry->attributes & attr::ReadOnly))) {
@@ -653,7 +760,7 @@ int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
 }
 
 bool ImageSystem::setDesktopWallpaper(const std::string& path) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     try {
         if (!path.empty()) {
             const winpath::Parsed parsed = parseWindowsPath(path);
@@ -684,13 +791,76 @@ bool ImageSystem::setDesktopWallpaper(const std::string& path) {
         if (!ini.folderExists) createDirectory("C:\\Windows");
         replaceFile(winIni, newIni);
         return true;
+    } catch (const DriveInUse&) {
+        throw;  // not a refusal of this wallpaper: no change may be made at all
     } catch (...) {
         return false;
     }
 }
 
+void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folders) {
+    // One operation: the folders share their parents' listings.
+    const Operation operation(*this);
+    for (const std::string& folder : folders) {
+        const winpath::Parsed parsed = parseWindowsPath(folder);
+        if (parsed.drive != 'C') continue;
+        const Found found = find(parsed.parts);
+        if (found.entry && found.entry->folder) recoverIn(found.parts);
+    }
+}
+
+void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
+    const std::vector<Entry> entries = list(folder);
+    const auto path = [&](const std::string& name) {
+        return Mtools::drivePath(plus(folder, name));
+    };
+    const auto named = [&](std::string_view name) {
+        for (const auto& entry : entries)
+            if (winpath::sameName(entry.name, name)) return true;
+        return false;
+    };
+
+    std::vector<std::string> doomed;
+    std::vector<std::string> finished;
+    for (const auto& record : entries) {
+        const auto number = numberOf(record.name, "zrj");
+        if (!number || record.folder) continue;
+        doomed.push_back(path(record.name));
+        // A record cut short by the kill names nothing: its temporary file
+        // had not been started, and the old file is untouched.
+        const auto text = mtools_->run("mtype", {path(record.name)});
+        if (text.status != 0 || !std::string_view(text.out).starts_with(kRecordHeader)) continue;
+        const std::string finalName = text.out.substr(kRecordHeader.size());
+        const std::string temporary = temporaryName(finalName, *number);
+        if (finalName.empty() || finalName.find_first_of("/\\\r\n") != std::string::npos ||
+            !named(temporary) || named(finalName)) {
+            continue;
+        }
+        // The old file is gone and the temporary one is whole, as mren
+        // takes the old one away only after it is written: the replacement
+        // is finished.
+        check(change("mren", {path(temporary), path(finalName)}));
+        finished.push_back(temporary);
+    }
+    for (const auto& entry : entries) {
+        if (entry.folder || !numberOf(entry.name, "tmp")) continue;
+        if (std::none_of(finished.begin(), finished.end(),
+                         [&](const std::string& f) { return winpath::sameName(f, entry.name); }))
+            doomed.push_back(path(entry.name));
+    }
+    if (!doomed.empty()) check(change("mdel", doomed));
+}
+
+std::string ImageSystem::sessionId() {
+    return posix::sessionId();
+}
+
+bool ImageSystem::sessionRunning(const std::string& id) {
+    return posix::sessionRunning(id);
+}
+
 std::string ImageSystem::hostPath(const std::string& windowsPath) {
-    listings_.clear();  // what another program changed since is seen
+    const Operation operation(*this);
     const winpath::Parsed parsed = parseWindowsPath(windowsPath);
     if (parsed.drive == 'Z') return hostJoin(parsed.parts);
     const Found found = find(parsed.parts);

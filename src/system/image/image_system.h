@@ -8,20 +8,13 @@
 #include <map>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "system/image/image_error.h"
 #include "system/system.h"
 
 namespace zarvo {
-
-// Why an image cannot be used, in one line that names the file and says
-// what was found there (a dynamic VHD, the partition types, a lock...).
-class ImageError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
 
 struct ImageOptions {
     // The image file or block device.
@@ -40,6 +33,7 @@ struct ImageOptions {
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options);
 
 namespace image {
+class ImageHold;
 class Mtools;
 struct MtoolsResult;
 }  // namespace image
@@ -52,14 +46,21 @@ struct MtoolsResult;
 //   time. A short name written for a new long name is in code page 866.
 // - Every whole-file write (copy, new file, replacement) goes to a
 //   temporary 8.3 name in the destination folder first and is renamed over
-//   the old file only once it is complete.
+//   the old file only once it is complete. A replacement first leaves a
+//   record of what its temporary file becomes, since while mtools swaps the
+//   names that file is the only copy; the next session finishes such a swap
+//   (recoverInterruptedWrites).
+// - The image is held for the object's whole life (ImageHold), and each
+//   operation that changes the volume first makes sure that no other
+//   program has the image open: DriveInUse otherwise, with nothing changed.
 // - The registry is C:\ZARVO.REG inside the image: REGEDIT4, code page
 //   1251, CRLF, ready to be imported in Windows.
 // - hostPath() of a file on C: is a copy extracted into a private folder,
 //   for reading only; windowsPath() maps that folder back to C:.
 class ImageSystem : public ISystem {
 public:
-    ImageSystem(ImageOptions options, std::uint64_t volumeOffset);
+    ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
+                std::unique_ptr<image::ImageHold> hold);
     ~ImageSystem() override;
 
     void copyFile(const std::string& source, const std::string& destination) override;
@@ -82,6 +83,9 @@ public:
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
+    void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
+    std::string sessionId() override;
+    bool sessionRunning(const std::string& id) override;
     std::string hostPath(const std::string& windowsPath) override;
     std::string windowsPath(const std::string& hostPath) override;
 
@@ -103,11 +107,14 @@ public:
     };
 
 private:
-    // A folder's entries; kept until the next change or the next operation,
-    // as one operation looks up the same folders again and again.
+    class Operation;
+
+    // A folder's entries; kept until the next change or the end of the
+    // operation, as one operation looks up the same folders again and again.
     std::vector<Entry> list(const std::vector<std::string>& folder) const;
     std::vector<Entry> listUncached(const std::string& drivePath) const;
-    // Runs an mtools program that changes the volume.
+    // Runs an mtools program that changes the volume; the first in an
+    // operation makes sure the image is not open elsewhere.
     image::MtoolsResult change(const std::string& program, const std::vector<std::string>& args);
     Found find(const std::vector<std::string>& parts) const;
     // The long name of the entry whose short name is this (folded); nullopt
@@ -120,13 +127,21 @@ private:
     // `target` through a temporary name, with these attributes.
     void writeThroughTemporary(const Found& target, const std::string& hostSource,
                                const std::string& volumeSource, unsigned attributes);
-    std::string hostFileFor(std::string_view bytes);
+    // A host file holding `bytes`, named `name` in the work folder.
+    std::string hostFileFor(std::string_view bytes, const char* name = "data");
+    // A number for a temporary file and its record that neither uses in `entries`.
+    unsigned freeTemporaryNumber(const std::vector<Entry>& entries, const std::string& finalName);
     void setBits(const std::string& drivePath, unsigned attributes);
+    // Finishes or removes what interrupted writes left in one folder.
+    void recoverIn(const std::vector<std::string>& folder);
 
     ImageOptions options_;
+    std::unique_ptr<image::ImageHold> hold_;
     std::unique_ptr<image::Mtools> mtools_;
     std::string cache_;
     mutable std::map<std::string, std::vector<Entry>> listings_;
+    int depth_ = 0;         // operations under way, one inside another
+    bool checked_ = false;  // this operation made sure it has the image alone
     unsigned counter_ = 0;
     bool failNextWrite_ = false;
 };

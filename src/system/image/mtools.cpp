@@ -14,7 +14,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "system/image/image_system.h"
+#include "system/image/image_error.h"
 
 extern char** environ;
 

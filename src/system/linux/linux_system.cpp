@@ -21,6 +21,7 @@
 #include "formats/ini_text.h"
 #include "system/error.h"
 #include "system/linux/registry_store.h"
+#include "system/posix_process.h"
 #include "system/shared_steps.h"
 #include "system/windows_path.h"
 
@@ -30,7 +31,6 @@ namespace zarvo {
 
 namespace {
 
-constexpr unsigned kDirectoryAttribute = 0x10;
 constexpr unsigned kXattrBits = attr::Hidden | attr::System | attr::Archive;
 
 using hostfile::Fd;
@@ -388,6 +388,27 @@ void LinuxSystem::deleteFile(const std::string& path) {
     }
 }
 
+void LinuxSystem::recoverInterruptedWrites(const std::vector<std::string>& folders) {
+    // A host rename replaces a file in one step, so no temporary file is
+    // ever the only copy of one: every leftover goes.
+    for (const std::string& folder : folders) {
+        if (parseWindowsPath(folder).drive != 'C') continue;
+        const int fd = hostfile::openBeneath(
+            openDriveRoot().get(), relativeToDrive(hostPath(folder)), O_RDONLY | O_DIRECTORY);
+        if (fd < 0) continue;  // nothing there, or nothing of the drive's
+        const Fd opened(fd);
+        hostfile::removeLeftovers(opened.get());
+    }
+}
+
+std::string LinuxSystem::sessionId() {
+    return posix::sessionId();
+}
+
+bool LinuxSystem::sessionRunning(const std::string& id) {
+    return posix::sessionRunning(id);
+}
+
 void LinuxSystem::setAttributes(const std::string& path, unsigned attributes) {
     const Fd fd = openForChange(path, O_RDONLY | O_NONBLOCK);
     struct stat st {};
@@ -420,7 +441,7 @@ unsigned LinuxSystem::attributes(const std::string& path) {
     struct stat st {};
     if (::stat(host.c_str(), &st) != 0) hostfile::throwErrno(errno, err::PathFileAccessError);
     const auto kept = hostfile::readDosAttributes(host);
-    if (S_ISDIR(st.st_mode)) return kDirectoryAttribute | (kept.value_or(0) & kXattrBits);
+    if (S_ISDIR(st.st_mode)) return attr::Directory | (kept.value_or(0) & kXattrBits);
     // A file nobody set attributes on reads as Windows files usually are: archive.
     unsigned bits = kept ? (*kept & kXattrBits) : attr::Archive;
     if (isReadOnly(st)) bits |= attr::ReadOnly;

@@ -92,6 +92,10 @@ public:
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
 
+    void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
+    std::string sessionId() override;
+    bool sessionRunning(const std::string& id) override;
+
     std::string hostPath(const std::string& windowsPath) override;
     std::string windowsPath(const std::string& hostPath) override;
 

@@ -534,6 +534,73 @@ void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
     }
 }
 
+namespace {
+
+// The temporary files replaceFile left in a folder (an ANSI path), more
+// than a minute old so that none a running copy is writing goes.
+void removeTemporaryFiles(const std::string& folder) {
+    std::string pattern = folder;
+    if (!pattern.empty() && !isSeparator(pattern.back())) pattern += '\\';
+    const std::string base = pattern;
+    pattern += "zrv*.tmp";
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& t) {
+        return (static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    constexpr unsigned long long kMinute = 60ull * 10000000ull;  // in 100 ns
+    do {
+        // GetTempFileNameA's names: the prefix, one to four hex digits.
+        const std::string name = found.cFileName;
+        const std::string digits = name.size() > 7 ? name.substr(3, name.size() - 7) : "";
+        const bool ours = name.size() <= 11 && !digits.empty() &&
+                          digits.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos;
+        const bool old = ticks(now) > ticks(found.ftLastWriteTime) + kMinute;
+        if (ours && old && !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const std::string file = base + name;
+            SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(file.c_str());
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// The process's creation time, 0 when it cannot be asked.
+unsigned long long createdAt(HANDLE process) {
+    FILETIME creation, exit, kernel, user;
+    if (!GetProcessTimes(process, &creation, &exit, &kernel, &user)) return 0;
+    return (static_cast<unsigned long long>(creation.dwHighDateTime) << 32) |
+           creation.dwLowDateTime;
+}
+
+}  // namespace
+
+void Win32System::recoverInterruptedWrites(const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders) removeTemporaryFiles(ansiPath(folder));
+}
+
+std::string Win32System::sessionId() {
+    return std::to_string(GetCurrentProcessId()) + ":" +
+           std::to_string(createdAt(GetCurrentProcess()));
+}
+
+bool Win32System::sessionRunning(const std::string& id) {
+    const std::size_t colon = id.find(':');
+    if (colon == std::string::npos || colon == 0) return false;
+    const std::string pid = id.substr(0, colon);
+    if (pid.size() > 10 || pid.find_first_not_of("0123456789") != std::string::npos) return false;
+    HANDLE opened =
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(std::stoul(pid)));
+    if (!opened) return false;
+    const Handle process(opened);
+    DWORD code = 0;
+    return GetExitCodeProcess(process.get(), &code) && code == STILL_ACTIVE &&
+           std::to_string(createdAt(process.get())) == id.substr(colon + 1);
+}
+
 std::string Win32System::readFile(const std::string& path) {
     if (path.empty()) throw Error(err::FileNotFound);
     const std::string file = ansiPath(path);

@@ -87,6 +87,14 @@ public:
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool setDesktopWallpaper(const std::string& path) override;
 
+    // Removes the temporary files replaceFile names with GetTempFileNameA
+    // ("zrv1A2.tmp") that are more than a minute old: MoveFileExA replaces a
+    // file in one step, so none is ever the only copy of one.
+    void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
+    // The process number and the process's creation time.
+    std::string sessionId() override;
+    bool sessionRunning(const std::string& id) override;
+
     // Identity, but for a path on drive C: when Options::driveC is set.
     std::string hostPath(const std::string& windowsPath) override;
     std::string windowsPath(const std::string& hostPath) override;
