@@ -7,6 +7,7 @@
 #include <QAbstractItemView>
 #include <QBuffer>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
@@ -16,11 +17,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <utility>
 
 #include "app/first_start.h"
 #include "app/form1.h"
 #include "app/startup.h"
 #include "support/scripted_ui.h"
+#include "system/image/test_image.h"
 #include "system/keeping_originals.h"
 
 namespace zarvo {
@@ -242,6 +245,97 @@ TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
     EXPECT_FALSE(target.plain().fileExists("C:\\sunset.bmp"));
     EXPECT_EQ(readAll(base / "home/sunset.bmp"), picture);
     EXPECT_EQ(QProcess::execute(fsck, {"-n", QString::fromStdString(image)}), 0);
+}
+
+// A program that has the image open stops every step that would write to
+// it: the window shows why, even where step "2" otherwise keeps quiet about
+// an error, and goes on; --restore ends with the same line.
+TEST_F(RealTreeTest, NoStepWritesAnImageAnotherProgramHasOpen) {
+    if (dosTool("mkfs.fat").isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    const std::string image = makeImage();
+    DriveSetting setting;
+    setting.image = image;
+    target = openTarget(setting);
+    keeping = std::make_unique<KeepingOriginals>(target.top());
+    ui = std::make_unique<test::ScriptedUi>(*keeping);
+    ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
+    form = new Form1(*keeping, *ui);
+    write(base / "home/sunset.bmp", bitmap(Qt::red));
+    ui->answerOpen(
+        QString::fromStdString(keeping->windowsPath((base / "home/sunset.bmp").string())));
+    for (const char* step : {"Command14", "Command17"}) click(step);  // "Открыть", "1"
+    ASSERT_TRUE(target.plain().fileExists("C:\\Logo.sys"));
+
+    testing::Holder holder(image);
+    const std::string before = readAll(image);
+    const QString report = "Ошибка выполнения '70':\n\nОбраз " + QString::fromStdString(image) +
+                           " открыт в программе sleep (pid " + QString::number(holder.pid) +
+                           "). Закройте её и повторите попытку.";
+    for (const char* step : {"Command17", "Command15", "Command9", "Command10"}) {
+        const auto shown = ui->messages().size();
+        click(step);
+        ASSERT_EQ(ui->messages().size(), shown + 1) << step;
+        EXPECT_EQ(ui->messages().back().text, report) << step;
+    }
+    EXPECT_EQ(readAll(image), before);
+
+    holder.stop();
+    const auto shown = ui->messages().size();
+    click("Command15");
+    EXPECT_EQ(ui->messages().size(), shown);
+    EXPECT_NE(readAll(image), before);
+
+    // The window's session holds the image too: it goes first.
+    delete std::exchange(form, nullptr);
+    target = {};
+    testing::Holder another(image);
+    QProcess restore;
+    restore.start(QStringLiteral(ZARVO_EXECUTABLE),
+                  {"--restore", "--image", QString::fromStdString(image)});
+    ASSERT_TRUE(restore.waitForFinished(30000));
+    EXPECT_EQ(restore.exitCode(), 1);
+    EXPECT_EQ(restore.readAllStandardError().toStdString(), "zarvo: " + another.said(image) + "\n");
+}
+
+// A Windows tree on a read-only mount opens for looking; a change gets the
+// usual report, with the reason the file system gives, 75. Run again inside
+// a mount namespace of its own, where the drive is mounted read-only.
+TEST_F(RealTreeTest, AReadOnlyMountOpensForBrowsing) {
+    if (const char* inside = std::getenv("ZARVO_READ_ONLY_DRIVE")) {
+        drive = inside;
+        TargetOptions options;
+        options.drive = drive.string();
+        const DriveSetting setting = driveSetting(options);
+        EXPECT_FALSE(setting.problem);
+        EXPECT_TRUE(setting.readOnly);
+        open();
+        EXPECT_TRUE(ui->messages().empty());
+        click("Command17");
+        ASSERT_EQ(ui->messages().size(), 1u);
+        EXPECT_TRUE(ui->messages().back().text.startsWith("Ошибка выполнения '75'"))
+            << ui->messages().back().text.toStdString();
+        return;
+    }
+    const QString unshare = QStandardPaths::findExecutable("unshare");
+    if (unshare.isEmpty() || QProcess::execute(unshare, {"-m", "true"}) != 0)
+        GTEST_SKIP() << "no mount namespace can be made here";
+    const std::string listing = readAll(drive / "windows/win.ini");
+    QProcess inside;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("ZARVO_READ_ONLY_DRIVE", QString::fromStdString(drive.string()));
+    inside.setProcessEnvironment(environment);
+    inside.start(
+        unshare,
+        {"-m", "sh", "-c",
+         "mount --bind \"$1\" \"$1\" && mount -o remount,ro,bind \"$1\" \"$1\" && "
+         "exec \"$2\" --gtest_filter=RealTreeTest.AReadOnlyMountOpensForBrowsing",
+         "sh", QString::fromStdString(drive.string()), QCoreApplication::applicationFilePath()});
+    ASSERT_TRUE(inside.waitForFinished(60000));
+    const QString said = inside.readAll();
+    EXPECT_EQ(inside.exitCode(), 0) << said.toStdString();
+    EXPECT_TRUE(said.contains("[  PASSED  ] 1 test")) << said.toStdString();
+    EXPECT_FALSE(fs::exists(drive / "Program Files"));
+    EXPECT_EQ(readAll(drive / "windows/win.ini"), listing);
 }
 
 // Values stored on a Wine prefix are handed to Wine once, removals as such.

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "system/contract/contract_target.h"
+#include "system/forwarding_system.h"
+#include "system/leftovers.h"
 
 namespace zarvo::contract {
 namespace {
@@ -383,6 +385,36 @@ TEST_F(SystemContract, RestartIsAskedOfTheSeamAndZeroMeansRefused) {
 TEST_F(SystemContract, EmptyWallpaperRemovesItAndUpdatesTheProfile) {
     EXPECT_TRUE(sys.setDesktopWallpaper(""));
     EXPECT_EQ(target->registryString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper"), "");
+}
+
+// ---- What an ended run left -----------------------------------------------------
+
+// A run that ended between steps "2" and "3" left its staged copy in C:\;
+// the next run removes it, but never a file of the user's, whatever its
+// name, nor the copy of a run that is still going.
+TEST_F(SystemContract, ClearingUpRemovesOnlyTheStagedCopiesOfRunsThatEnded) {
+    struct EndedRun : ForwardingSystem {
+        using ForwardingSystem::ForwardingSystem;
+        std::string sessionId() override { return "a run that has ended"; }
+    } ended(sys);
+    noteStagedCopy(ended, "C:\\Big.bmp", "picture");
+    put("C:\\Big.bmp", "picture");
+    noteStagedCopy(ended, "C:\\Never made.bmp", "picture");
+    noteStagedCopy(ended, "C:\\Mine.bmp", "picture");
+    put("C:\\Mine.bmp", "the user's own, under that name since");
+    noteStagedCopy(sys, "C:\\Running.bmp", "this run's");
+    put("C:\\Running.bmp", "this run's");
+
+    clearLeftovers(sys);
+    EXPECT_FALSE(sys.fileExists("C:\\Big.bmp"));
+    EXPECT_EQ(bytesOf("C:\\Mine.bmp"), "the user's own, under that name since");
+    EXPECT_EQ(bytesOf("C:\\Running.bmp"), "this run's");
+    // Only the running run's note is left, and step "3" takes that away.
+    const auto notes = bytesOf(kStagedCopies).value_or("");
+    EXPECT_NE(notes.find("Running.bmp"), std::string::npos) << notes;
+    EXPECT_EQ(notes.find("Big.bmp"), std::string::npos) << notes;
+    forgetStagedCopy(sys, "C:\\Running.bmp");
+    EXPECT_FALSE(sys.fileExists(kStagedCopies));
 }
 
 }  // namespace

@@ -3,17 +3,22 @@
 // Disk images made at test time with the tools an emulator user has:
 // truncate and sfdisk for the partition table, mkfs.fat for the volume.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace zarvo::testing {
@@ -175,5 +180,61 @@ inline std::vector<std::string> namesOnVolume(const std::string& image, std::uin
     std::sort(names.begin(), names.end());
     return names;
 }
+
+inline void waitFor(const std::function<bool()>& done) {
+    for (int i = 0; i < 500 && !done(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+inline bool running(pid_t pid) {
+    return ::kill(pid, 0) == 0;
+}
+
+// A program that holds the image open for writing without any lock, as an
+// emulator holds its disk: "sleep" with the image on a descriptor. It is no
+// child of this process, which would pass for one of Zarvo's own mtools.
+class Holder {
+public:
+    explicit Holder(const std::string& image) {
+        int channel[2];
+        if (::pipe(channel) != 0) throw std::runtime_error("pipe");
+        const pid_t middle = ::fork();
+        if (middle == 0) {
+            if (::fork() == 0) {
+                const int fd = ::open(image.c_str(), O_RDWR);
+                ::dup2(fd, 3);
+                const pid_t self = ::getpid();
+                (void)!::write(channel[1], &self, sizeof self);
+                ::execlp("sleep", "sleep", "120", static_cast<char*>(nullptr));
+                ::_exit(127);
+            }
+            ::_exit(0);
+        }
+        ::waitpid(middle, nullptr, 0);
+        (void)!::read(channel[0], &pid, sizeof pid);
+        ::close(channel[0]);
+        ::close(channel[1]);
+        // Named "sleep" only once it runs it.
+        waitFor([&] {
+            std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+            std::string name;
+            std::getline(comm, name);
+            return name == "sleep";
+        });
+    }
+    ~Holder() { stop(); }
+    void stop() {
+        if (pid <= 0) return;
+        ::kill(pid, SIGKILL);
+        waitFor([&] { return !running(pid); });
+        pid = 0;
+    }
+    std::string said(const std::string& image) const {
+        return image + ": sleep (pid " + std::to_string(pid) +
+               ") has it open; close it and try again";
+    }
+
+    pid_t pid = 0;
+};
 
 }  // namespace zarvo::testing
