@@ -17,6 +17,8 @@ build="$root/build"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
           tango-icon-theme librsvg2-bin qt6-translations-l10n fonts-liberation fonts-dejavu-core xvfb xauth
           desktop-file-utils appstream mtools dosfstools fdisk)
+# The tests also check that QEMU cannot write an image Zarvo holds.
+test_packages=("${packages[@]}" qemu-utils)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # 64-bit Wine only: the tests are 64-bit programs, no i386 architecture needed.
@@ -101,7 +103,7 @@ case "${1:-}" in
         exec "$build/zarvo"
         ;;
     test)
-        install_packages "${packages[@]}"
+        install_packages "${test_packages[@]}"
         configure_main
         cmake --build "$build"
         run_tests "$build"
