@@ -17,10 +17,12 @@
 #include <string>
 #include <vector>
 
+#include "changes/leftovers.h"
+#include "changes/wallpaper.h"
 #include "median.h"
 #include "system/image/image_hold.h"
 #include "system/image/image_system.h"
-#include "system/leftovers.h"
+#include "system/ini_files.h"
 
 namespace {
 
@@ -60,7 +62,7 @@ std::vector<Row> measure(const std::string& image) {
     }
     sys->writeNewFile("C:\\Program Files\\Zarvo\\Logo.sys", screen);
     sys->writeNewFile("C:\\Windows\\Logow.sys", screen);
-    sys->setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", "(None)");
+    setIniValue(*sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", "(None)");
     const std::string host = image + ".bmp";
     std::ofstream(host, std::ios::binary) << screen;
     const auto writer = sys->createRegistryWriter();
@@ -104,11 +106,11 @@ std::vector<Row> measure(const std::string& image) {
     add("replaceFile (129,078 bytes)", none,
         [&] { sys->replaceFile("C:\\Windows\\Logow.sys", screen); });
     add("readFile (129,078 bytes)", none, [&] { sys->readFile("C:\\Windows\\Logow.sys"); });
-    add("iniValue", none, [&] { sys->iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"); });
+    add("iniValue", none, [&] { iniValue(*sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"); });
     add("setIniValue", none, [&] {
         static int n = 0;
-        sys->setIniValue("C:\\Windows\\WIN.INI", "Desktop", "TileWallpaper",
-                         std::to_string(n++ % 2));
+        setIniValue(*sys, "C:\\Windows\\WIN.INI", "Desktop", "TileWallpaper",
+                    std::to_string(n++ % 2));
     });
     add("registry storeString", none, [&] {
         static int n = 0;
@@ -119,7 +121,7 @@ std::vector<Row> measure(const std::string& image) {
     add("registry readString", none, [&] {
         writer->readString(zarvo::hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper");
     });
-    add("setDesktopWallpaper", none, [&] { sys->setDesktopWallpaper("C:\\Windows\\Logow.sys"); });
+    add("setDesktopWallpaper", none, [&] { setWallpaper(*sys, "C:\\Windows\\Logow.sys"); });
     add("hostPath (extracts the file)", none, [&] { sys->hostPath("C:\\Windows\\Logow.sys"); });
     // What every operation that writes pays first: the look at every
     // process's open files for another holder of the image.

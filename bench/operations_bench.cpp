@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/first_start.h"
+#include "changes/wallpaper.h"
 #include "median.h"
 #include "system/linux/linux_system.h"
 #include "ui/qt_ui_services.h"
@@ -76,7 +77,7 @@ int main(int argc, char** argv) {
                    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons",
                    std::to_string(n++ % 40), "C:\\Icons\\Папка.ico");
            }));
-    report("set wallpaper", medianMicros(runs, ensure, [&] { system.setDesktopWallpaper(a); }));
+    report("set wallpaper", medianMicros(runs, ensure, [&] { setWallpaper(system, a); }));
 
     // One file of each preview format, made from the built-in boot picture.
     const QImage picture(QString::fromStdString(system.hostPath(screen)));

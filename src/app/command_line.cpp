@@ -4,19 +4,9 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QTextStream>
-#include <memory>
-
-#include "app/startup.h"
-#include "formats/screen_file.h"
-#include "system/image/image_system.h"
-#include "system/keeping_originals.h"
-#include "system/leftovers.h"
 
 namespace zarvo {
 namespace {
-
-const QString kVersion = QStringLiteral(ZARVO_VERSION);
 
 const QString kDescription = QStringLiteral(
     "Changes how a Windows 98 system looks. Without options it opens its window.\n"
@@ -117,100 +107,6 @@ CommandLine usageError(const QString& error) {
     result.command = Command::Help;
     result.error = error;
     return result;
-}
-
-int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {
-    int status = 0;
-    for (const QString& path : files) {
-        QFile file(path);
-        if (QFileInfo(path).isDir()) {
-            err << "zarvo: " << path << ": is a folder\n";
-            status = 1;
-            continue;
-        }
-        if (!file.open(QIODevice::ReadOnly)) {
-            err << "zarvo: " << path << ": cannot read: " << file.errorString() << '\n';
-            status = 1;
-            continue;
-        }
-        const QByteArray head = file.read(screen::kHeadSize);
-        const screen::Check check =
-            screen::check(std::string_view(head.constData(), std::size_t(head.size())),
-                          static_cast<std::uint64_t>(file.size()));
-        QString line = path + QStringLiteral(": ");
-        if (check.fine()) {
-            line += QStringLiteral("fine, ");
-        } else {
-            line += QStringLiteral("will not show at boot: ");
-            for (const std::string& problem : check.problems)
-                line += QString::fromStdString(problem) + QStringLiteral("; ");
-            status = 1;
-        }
-        if (check.bandStart >= 0)
-            line += QString::fromStdString(screen::describeBand(check.bandStart));
-        if (line.endsWith(QStringLiteral("; "))) line.chop(2);
-        out << line << '\n';
-    }
-    return status;
-}
-
-int makeScreen(const CommandLine& commandLine, QTextStream& err) {
-    // Reading pictures needs Qt's image plugins, which a QCoreApplication
-    // finds; no display is needed for it.
-    std::unique_ptr<QCoreApplication> app;
-    static int argc = 1;
-    static char name[] = "zarvo";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
-    try {
-        makeScreenFile(commandLine.files.at(0), commandLine.files.at(1), commandLine.screen);
-    } catch (const ScreenError& error) {
-        err << "zarvo: " << QString::fromStdString(error.what());
-        if (error.kind() == ScreenError::Kind::OutputExists) err << " (--force replaces it)";
-        err << '\n';
-        return 1;
-    }
-    return 0;
-}
-
-// Restores the drive the window would open, writing nothing when the drive
-// setting is bad. Items come back one by one: a failure is reported and the
-// rest go on.
-int restoreOriginals(const TargetOptions& targetOptions, QTextStream& out, QTextStream& err) {
-    const DriveSetting drive = driveSetting(targetOptions);
-    if (drive.problem) {
-        err << "zarvo: " << QString::fromStdString(drive.problem->description()) << '\n';
-        return 1;
-    }
-    TargetSystem target;
-    try {
-        target = openTarget(drive);
-    } catch (const ImageError& error) {
-        err << "zarvo: " << QString::fromStdString(error.what()) << '\n';
-        return 1;
-    }
-    RestoreReport report;
-    try {
-        if (!drive.readOnly) clearLeftovers(target.plain());
-        report = zarvo::restoreOriginals(target.plain());
-    } catch (const DriveInUse& inUse) {
-        err << "zarvo: " << QString::fromStdString(inUse.what()) << '\n';
-        return 1;
-    }
-    for (const std::string& line : report.restored) out << QString::fromStdString(line) << '\n';
-    for (const std::string& line : report.failures)
-        err << "zarvo: " << QString::fromStdString(line) << '\n';
-    if (report.restored.empty() && report.failures.empty()) {
-        if (report.kept == 0)
-            out << "nothing to restore: Zarvo has kept no originals on drive C: ("
-                << QFile::decodeName(QByteArray::fromStdString(target.name)) << ")\n";
-        else
-            out << "nothing to restore: the " << report.kept << " kept original"
-                << (report.kept == 1 ? " is" : "s are") << " in place\n";
-    }
-    out.flush();
-    const bool imported = !target.wine || target.wine->importChanges(err);
-    return report.failures.empty() && imported ? 0 : 1;
 }
 
 }  // namespace
@@ -315,30 +211,6 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     }
     result.command = Command::MakeScreen;
     return result;
-}
-
-int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& err) {
-    if (!commandLine.error.isEmpty()) {
-        err << "zarvo: " << commandLine.error << "\nTry 'zarvo --help' for more.\n";
-        return 2;
-    }
-    switch (commandLine.command) {
-        case Command::Help:
-            out << commandLine.helpText;
-            return 0;
-        case Command::Version:
-            out << "zarvo " << kVersion << '\n';
-            return 0;
-        case Command::Check:
-            return checkFiles(commandLine.files, out, err);
-        case Command::MakeScreen:
-            return makeScreen(commandLine, err);
-        case Command::Restore:
-            return restoreOriginals(commandLine.target, out, err);
-        case Command::Window:
-            break;
-    }
-    return 2;
 }
 
 }  // namespace zarvo

@@ -1,16 +1,13 @@
 #pragma once
 
-// What the command line asks for. Without options the program opens its
-// window; the commands run without a display, so they can be used on a
-// server, in scripts and over ssh.
+// Reading what the command line asks for; commands.h runs it. Without
+// options the program opens its window.
 
 #include <QString>
 #include <QStringList>
 
 #include "app/target.h"
 #include "ui/screen_maker.h"
-
-class QTextStream;
 
 namespace zarvo {
 
@@ -35,11 +32,5 @@ QStringList commandLineArguments(int argc, char** argv);
 // The window ignores options it does not know: QApplication takes its own
 // (-style, -platform) from the same arguments.
 CommandLine parseCommandLine(const QStringList& arguments);
-
-// Runs a command other than Window and returns the exit status: 0 when it
-// did what was asked, 1 when a file was bad or could not be made or an
-// original could not be restored, 2 for a usage error. Results go to `out`, errors to `err`, one
-// line each.
-int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& err);
 
 }  // namespace zarvo

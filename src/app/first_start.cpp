@@ -3,6 +3,9 @@
 #include <QDirIterator>
 #include <QFile>
 
+#include "changes/drive_c.h"
+#include "changes/program_folder.h"
+#include "changes/shell_icons.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -10,14 +13,19 @@ namespace zarvo {
 namespace {
 
 const QString kDriveResources = QStringLiteral(":/drive");
-const QString kProgramFolder = QStringLiteral("program files\\zarvo\\");
+// The program folder's path below C:\, as the resources lay it out.
+const QString kProgramFolder =
+    QString::fromUtf8(programfolder::kFolder.data(), qsizetype(programfolder::kFolder.size()))
+        .mid(3)
+        .toLower() +
+    QLatin1Char('\\');
 
 // Files a Windows 98 installation marks; everything else is a plain file.
 unsigned attributesFor(const QString& windowsPath) {
     const QString path = windowsPath.toLower();
-    if (path == QStringLiteral("c:\\msdos.sys"))
+    if (path == QString::fromUtf8(kMsdosSys.data(), qsizetype(kMsdosSys.size())).toLower())
         return attr::Hidden | attr::System | attr::ReadOnly;
-    if (path == QStringLiteral("c:\\windows\\shelliconcache")) return attr::Hidden | attr::System;
+    if (path == QString::fromStdString(iconCache()).toLower()) return attr::Hidden | attr::System;
     return attr::Normal;
 }
 

@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "app/form3.h"
+#include "changes/program_folder.h"
 #include "pages/icons/icon_page.h"
 #include "pages/screens/animated_boot_page.h"
 #include "pages/screens/screen_file_page.h"
@@ -17,8 +18,6 @@
 namespace zarvo {
 
 namespace {
-
-const char* const kHelpPath = "C:\\Program Files\\Zarvo\\ZARVO.HLP";
 
 QGroupBox* makeBar(QWidget* parent, const QString& name, const QRect& geometry) {
     auto* frame = new QGroupBox(parent);
@@ -177,7 +176,7 @@ void Form1::onRestart() {
 void Form1::onHelp() {
     ShellRequest request;
     request.verb = "open";
-    request.file = kHelpPath;
+    request.file = programfolder::helpFile();
     request.parameters = std::string();
     request.directory = std::string();
     request.show = sw::ShowMaximized;

@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPixmap>
 
+#include "changes/program_folder.h"
 #include "formats/ico_header.h"
 #include "system/error.h"
 #include "system/system.h"
@@ -155,11 +156,12 @@ void Form3::setLinkPointer(QLabel* label) {
 }
 
 QCursor Form3::loadCursor() {
-    const QImage picture = ui_.loadPicture(kCursorFile);
+    const std::string cursorFile = programfolder::cursorFile();
+    const QImage picture = ui_.loadPicture(QString::fromStdString(cursorFile));
     QPoint hotspot(picture.width() / 2, picture.height() / 2);
     try {
-        hotspot = cursorHotspot(QString::fromStdString(system_.hostPath(kCursorFile.toStdString())),
-                                picture.size());
+        hotspot =
+            cursorHotspot(QString::fromStdString(system_.hostPath(cursorFile)), picture.size());
     } catch (const Error&) {
         // The picture loaded; a pointer pinned at its centre still works.
     }

@@ -40,7 +40,6 @@ class Form3 : public QWidget {
 public:
     // What a click on the web label opens; the label shows a caption of its own.
     static inline const QString kWebAddress = QStringLiteral("http://www.zarvo.example/");
-    static inline const QString kCursorFile = QStringLiteral("C:\\Program Files\\Zarvo\\32761.CUR");
 
     Form3(ISystem& system, IUiServices& ui);
 

@@ -3,8 +3,11 @@
 #include <cstdio>
 
 #include "app/command_line.h"
+#include "app/commands.h"
+#include "app/reports.h"
 #include "app/startup.h"
-#include "system/image/image_system.h"
+#include "system/error.h"
+#include "system/image/image_error.h"
 
 int main(int argc, char** argv) {
     // Read before any application object exists: the commands, --help and
@@ -30,7 +33,10 @@ int main(int argc, char** argv) {
     try {
         program = zarvo::startProgram(commandLine.target);
     } catch (const zarvo::ImageError& error) {
-        err << "zarvo: " << error.what() << '\n';
+        err << "zarvo: " << zarvo::imageRefusalLine(error) << '\n';
+        return 1;
+    } catch (const zarvo::DriveInUse& inUse) {
+        err << "zarvo: " << zarvo::inUseLine(inUse) << '\n';
         return 1;
     }
     // The start was given up, its report already shown: a bad drive setting.

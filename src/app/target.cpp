@@ -1,18 +1,17 @@
 #include "app/target.h"
 
-#include <QDir>
-#include <QFile>
-#include <QProcess>
-#include <QProcessEnvironment>
-#include <QStandardPaths>
-#include <QTemporaryFile>
-#include <QTextStream>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <utility>
 
-#include "formats/regedit4.h"
-#include "system/error.h"
+#include "changes/into_drive.h"
+#include "changes/kept_originals.h"
+#include "system/image/image_system.h"
 #include "system/linux/linux_system.h"
+#include "system/linux/wine_prefix.h"
+#include "system/registry_store.h"
 #include "system/windows_path.h"
 
 namespace zarvo {
@@ -34,43 +33,60 @@ bool isFile(const fs::path& path) {
     return !path.empty() && fs::is_regular_file(path, ec);
 }
 
-const char* const kDesktopKey = "Control Panel\\Desktop";
-
-std::string rootName(std::uint32_t root) {
-    const std::uint32_t index = root - hkey::ClassesRoot;
-    return index < regedit4::kRootNames.size() ? std::string(regedit4::kRootNames[index])
-                                               : std::string();
-}
-
-QString quoted(const std::string& utf8) {
-    QString text = QStringLiteral("\"");
-    for (const QChar c : QString::fromStdString(utf8)) {
-        if (c == QLatin1Char('\\') || c == QLatin1Char('"')) text += QLatin1Char('\\');
-        text += c;
-    }
-    return text + QLatin1Char('"');
-}
-
-int runWine(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
-    QProcess wine;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const std::string& setting : environment) {
-        const std::size_t equals = setting.find('=');
-        env.insert(QString::fromStdString(setting.substr(0, equals)),
-                   QString::fromStdString(setting.substr(equals + 1)));
-    }
-    wine.setProcessEnvironment(env);
-    wine.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    wine.setStandardOutputFile(QProcess::nullDevice());
-    QStringList arguments;
-    for (std::size_t i = 1; i < argv.size(); ++i) arguments << QString::fromStdString(argv[i]);
-    wine.start(QString::fromStdString(argv.at(0)), arguments);
-    // A prefix made by an older Wine is updated first, which takes a while.
-    if (!wine.waitForFinished(300000)) return -1;
-    return wine.exitStatus() == QProcess::NormalExit ? wine.exitCode() : -1;
+// 0 when the program may make files in the folder, else the errno.
+int writeRefusal(const fs::path& folder) {
+    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
 
 }  // namespace
+
+DriveSetting driveSetting(const TargetOptions& target) {
+    DriveSetting drive;
+    if (!target.image.empty()) {
+        drive.image = target.image;
+        drive.partition = target.partition;
+        return drive;
+    }
+    const bool byOption = !target.drive.empty();
+    drive.root = byOption ? target.drive : LinuxSystem::defaultDriveRoot();
+    const char* variable = std::getenv("ZARVO_DRIVE_C");
+    const bool named = byOption || (variable && *variable);
+    auto refuse = [&](int number) {
+        if (!named) return;
+        std::string text = errorDescription(number);
+        text += byOption ? ". Папка диска C: из --drive: " : ". Папка диска C: из ZARVO_DRIVE_C: ";
+        text += drive.root;
+        drive.problem = Error(number, text);
+    };
+
+    std::error_code ec;
+    fs::path root = fs::absolute(drive.root, ec).lexically_normal();
+    if (!root.has_filename()) root = root.parent_path();
+    const fs::file_status status = fs::status(root, ec);
+    if (fs::is_directory(status)) {
+        drive.isNew = fs::is_empty(root, ec) && !ec;
+        // A read-only mount harms nothing by being looked at: its pictures,
+        // icons, wallpaper and help still show.
+        if (const int refusal = writeRefusal(root); refusal == EROFS)
+            drive.readOnly = true;
+        else if (refusal != 0)
+            refuse(err::PermissionDenied);
+    } else if (status.type() == fs::file_type::not_found) {
+        // A folder that is not there yet is made, but only inside one that is.
+        drive.isNew = true;
+        const fs::path parent = root.parent_path();
+        const int refusal = fs::is_directory(parent, ec) ? writeRefusal(parent) : ENOENT;
+        if (refusal == ENOENT)
+            refuse(err::PathNotFound);
+        else if (refusal == EROFS)
+            refuse(err::PathFileAccessError);
+        else if (refusal != 0)
+            refuse(err::PermissionDenied);
+    } else {
+        refuse(status.type() == fs::file_type::none ? err::PermissionDenied : err::PathNotFound);
+    }
+    return drive;
+}
 
 bool isRealWindowsTree(const std::string& driveRoot) {
     const fs::path windows = entryNamed(driveRoot, "Windows");
@@ -80,121 +96,59 @@ bool isRealWindowsTree(const std::string& driveRoot) {
     return true;
 }
 
-std::string winePrefixOf(const std::string& driveRoot) {
-    fs::path root = fs::path(driveRoot).lexically_normal();
-    if (!root.has_filename()) root = root.parent_path();
-    if (root.filename() != "drive_c") return {};
-    const fs::path prefix = root.parent_path();
-    if (!isFile(prefix / "system.reg") || !isFile(prefix / "user.reg")) return {};
-    return prefix.string();
-}
-
 std::string registryStoreFor(const std::string& driveRoot) {
     if (!isRealWindowsTree(driveRoot)) return LinuxSystem::defaultRegistryStore(driveRoot);
-    const fs::path existing = entryNamed(driveRoot, "ZARVO.REG");
-    return (existing.empty() ? fs::path(driveRoot) / "ZARVO.REG" : existing).string();
+    const std::string name = winpath::parse(kDriveRegistryFile).parts.back();
+    const fs::path existing = entryNamed(driveRoot, name);
+    return (existing.empty() ? fs::path(driveRoot) / name : existing).string();
 }
 
-class WinePrefix::Writer : public ForwardingRegistryWriter {
-public:
-    Writer(WinePrefix& owner, std::unique_ptr<IRegistryWriter> inner)
-        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
+Target::Target() = default;
+Target::Target(Target&&) noexcept = default;
+Target& Target::operator=(Target&&) noexcept = default;
+Target::~Target() = default;
 
-    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
-                     std::string_view valueData) override {
-        inner_->storeString(rootKey, keyPath, valueName, valueData);
-        note(rootKey, keyPath, valueName);
-    }
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        inner_->deleteValue(rootKey, keyPath, valueName);
-        note(rootKey, keyPath, valueName);
-    }
-
-private:
-    void note(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName) {
-        owner_.changed_.emplace(rootKey, regedit4::canonicalKeyPath(keyPath),
-                                std::string(valueName));
-    }
-
-    WinePrefix& owner_;
-};
-
-WinePrefix::WinePrefix(ISystem& system, std::string prefix, std::string storePath)
-    : ForwardingSystem(system), prefix_(std::move(prefix)), storePath_(std::move(storePath)) {}
-
-WinePrefix::~WinePrefix() = default;
-
-std::string WinePrefix::importText() {
-    if (changed_.empty()) return {};
-    const std::unique_ptr<IRegistryWriter> registry = system_.createRegistryWriter();
-    QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n");
-    std::string lastKey;
-    for (const auto& [root, key, name] : changed_) {
-        const std::string fullKey = rootName(root) + "\\" + key;
-        if (fullKey != lastKey) {
-            text +=
-                QStringLiteral("\r\n[") + QString::fromStdString(fullKey) + QStringLiteral("]\r\n");
-            lastKey = fullKey;
-        }
-        text += name.empty() ? QStringLiteral("@") : quoted(name);
-        const std::optional<std::string> data = registry->readString(root, key, name);
-        text += data ? QLatin1Char('=') + quoted(*data) : QStringLiteral("=-");
-        text += QStringLiteral("\r\n");
-    }
-    text += QStringLiteral("\r\n");
-    // UTF-16 with its byte-order mark: every value comes across, whatever
-    // code page the prefix runs in.
-    std::string bytes = "\xFF\xFE";
-    for (const char16_t unit : text.toStdU16String()) {
-        bytes += char(unit & 0xFF);
-        bytes += char(unit >> 8);
-    }
-    return bytes;
+ISystem& Target::plain() const {
+    if (wine) return *wine;
+    return *base;
 }
 
-bool WinePrefix::importChanges(QTextStream& err) {
-    const std::string text = importText();
-    if (text.empty()) return true;
-    const QString store = QFile::decodeName(QByteArray::fromStdString(storePath_));
-    const QString prefix = QFile::decodeName(QByteArray::fromStdString(prefix_));
-    QString wine = QStandardPaths::findExecutable(QStringLiteral("wine"));
-    if (wine.isEmpty() && !runner) {
-        err << "zarvo: Wine is not installed; the values are kept in " << store
-            << ", for the prefix's registry run: WINEPREFIX=" << prefix << " wine regedit " << store
-            << '\n';
-        return false;
-    }
-    QTemporaryFile file(QDir(prefix).filePath(QStringLiteral("zarvo-import-XXXXXX.reg")));
-    if (!file.open() || file.write(text.data(), qint64(text.size())) != qint64(text.size()) ||
-        !file.flush()) {
-        err << "zarvo: cannot write the import file for the Wine prefix " << prefix << '\n';
-        return false;
-    }
-    const std::vector<std::string> argv = {wine.toStdString(), "reg", "import",
-                                           QFile::encodeName(file.fileName()).toStdString()};
-    std::string prefixSetting = "WINEPREFIX=";
-    prefixSetting += prefix_;
-    const std::vector<std::string> environment = {prefixSetting, "WINEDEBUG=-all",
-                                                  "WINEDLLOVERRIDES=mscoree,mshtml="};
-    const int status = runner ? runner(argv, environment) : runWine(argv, environment);
-    if (status != 0) {
-        err << "zarvo: wine reg import failed (" << status << "); the values are kept in " << store
-            << '\n';
-        return false;
-    }
-    changed_.clear();
-    return true;
+ISystem& Target::top() const {
+    return *keeping;
 }
 
-std::unique_ptr<IRegistryWriter> WinePrefix::createRegistryWriter() {
-    return std::make_unique<Writer>(*this, system_.createRegistryWriter());
-}
-
-bool WinePrefix::setDesktopWallpaper(const std::string& path) {
-    const bool set = system_.setDesktopWallpaper(path);
-    if (set) changed_.emplace(hkey::CurrentUser, kDesktopKey, "Wallpaper");
-    return set;
+Target openTarget(const DriveSetting& drive, std::function<bool()> restart,
+                  std::function<void(const std::string&, int)> openHelp) {
+    Target target;
+    bool realTree = false;
+    if (!drive.image.empty()) {
+        ImageOptions options;
+        options.imagePath = drive.image;
+        options.partition = drive.partition;
+        options.restart = std::move(restart);
+        options.openHelp = std::move(openHelp);
+        target.base = openImageSystem(options);
+        target.name = drive.image;
+        realTree = true;
+    } else {
+        LinuxSystem::Options options;
+        options.driveRoot = drive.root;
+        options.registryStorePath = registryStoreFor(drive.root);
+        options.restart = std::move(restart);
+        options.openHelp = std::move(openHelp);
+        target.registryStore = options.registryStorePath;
+        auto system = std::make_unique<LinuxSystem>(options);
+        target.name = system->driveRoot();
+        target.base = std::move(system);
+        realTree = isRealWindowsTree(drive.root);
+        const std::string prefix = winePrefixOf(drive.root);
+        if (!prefix.empty())
+            target.wine = std::make_unique<WinePrefix>(*target.base, prefix, target.registryStore);
+    }
+    if (realTree) target.intoDrive = std::make_unique<IntoDrive>(target.plain());
+    ISystem& below = target.intoDrive ? static_cast<ISystem&>(*target.intoDrive) : target.plain();
+    target.keeping = std::make_unique<KeepingOriginals>(below);
+    return target;
 }
 
 }  // namespace zarvo

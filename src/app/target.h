@@ -1,24 +1,24 @@
 #pragma once
 
-// Where the program works: the emulated drive, a folder holding a real
-// Windows tree (a mounted partition), a Wine prefix's drive_c, or a FAT file
-// system inside a disk image or on a block device. Each gets the system
-// layers it needs.
+// The one place the program's drive is put together, for the window and
+// for --restore alike: which drive the command line and the environment
+// name, the system for it (the emulated drive, a folder holding a real
+// Windows tree, a Wine prefix's drive_c, or a FAT file system inside a disk
+// image or on a block device), and the layers in front of that system.
 
 #include <functional>
 #include <memory>
-#include <set>
+#include <optional>
 #include <string>
-#include <tuple>
 
-#include "system/forwarding_system.h"
+#include "system/error.h"
 #include "system/system.h"
-
-class QTextStream;
 
 namespace zarvo {
 
 class IntoDrive;
+class KeepingOriginals;
+class WinePrefix;
 
 // What the command line chose; empty fields leave the choice to ZARVO_DRIVE_C.
 struct TargetOptions {
@@ -27,52 +27,60 @@ struct TargetOptions {
     std::string drive;  // --drive DIR
 };
 
+// The drive the program works on, as the command line and the environment
+// name it.
+struct DriveSetting {
+    std::string root;  // the host folder that is drive C:; empty for an image
+    // The folder is missing or empty: the program makes a new drive there.
+    bool isNew = false;
+    // The folder is on a read-only file system: it can be looked at, and
+    // every change fails with 75.
+    bool readOnly = false;
+    // The drive folder names no folder the program can use: a missing parent
+    // folder, a file, a folder it may not write to. The error's text names
+    // the option or variable and the path.
+    std::optional<Error> problem;
+    std::string image;  // the disk image or block device holding drive C:
+    int partition = 0;
+};
+
+DriveSetting driveSetting(const TargetOptions& target = {});
+
 // A folder whose Windows folder holds an installed Windows: WIN.COM,
 // SYSTEM.DAT and USER.DAT, names compared ignoring case.
 bool isRealWindowsTree(const std::string& driveRoot);
-// The Wine prefix a drive folder belongs to: a folder named drive_c with
-// system.reg and user.reg beside it. "" when it is none.
-std::string winePrefixOf(const std::string& driveRoot);
 // Where the registry store lives for a drive folder: C:\ZARVO.REG inside a
 // real Windows tree (in whatever case it is already spelled), zarvo.reg
 // beside any other drive.
 std::string registryStoreFor(const std::string& driveRoot);
 
-// Passes everything on to the system below, noting which registry values
-// were stored or removed, so that the prefix's own registry can be given
-// them once the program is done: starting Wine takes seconds, which no
-// click should wait for.
-class WinePrefix : public ForwardingSystem {
-public:
-    // `program` runs Wine with its arguments and environment additions and
-    // returns its exit status; empty for the real one, found on PATH.
-    using Runner = std::function<int(const std::vector<std::string>& argv,
-                                     const std::vector<std::string>& environment)>;
+// The system over a drive, from the bottom up: the drive's own system, then
+// what the kind of drive needs, then the keeping of originals.
+struct Target {
+    std::unique_ptr<ISystem> base;         // the folder's or the image's
+    std::unique_ptr<WinePrefix> wine;      // a Wine prefix: its values go to its registry
+    std::unique_ptr<IntoDrive> intoDrive;  // a real Windows tree: chosen files go into it
+    std::unique_ptr<KeepingOriginals> keeping;
+    std::string registryStore;  // the host path, "" inside an image
+    std::string name;           // the drive folder or the image, for messages
 
-    WinePrefix(ISystem& system, std::string prefix, std::string storePath);
-    ~WinePrefix() override;
+    Target();
+    Target(Target&&) noexcept;
+    Target& operator=(Target&&) noexcept;
+    ~Target();
 
-    // Imports the values changed since the start into the prefix's registry
-    // with `wine reg import`; without Wine, one line on `err` says how to do
-    // it by hand. Nothing happens when no value changed. False when the
-    // import was needed and did not happen.
-    bool importChanges(QTextStream& err);
-    // The import file for the values changed so far (UTF-16 .reg text that
-    // Wine's reg imports, removals as "name"=-); empty when none changed.
-    std::string importText();
-
-    std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    bool setDesktopWallpaper(const std::string& path) override;
-
-    Runner runner;
-
-private:
-    class Writer;
-    using Value = std::tuple<std::uint32_t, std::string, std::string>;  // root, key, name
-
-    std::string prefix_;
-    std::string storePath_;
-    std::set<Value> changed_;
+    // Everything but the copying into the drive and the keeping of
+    // originals: for the first start and for putting originals back, which
+    // name what was there before.
+    ISystem& plain() const;
+    // What the window works through.
+    ISystem& top() const;
 };
+
+// Opens the drive's system and its layers. Throws ImageError when the image
+// cannot be used, and DriveInUse when another program has it open; nothing
+// has been written then.
+Target openTarget(const DriveSetting& drive, std::function<bool()> restart = {},
+                  std::function<void(const std::string&, int)> openHelp = {});
 
 }  // namespace zarvo

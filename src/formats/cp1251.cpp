@@ -63,40 +63,14 @@ void appendUtf8(std::string& out, char32_t cp) {
 }  // namespace
 
 std::optional<std::string> fromUtf8(std::string_view utf8) {
+    const auto characters = text::decodeUtf8(utf8);
+    if (!characters) return std::nullopt;
     std::string out;
-    out.reserve(utf8.size());
-    std::size_t i = 0;
-    while (i < utf8.size()) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        char32_t cp = 0;
-        std::size_t extra = 0;
-        if (lead < 0x80) {
-            cp = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            cp = lead & 0x1F;
-            extra = 1;
-        } else if ((lead & 0xF0) == 0xE0) {
-            cp = lead & 0x0F;
-            extra = 2;
-        } else if ((lead & 0xF8) == 0xF0) {
-            cp = lead & 0x07;
-            extra = 3;
-        } else {
-            return std::nullopt;
-        }
-        if (i + extra >= utf8.size()) return std::nullopt;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto cont = static_cast<unsigned char>(utf8[i + k]);
-            if ((cont & 0xC0) != 0x80) return std::nullopt;
-            cp = (cp << 6) | (cont & 0x3F);
-        }
-        // Overlong forms would let a second spelling of ASCII through.
-        static constexpr char32_t kMinimum[] = {0, 0x80, 0x800, 0x10000};
-        if (cp < kMinimum[extra]) return std::nullopt;
+    out.reserve(characters->size());
+    for (const char32_t cp : *characters) {
         const auto byte = fromUnicode(cp);
         if (!byte) return std::nullopt;
         out += static_cast<char>(*byte);
-        i += extra + 1;
     }
     return out;
 }

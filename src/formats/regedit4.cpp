@@ -213,6 +213,18 @@ const Value* findValue(const Parsed& parsed, const std::string& foldedKey, std::
 
 }  // namespace
 
+std::optional<std::string_view> rootName(std::uint32_t handle) {
+    constexpr std::uint32_t kFirst = 0x80000000u;
+    if (handle < kFirst || handle - kFirst >= kRootNames.size()) return std::nullopt;
+    return kRootNames[handle - kFirst];
+}
+
+std::optional<std::uint32_t> rootHandle(std::string_view name) {
+    for (std::size_t i = 0; i < kRootNames.size(); ++i)
+        if (cp1251::equalsIgnoreCase(name, kRootNames[i])) return 0x80000000u + std::uint32_t(i);
+    return std::nullopt;
+}
+
 ParseError::ParseError(int line)
     : std::runtime_error("not REGEDIT4 text at line " + std::to_string(line)), line_(line) {}
 
@@ -305,6 +317,74 @@ std::string withoutValue(std::string_view text, std::string_view key, std::strin
         }
     }
     return out;
+}
+
+Writer::Section& Writer::section(std::string_view key) {
+    for (Section& existing : sections_)
+        if (existing.key == key && !existing.deleted) return existing;
+    sections_.push_back({std::string(key), false, {}});
+    return sections_.back();
+}
+
+void Writer::setString(std::string_view key, std::string_view name, std::string_view data) {
+    section(key).lines.push_back(valueLine(name, data));
+}
+
+void Writer::deleteValue(std::string_view key, std::string_view name) {
+    std::string line = valueLine(name, "");
+    line.resize(line.size() - 2);  // the empty data's quotes
+    line += '-';
+    section(key).lines.push_back(std::move(line));
+}
+
+void Writer::deleteKey(std::string_view key) {
+    sections_.push_back({std::string(key), true, {}});
+}
+
+std::string Writer::text(std::string_view header) const {
+    std::string out(header);
+    out += kCrLf;
+    for (const Section& section : sections_) {
+        out += kCrLf;
+        out += section.deleted ? "[-" : "[";
+        out += section.key;
+        out += ']';
+        out += kCrLf;
+        for (const std::string& line : section.lines) {
+            out += line;
+            out += kCrLf;
+        }
+    }
+    out += kCrLf;
+    return out;
+}
+
+std::optional<std::string> Writer::regedit4() const {
+    for (const Section& section : sections_) {
+        for (const std::string& line : section.lines)
+            if (!fitsOnALine(line)) return std::nullopt;
+        if (!fitsOnALine(section.key)) return std::nullopt;
+    }
+    return cp1251::fromUtf8(text(kHeader));
+}
+
+std::string Writer::regedit5() const {
+    const auto characters =
+        text::decodeUtf8(text("Windows Registry Editor Version 5.00")).value_or(U"");
+    std::string bytes = "\xFF\xFE";
+    const auto unit = [&bytes](char32_t u) {
+        bytes += static_cast<char>(u & 0xFF);
+        bytes += static_cast<char>((u >> 8) & 0xFF);
+    };
+    for (const char32_t c : characters) {
+        if (c < 0x10000) {
+            unit(c);
+        } else {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    return bytes;
 }
 
 }  // namespace zarvo::regedit4

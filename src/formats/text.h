@@ -5,6 +5,8 @@
 // caller knows the encoding.
 
 #include <cstddef>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +25,10 @@ std::vector<Line> splitLines(std::string_view text);
 
 // Without the blanks and tabs at either end.
 std::string_view trimmed(std::string_view s);
+
+// The characters of UTF-8 text; nullopt when it is not UTF-8 (overlong
+// forms, which would let a second spelling of ASCII through, included).
+std::optional<std::u32string> decodeUtf8(std::string_view utf8);
 
 // Lower case of a letter as Windows 98 compares registry names, INI keys
 // and long file names: Latin, Latin-1 and Cyrillic letters; everything else

@@ -48,28 +48,8 @@ Error::Error(int number, const std::string& description)
       number_(number),
       description_(description) {}
 
-namespace {
-
-// "win98.img: 86Box (pid 4242) has it open; close it and try again"
-std::string inUseLine(const std::string& drive, const std::string& program, long pid) {
-    std::string line = drive;
-    if (program.empty()) {
-        line += ": the image is in use by another program (an emulator?)";
-    } else {
-        line += ": ";
-        line += program;
-        line += " (pid ";
-        line += std::to_string(pid);
-        line += ") has it open";
-    }
-    line += "; close it and try again";
-    return line;
-}
-
-}  // namespace
-
 DriveInUse::DriveInUse(std::string drive, std::string program, long pid)
-    : std::runtime_error(inUseLine(drive, program, pid)),
+    : std::runtime_error("drive in use: " + drive),
       drive_(std::move(drive)),
       program_(std::move(program)),
       pid_(pid) {}

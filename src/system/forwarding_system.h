@@ -42,15 +42,13 @@ public:
     void replaceFile(const std::string& path, std::string_view bytes) override {
         system_.replaceFile(path, bytes);
     }
+    void checkReplaceable(const std::string& path) override { system_.checkReplaceable(path); }
     std::string readFile(const std::string& path) override { return system_.readFile(path); }
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override {
-        return system_.iniValue(path, section, key);
+    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override {
+        return system_.ansiFromUtf8(utf8);
     }
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override {
-        system_.setIniValue(path, section, key, value);
-    }
+    std::string utf8FromAnsi(std::string_view ansi) override { return system_.utf8FromAnsi(ansi); }
+    void flushProfile(const std::string& path) override { system_.flushProfile(path); }
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override {
         return system_.createRegistryWriter();
     }
@@ -58,8 +56,8 @@ public:
     int exitWindowsEx(unsigned flags, unsigned reserved) override {
         return system_.exitWindowsEx(flags, reserved);
     }
-    bool setDesktopWallpaper(const std::string& path) override {
-        return system_.setDesktopWallpaper(path);
+    bool refreshWallpaper(const std::string& path) override {
+        return system_.refreshWallpaper(path);
     }
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override {
         system_.recoverInterruptedWrites(folders);

@@ -1,9 +1,28 @@
 #pragma once
 
-// The operating-system services the pages call: plain C++, no Qt, so that a
-// Win32 implementation can sit beside the Linux one. Every path is a Windows
-// path (C:\..., Z:\...) in UTF-8; an implementation converts to what its host
-// needs. Failing operations throw zarvo::Error.
+// The operating-system services the program is written against: plain C++,
+// no Qt, so that a Win32 implementation can sit beside the Linux one and the
+// disk image's. Every path is a Windows path (C:\..., Z:\...) in UTF-8; an
+// implementation converts to what its host needs. Only what differs from
+// one operating system to another is here; what the program makes of it
+// (INI files, the wallpaper, the kept originals) is written once on top.
+//
+// How a failure is reported, in this layer and the ones above it:
+// - Error (error.h): an operation failed, with the Windows program's error
+//   number and its Russian description. Every operation throws it; a page
+//   that arms an error catch looks at the number.
+// - DriveInUse (error.h): another program has the drive open. No failure of
+//   one operation, so no page's handler takes it: it always reaches the
+//   error report, and a command ends with it.
+// - ImageError (image/image_error.h): an image cannot be used at all,
+//   found before anything is written; the program is not started on it.
+// - A format's own exception (regedit4::ParseError, winhelp::FormatError)
+//   never leaves the layer that reads the format: it becomes an Error.
+// - A refusal that is an answer, not a failure, is a return value: false
+//   from refreshWallpaper, nullopt for text a code page cannot hold.
+// - What a longer job did (restoring originals, a Wine import) comes back
+//   as data; only the program words it, in the window or on the terminal.
+// Above the system, ScreenError is --make-screen's, in the ui layer.
 
 #include <cstdint>
 #include <memory>
@@ -103,18 +122,21 @@ public:
     // Writes a file's bytes atomically, creating it or replacing it whole: a
     // failure leaves what was there. 75 when it is read-only or a folder.
     virtual void replaceFile(const std::string& path, std::string_view bytes) = 0;
+    // Throws the error replaceFile(path, ...) would raise, and changes
+    // nothing: 76 for a missing folder, 75 for a read-only file or a folder.
+    virtual void checkReplaceable(const std::string& path) = 0;
     // The whole file; 53 when it is missing, 75 for a folder.
     virtual std::string readFile(const std::string& path) = 0;
 
-    // A key's value in a section of an INI file (WIN.INI and the like, text
-    // in the ANSI code page, UTF-8 here); nullopt when the file, section or
-    // key is missing. Names compare ignoring case.
-    virtual std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                                std::string_view key) = 0;
-    // Sets it, adding the section or the file as needed, or removes the key
-    // for nullopt; every other byte of the file is kept.
-    virtual void setIniValue(const std::string& path, std::string_view section,
-                             std::string_view key, const std::optional<std::string>& value) = 0;
+    // Text in the ANSI code page of this Windows (1251 on the emulated
+    // drive and in images, the system's own on Windows), as INI files and
+    // the shell take it; nullopt for what the code page cannot hold.
+    virtual std::optional<std::string> ansiFromUtf8(std::string_view utf8) = 0;
+    virtual std::string utf8FromAnsi(std::string_view ansi) = 0;
+    // Windows 98 keeps INI files such as WIN.INI in memory: this writes that
+    // copy out before the file is read, and drops it after the file was
+    // written. Nothing where no Windows runs.
+    virtual void flushProfile(const std::string& path) = 0;
 
     virtual std::unique_ptr<IRegistryWriter> createRegistryWriter() = 0;
 
@@ -122,9 +144,11 @@ public:
     virtual void shellExecute(const ShellRequest& request) = 0;
     // ExitWindowsEx: nonzero when the restart goes ahead, zero when refused.
     virtual int exitWindowsEx(unsigned flags, unsigned reserved) = 0;
-    // SystemParametersInfoA(SPI_SETDESKWALLPAPER): "" removes the wallpaper.
-    // Returns false, writing nothing, when the setting was refused.
-    virtual bool setDesktopWallpaper(const std::string& path) = 0;
+    // Shows `path` as the desktop's wallpaper now ("" for none):
+    // SystemParametersInfoA(SPI_SETDESKWALLPAPER), which leaves the profile
+    // to whoever wrote it. False when Windows refuses the picture. Where no
+    // Windows runs, the profile is all there is, and this is true.
+    virtual bool refreshWallpaper(const std::string& path) = 0;
 
     // Clears up what writes in these folders that a kill cut short left:
     // the temporary files are removed, except where one holds the only copy

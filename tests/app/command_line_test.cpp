@@ -10,11 +10,12 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "app/commands.h"
 #include "app/first_start.h"
+#include "changes/kept_originals.h"
 #include "formats/screen_file.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
-#include "system/keeping_originals.h"
 #include "system/linux/linux_system.h"
 
 namespace zarvo {

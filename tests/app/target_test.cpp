@@ -21,10 +21,13 @@
 
 #include "app/first_start.h"
 #include "app/form1.h"
+#include "app/reports.h"
 #include "app/startup.h"
+#include "changes/kept_originals.h"
 #include "support/scripted_ui.h"
 #include "system/image/test_image.h"
-#include "system/keeping_originals.h"
+#include "system/ini_files.h"
+#include "system/linux/wine_prefix.h"
 
 namespace zarvo {
 namespace {
@@ -71,7 +74,7 @@ protected:
     void TearDown() override {
         delete form;
         ui.reset();
-        keeping.reset();
+        keeping = nullptr;
         target = {};
         fs::remove_all(base);
         ::unsetenv("ZARVO_DRIVE_C");
@@ -81,7 +84,7 @@ protected:
         options.drive = drive.string();
         const DriveSetting setting = driveSetting(options);
         target = openTarget(setting);
-        keeping = std::make_unique<KeepingOriginals>(target.top());
+        keeping = target.keeping.get();
         ui = std::make_unique<test::ScriptedUi>(*keeping);
         ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
         form = new Form1(*keeping, *ui);
@@ -118,8 +121,8 @@ protected:
     }
 
     fs::path base, drive;
-    TargetSystem target;
-    std::unique_ptr<KeepingOriginals> keeping;
+    Target target;
+    KeepingOriginals* keeping = nullptr;  // the target's
     std::unique_ptr<test::ScriptedUi> ui;
     Form1* form = nullptr;
 };
@@ -163,7 +166,7 @@ TEST_F(RealTreeTest, ChosenFilesAreCopiedIntoTheDriveAndTheRegistryFileIsInside)
     click("Command6");
     const std::string copy = "C:\\Program Files\\Zarvo\\Wallpaper\\blue.bmp";
     EXPECT_EQ(readAll(drive / "Program Files/Zarvo/Wallpaper/blue.bmp"), bitmap(Qt::blue));
-    EXPECT_EQ(keeping->iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), copy);
+    EXPECT_EQ(iniValue(*keeping, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), copy);
     EXPECT_EQ(keeping->createRegistryWriter()->readString(hkey::CurrentUser,
                                                           "Control Panel\\Desktop", "Wallpaper"),
               copy);
@@ -229,7 +232,7 @@ TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
     DriveSetting setting;
     setting.image = image;
     target = openTarget(setting);
-    keeping = std::make_unique<KeepingOriginals>(target.top());
+    keeping = target.keeping.get();
     ui = std::make_unique<test::ScriptedUi>(*keeping);
     ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
     form = new Form1(*keeping, *ui);
@@ -256,7 +259,7 @@ TEST_F(RealTreeTest, NoStepWritesAnImageAnotherProgramHasOpen) {
     DriveSetting setting;
     setting.image = image;
     target = openTarget(setting);
-    keeping = std::make_unique<KeepingOriginals>(target.top());
+    keeping = target.keeping.get();
     ui = std::make_unique<test::ScriptedUi>(*keeping);
     ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
     form = new Form1(*keeping, *ui);
@@ -361,14 +364,14 @@ TEST_F(RealTreeTest, AWinePrefixGetsTheValuesChanged) {
     };
     QString errors;
     QTextStream err(&errors);
-    EXPECT_TRUE(target.wine->importChanges(err));
+    EXPECT_TRUE(reportWineImport(target.wine->importChanges(), err));
     EXPECT_TRUE(runs.empty());  // nothing changed, Wine is not started
 
     auto registry = target.top().createRegistryWriter();
     registry->storeString(hkey::LocalMachine, kShellIcons, "3", "C:\\a.ico");
     registry->storeString(hkey::LocalMachine, kShellIcons, "4", "Z:\\tmp\\b.ico");
     registry->deleteValue(hkey::LocalMachine, kShellIcons, "4");
-    EXPECT_TRUE(target.wine->importChanges(err));
+    EXPECT_TRUE(reportWineImport(target.wine->importChanges(), err));
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(std::vector<std::string>(runs[0].begin() + 1, runs[0].end() - 1),
               (std::vector<std::string>{"reg", "import"}));
@@ -379,7 +382,7 @@ TEST_F(RealTreeTest, AWinePrefixGetsTheValuesChanged) {
                              "[HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\"
                              "explorer\\Shell Icons]\r\n\"3\"=\"C:\\\\a.ico\"\r\n\"4\"=-\r\n\r\n"));
     EXPECT_TRUE(errors.isEmpty()) << errors.toStdString();
-    EXPECT_TRUE(target.wine->importChanges(err));
+    EXPECT_TRUE(reportWineImport(target.wine->importChanges(), err));
     EXPECT_EQ(runs.size(), 1u);  // handed over once
 
     // Without Wine the store stays, and one line says how to import it.
@@ -387,7 +390,7 @@ TEST_F(RealTreeTest, AWinePrefixGetsTheValuesChanged) {
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", (base / "no-programs").c_str());
     registry->storeString(hkey::LocalMachine, kShellIcons, "5", "C:\\c.ico");
-    EXPECT_FALSE(target.wine->importChanges(err));
+    EXPECT_FALSE(reportWineImport(target.wine->importChanges(), err));
     qputenv("PATH", path);
     err.flush();
     EXPECT_EQ(errors.count('\n'), 1);

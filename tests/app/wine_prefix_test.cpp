@@ -1,6 +1,8 @@
 // The values Zarvo stores on a Wine prefix reach the prefix's own registry,
 // as `wine reg query` shows them. Needs Wine; making the prefix takes a while.
 
+#include "system/linux/wine_prefix.h"
+
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -8,7 +10,6 @@
 #include <QProcessEnvironment>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include "app/startup.h"
 #include "app/target.h"
@@ -52,16 +53,14 @@ TEST_F(WinePrefixTest, StoredAndRemovedValuesReachThePrefixRegistry) {
 
     DriveSetting drive;
     drive.root = (prefix + "/drive_c").toStdString();
-    TargetSystem target = openTarget(drive);
+    Target target = openTarget(drive);
     ASSERT_TRUE(target.wine);
-    QString errors;
-    QTextStream err(&errors);
     {
         auto registry = target.top().createRegistryWriter();
         registry->storeString(hkey::LocalMachine, kShellIcons, "3", "C:\\Икона.ico");
         registry->storeString(hkey::LocalMachine, kShellIcons, "4", "Z:\\tmp\\b.ico");
     }
-    ASSERT_TRUE(target.wine->importChanges(err)) << errors.toStdString();
+    ASSERT_EQ(target.wine->importChanges().outcome, WineImport::Outcome::Imported);
     const QString key = QStringLiteral("HKLM\\") + kShellIcons;
     QString shown = wine("wine", {"reg", "query", key});
     EXPECT_TRUE(shown.contains(QStringLiteral("Z:\\tmp\\b.ico"))) << shown.toStdString();
@@ -69,7 +68,7 @@ TEST_F(WinePrefixTest, StoredAndRemovedValuesReachThePrefixRegistry) {
     // A value removed (as --restore removes one that was not there before)
     // goes from the prefix too.
     target.top().createRegistryWriter()->deleteValue(hkey::LocalMachine, kShellIcons, "4");
-    ASSERT_TRUE(target.wine->importChanges(err)) << errors.toStdString();
+    ASSERT_EQ(target.wine->importChanges().outcome, WineImport::Outcome::Imported);
     shown = wine("wine", {"reg", "query", key});
     EXPECT_FALSE(shown.contains(QStringLiteral("b.ico"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QStringLiteral("ico"))) << shown.toStdString();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "formats/cp1251.h"
+
 namespace zarvo::regedit4 {
 namespace {
 
@@ -71,6 +73,62 @@ TEST(Regedit4, KeyPathsAndLines) {
     EXPECT_TRUE(fitsOnALine("C:\\Мои рисунки"));
     EXPECT_FALSE(fitsOnALine("a\nb"));
     EXPECT_FALSE(fitsOnALine(std::string_view("a\0b", 3)));
+}
+
+// ---- Writing whole files --------------------------------------------------------
+
+TEST(Regedit4Writer, WritesWhatTheReaderAndRegeditReadBack) {
+    Writer file;
+    const std::string icons = "HKEY_LOCAL_MACHINE\\Software\\Shell Icons";
+    file.setString(icons, "3", "C:\\Мои \"иконки\"\\1.ico");
+    file.setString(std::string(kDesktop), "", "");
+    file.setString(icons, "Имя", "x");
+    const auto text = file.regedit4();
+    ASSERT_TRUE(text);
+    // Code page 1251 and CRLF, keys in the order first named, a blank line
+    // before each, as regedit exports.
+    EXPECT_EQ(*text, *cp1251::fromUtf8("REGEDIT4\r\n"
+                                       "\r\n[HKEY_LOCAL_MACHINE\\Software\\Shell Icons]\r\n"
+                                       "\"3\"=\"C:\\\\Мои \\\"иконки\\\"\\\\1.ico\"\r\n"
+                                       "\"Имя\"=\"x\"\r\n"
+                                       "\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+                                       "@=\"\"\r\n\r\n"));
+    EXPECT_EQ(readString(*text, *cp1251::fromUtf8(icons), "3"),
+              cp1251::fromUtf8("C:\\Мои \"иконки\"\\1.ico"));
+    EXPECT_EQ(readString(*text, kDesktop, ""), "");
+    EXPECT_EQ(readString(*text, *cp1251::fromUtf8(icons), *cp1251::fromUtf8("имя")), "x");
+
+    // What code page 1251 cannot hold, or a line end, makes no REGEDIT4 file.
+    Writer foreign;
+    foreign.setString(icons, "4", "日本.ico");
+    EXPECT_EQ(foreign.regedit4(), std::nullopt);
+    Writer broken;
+    broken.setString(icons, "5", "a\nb");
+    EXPECT_EQ(broken.regedit4(), std::nullopt);
+}
+
+TEST(Regedit4Writer, WritesDeletionsAndTheUnicodeFormat) {
+    Writer file;
+    file.deleteValue(std::string(kDesktop), "Wallpaper");
+    file.deleteValue(std::string(kDesktop), "");
+    file.deleteKey("HKEY_CURRENT_USER\\Software\\Zarvo");
+    file.setString("HKEY_CURRENT_USER\\Software\\Zarvo", "a", "日本");
+    EXPECT_EQ(file.regedit4(), std::nullopt);  // 日本 has no 1251 bytes
+    const std::string unicode = file.regedit5();
+    // UTF-16 with its byte-order mark; every character comes across.
+    ASSERT_GE(unicode.size(), 2u);
+    EXPECT_EQ(unicode.substr(0, 2), "\xFF\xFE");
+    std::u16string units;
+    for (std::size_t i = 2; i + 1 < unicode.size(); i += 2)
+        units += char16_t(static_cast<unsigned char>(unicode[i]) |
+                          (static_cast<unsigned char>(unicode[i + 1]) << 8));
+    EXPECT_EQ(units,
+              u"Windows Registry Editor Version 5.00\r\n"
+              u"\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\r\n"
+              u"\"Wallpaper\"=-\r\n@=-\r\n"
+              u"\r\n[-HKEY_CURRENT_USER\\Software\\Zarvo]\r\n"
+              u"\r\n[HKEY_CURRENT_USER\\Software\\Zarvo]\r\n"
+              u"\"a\"=\"日本\"\r\n\r\n");
 }
 
 }  // namespace

@@ -1,12 +1,15 @@
 # Fails when a source file includes a header from a layer above its own:
 #   cmake -DSOURCE_DIR=<source tree> -P check_layers.cmake
 #
-# The layers, lowest first: formats, system, ui, widgets, pages, app. Each
-# subfolder of src/system is an implementation of the system interface; it
+# The layers, lowest first: formats, system, changes, ui, widgets, pages,
+# app. Each subfolder of src/system is an implementation of the system interface; it
 # may include the interface and formats, and only src/app picks one. The
 # resource generator (resources/generator) stands at the ui layer, so it uses
-# no widget, page or window. src/formats and src/system stay without Qt.
-# Every offending include is printed as <file>:<line>: <include>: <why>.
+# no widget, page or window. src/formats, src/system and src/changes stay
+# without Qt. Nor may files include each other in a circle, directly or
+# through others; a .cpp and its own header count as one.
+# Every offending include is printed as <file>:<line>: <include>: <why>,
+# and every circle as <file>: include circle: <file> -> ... -> <file>.
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -15,8 +18,8 @@ if(NOT IS_DIRECTORY "${SOURCE_DIR}")
 endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
-set(_layers formats system ui widgets pages app)
-set(_qt_free formats system)
+set(_layers formats system changes ui widgets pages app)
+set(_qt_free formats system changes)
 
 # The layer of the file or header at absolute `path`, its rank in the order
 # above, and the implementation folder it is in; an empty layer when it
@@ -66,6 +69,44 @@ function(_zarvo_include_fault file target out)
     set(${out} "${_why}" PARENT_SCOPE)
 endfunction()
 
+# A file and its own header are one unit: the path without its extension.
+function(_zarvo_unit_of path out)
+    file(RELATIVE_PATH _relative "${SOURCE_DIR}" "${path}")
+    string(REGEX REPLACE "\\.[^./]+$" "" _relative "${_relative}")
+    set(${out} "${_relative}" PARENT_SCOPE)
+endfunction()
+
+# Depth first from `unit`; a unit met again while it is still open closes a
+# circle, which is recorded as the path around it.
+function(_zarvo_visit unit)
+    get_property(_state GLOBAL PROPERTY "zarvo_state_${unit}")
+    get_property(_stack GLOBAL PROPERTY zarvo_stack)
+    if(_state STREQUAL "open")
+        list(FIND _stack "${unit}" _from)
+        list(SUBLIST _stack ${_from} -1 _circle)
+        list(APPEND _circle "${unit}")
+        list(JOIN _circle " -> " _path)
+        set_property(GLOBAL APPEND PROPERTY zarvo_circles "${unit}: include circle: ${_path}")
+        return()
+    elseif(_state STREQUAL "done")
+        return()
+    endif()
+    set_property(GLOBAL PROPERTY "zarvo_state_${unit}" open)
+    set_property(GLOBAL APPEND PROPERTY zarvo_stack "${unit}")
+    get_property(_next GLOBAL PROPERTY "zarvo_edges_${unit}")
+    if(_next)
+        list(REMOVE_DUPLICATES _next)
+        list(SORT _next)
+    endif()
+    foreach(_n IN LISTS _next)
+        _zarvo_visit("${_n}")
+    endforeach()
+    get_property(_stack GLOBAL PROPERTY zarvo_stack)
+    list(POP_BACK _stack)
+    set_property(GLOBAL PROPERTY zarvo_stack "${_stack}")
+    set_property(GLOBAL PROPERTY "zarvo_state_${unit}" done)
+endfunction()
+
 file(GLOB_RECURSE _files LIST_DIRECTORIES false
      "${SOURCE_DIR}/src/*.h" "${SOURCE_DIR}/src/*.hpp" "${SOURCE_DIR}/src/*.cpp"
      "${SOURCE_DIR}/src/*.cc" "${SOURCE_DIR}/src/*.inl"
@@ -82,6 +123,8 @@ foreach(_file IN LISTS _files)
         continue()
     endif()
     get_filename_component(_dir "${_file}" DIRECTORY)
+    _zarvo_unit_of("${_file}" _unit)
+    list(APPEND _units "${_unit}")
     file(READ "${_file}" _text)
     string(REGEX MATCHALL "(^|\n)[ \t]*#[ \t]*include[ \t]*[<\"][^>\"\n]+[>\"]" _lines "${_text}")
     foreach(_line IN LISTS _lines)
@@ -98,6 +141,12 @@ foreach(_file IN LISTS _files)
                 get_filename_component(_target "${SOURCE_DIR}/src/${_header}" ABSOLUTE)
             endif()
             _zarvo_include_fault("${_file}" "${_target}" _why)
+            if(_target IN_LIST _files)
+                _zarvo_unit_of("${_target}" _to)
+                if(NOT _to STREQUAL _unit)
+                    set_property(GLOBAL APPEND PROPERTY "zarvo_edges_${_unit}" "${_to}")
+                endif()
+            endif()
         endif()
         if(NOT _why STREQUAL "")
             string(STRIP "${_line}" _line)
@@ -112,8 +161,18 @@ foreach(_file IN LISTS _files)
     endforeach()
 endforeach()
 
+list(REMOVE_DUPLICATES _units)
+foreach(_unit IN LISTS _units)
+    _zarvo_visit("${_unit}")
+endforeach()
+get_property(_circles GLOBAL PROPERTY zarvo_circles)
+foreach(_circle IN LISTS _circles)
+    message("${_circle}")
+    math(EXPR _faults "${_faults} + 1")
+endforeach()
+
 list(LENGTH _files _count)
 if(_faults GREATER 0)
-    message(FATAL_ERROR "${_faults} include(s) go against the layer order, in ${_count} files")
+    message(FATAL_ERROR "${_faults} include(s) or circle(s) go against the layer order, in ${_count} files")
 endif()
 message(STATUS "Layer order kept by all ${_count} files")

@@ -38,19 +38,15 @@ public:
     void createDirectory(const std::string&) override { unused(); }
     void writeNewFile(const std::string&, std::string_view) override { unused(); }
     void replaceFile(const std::string&, std::string_view) override { unused(); }
+    void checkReplaceable(const std::string&) override { unused(); }
     std::string readFile(const std::string&) override { unused(); }
-    std::optional<std::string> iniValue(const std::string&, std::string_view,
-                                        std::string_view) override {
-        unused();
-    }
-    void setIniValue(const std::string&, std::string_view, std::string_view,
-                     const std::optional<std::string>&) override {
-        unused();
-    }
+    std::optional<std::string> ansiFromUtf8(std::string_view) override { unused(); }
+    std::string utf8FromAnsi(std::string_view) override { unused(); }
+    void flushProfile(const std::string&) override { unused(); }
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override { unused(); }
     void shellExecute(const ShellRequest&) override { unused(); }
     int exitWindowsEx(unsigned, unsigned) override { unused(); }
-    bool setDesktopWallpaper(const std::string&) override { unused(); }
+    bool refreshWallpaper(const std::string&) override { unused(); }
     void recoverInterruptedWrites(const std::vector<std::string>&) override { unused(); }
     std::string sessionId() override { unused(); }
     bool sessionRunning(const std::string&) override { unused(); }

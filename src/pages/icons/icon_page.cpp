@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "changes/program_folder.h"
+#include "changes/shell_icons.h"
 #include "formats/cp1251.h"
 #include "pages/icons/slot_catalogue.h"
 #include "system/error.h"
@@ -14,10 +16,6 @@
 namespace zarvo {
 
 namespace {
-
-const char* const kShellIconsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
-const char* const kIconCache = "C:\\WINDOWS\\ShellIconCache";
 
 // Windows 98 hands a path to the shell and the registry in code page 1251,
 // and a registry line cannot hold a line break. A path that cannot be written
@@ -77,8 +75,9 @@ IconPage::IconPage(PageContext& context, QWidget* parent)
     pathField = addPathField(QStringLiteral("Text2"), twips(1560, 1920, 375, 375), QString());
     extensionField =
         addPathField(QStringLiteral("Text9"), twips(120, 2400, 615, 375), QStringLiteral(".ico"));
-    defaultIconField = addPathField(QStringLiteral("Text3"), twips(960, 2400, 975, 375),
-                                    QStringLiteral("C:\\Program Files\\Zarvo\\ico\\1.ico"));
+    defaultIconField =
+        addPathField(QStringLiteral("Text3"), twips(960, 2400, 975, 375),
+                     QString::fromStdString(programfolder::iconFolder() + "\\1.ico"));
     restartButton = makeButton(this, QStringLiteral("Command25"), QStringLiteral("Перезагрузить"),
                                twips(120, 2520, 1815, 315), colors::kRed);
 
@@ -131,7 +130,7 @@ void IconPage::storeIcon() {
     }
     IRegistryWriter* registry = context().registry.get();
     if (!registry) throw Error(err::ObjectVariableNotSet);
-    registry->storeString(hkey::LocalMachine, kShellIconsKey, toStd(slotField->text()),
+    registry->storeString(kShellIconsRoot, kShellIconsKey, toStd(slotField->text()),
                           toStd(pathField->text()));
     ui().messageBox(QStringLiteral("После выбора всех иконок перезагрузитесь!!!"), mb::OkOnly);
     restartButton->setVisible(true);
@@ -139,8 +138,9 @@ void IconPage::storeIcon() {
 
 void IconPage::clearCacheAndRestart() {
     try {
-        system().setAttributes(kIconCache, attr::Normal);
-        system().deleteFile(kIconCache);
+        const std::string cache = iconCache();
+        system().setAttributes(cache, attr::Normal);
+        system().deleteFile(cache);
     } catch (const Error& error) {
         if (error.number() == err::FileNotFound)
             ui().messageBox(QStringLiteral("Еще не создан файл ShellIconCache"), mb::OkOnly);

@@ -4,8 +4,9 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "changes/program_folder.h"
 #include "pages/screens/boot_pictures.h"
-#include "pages/screens/file_steps.h"
+#include "pages/screens/steps.h"
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
@@ -14,14 +15,12 @@ namespace zarvo {
 
 namespace {
 
-const QString kDriveRoot = QStringLiteral("C:\\");
-const QString kPicturesFolder = QStringLiteral("C:\\Program Files\\Zarvo\\Zarvo\\");
-const QString kBootPicture = QStringLiteral("C:\\Logo.sys");
-const QString kProgramCopy = QStringLiteral("C:\\Program Files\\Zarvo\\Logo.sys");
+const QString kRoot = QString::fromUtf8(kDriveRoot.data(), qsizetype(kDriveRoot.size()));
+const QString kPicturesFolder = QString::fromStdString(programfolder::picturesFolder() + "\\");
+const QString kBootPicture = QString::fromStdString(kBootScreen.path());
 const QString kBuiltInPreview = QStringLiteral(":/previews/animated.bmp");
 
 const QString kEnterCorrectPath = QStringLiteral("Введите корректный путь.");
-const QString kLogoNotFound = QStringLiteral("Не нахожу файл logo.sys");
 
 QLabel* makeInstructionLabel(QWidget* parent, const QString& name, const QString& text,
                              const QRect& geometry) {
@@ -80,19 +79,16 @@ AnimatedBootPage::AnimatedBootPage(PageContext& context, QWidget* parent)
     pictureList = makeComboBox(this, QStringLiteral("Combo2"), twips(120, 360, 1575, 315), names,
                                int(names.size()) - 1);
 
-    stagedField =
-        addPathField(QStringLiteral("Text5"), twips(120, 360, 495, 285), QStringLiteral("C:\\"));
+    stagedField = addPathField(QStringLiteral("Text5"), twips(120, 360, 495, 285), kRoot);
     checkLabel = makeInstructionLabel(this, QStringLiteral("Label4"),
                                       QStringLiteral("Проверте установлена запись в файле  "),
                                       twips(120, 720, 1575, 615));
-    sourceField =
-        addPathField(QStringLiteral("Text6"), twips(120, 720, 495, 285), QStringLiteral("C:\\"));
-    targetField = addPathField(QStringLiteral("Text7"), twips(120, 1080, 495, 285),
-                               QStringLiteral("C:\\Logo.sys"));
+    sourceField = addPathField(QStringLiteral("Text6"), twips(120, 720, 495, 285), kRoot);
+    targetField = addPathField(QStringLiteral("Text7"), twips(120, 1080, 495, 285), kBootPicture);
     msdosButton = makeButton(this, QStringLiteral("Command12"), QStringLiteral("MSDOS.SYS"),
                              twips(120, 1320, 1455, 375));
-    pictureField = addPathField(QStringLiteral("Text8"), twips(120, 1440, 495, 285),
-                                QStringLiteral("C:\\Program Files\\Zarvo\\Zarvo\\"));
+    pictureField =
+        addPathField(QStringLiteral("Text8"), twips(120, 1440, 495, 285), kPicturesFolder);
     stepsLabel = makeInstructionLabel(
         this, QStringLiteral("Label1"),
         QStringLiteral("в разделе [Options] Logo=1. Если нет установите и нажмите на кнопку "),
@@ -145,7 +141,7 @@ void AnimatedBootPage::load() {
 }
 
 void AnimatedBootPage::onStep1() {
-    system().copyFile(toStd(kProgramCopy), toStd(kBootPicture));
+    steps_.putProgramCopy(system());
     step2->setVisible(true);
 }
 
@@ -160,32 +156,26 @@ void AnimatedBootPage::onStep2() {
         ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
         return;
     }
-    try {
+    runStep2(Step2Page::AnimatedBoot, ui(), [&] {
         // Only the program's own pictures install from here; a name that
         // leads elsewhere is no picture of that folder.
         if (!isBareFileName(name)) throw Error(err::FileNotFound);
         const QString picture = kPicturesFolder + name;
-        const QString staged = stagingPath(system(), picture, kDriveRoot + name, staged_);
-        stageReplacement(system(), picture, staged, kBootPicture);
-        staged_ = staged;
-        stagedField->setText(staged);
+        const std::string staged =
+            steps_.stagingPath(system(), toStd(picture), toStd(kRoot + name));
+        steps_.stage(system(), toStd(picture), staged);
+        stagedField->setText(QString::fromStdString(staged));
         pictureField->setText(picture);
-        sourceField->setText(staged);
+        sourceField->setText(QString::fromStdString(staged));
         step3->setVisible(true);
-    } catch (const Error& error) {
-        if (error.number() == err::FileNotFound) ui().messageBox(kLogoNotFound, mb::OkOnly);
-    }
+    });
 }
 
 void AnimatedBootPage::onStep3() {
-    if (targetField->text() == kDriveRoot || sourceField->text() == kDriveRoot) {
+    if (targetField->text() == kRoot || sourceField->text() == kRoot) {
         ui().messageBox(kEnterCorrectPath, mb::Exclamation, windowCaption());
     } else {
-        // Whatever else lies in C:\ under that name is the user's: with no
-        // copy of the page's to move there is nothing to find.
-        if (!staged_) throw Error(err::FileNotFound);
-        installStaged(system(), *staged_, targetField->text());
-        staged_.reset();
+        steps_.install(system(), toStd(targetField->text()));
         ui().messageBox(QStringLiteral("Все! Не забудте перезагрузиться."), mb::Information,
                         windowCaption());
     }
@@ -196,7 +186,7 @@ void AnimatedBootPage::onOpenMsdosSys() {
     ShellRequest request;
     request.owner = 0;
     request.verb = "open";
-    request.file = "C:\\Msdos.sys";
+    request.file = kMsdosSys;
     request.parameters = std::string();
     request.directory = std::string();
     request.show = sw::ShowMaximized;

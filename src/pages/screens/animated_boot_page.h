@@ -5,8 +5,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QString>
-#include <optional>
 
+#include "changes/screen_files.h"
 #include "pages/screens/animated_picture_box.h"
 #include "widgets/controls.h"
 #include "widgets/page.h"
@@ -39,9 +39,7 @@ protected:
 
 private:
     bool labelsFitted_ = false;
-    // The copy the last step "2" made and no step "3" has moved yet: all
-    // that step "3" ever moves.
-    std::optional<QString> staged_;
+    ScreenSteps steps_{kBootScreen};
     void onPictureChosen();
     void onStep1();
     void onStep2();

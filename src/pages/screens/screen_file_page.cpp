@@ -1,6 +1,6 @@
 #include "pages/screens/screen_file_page.h"
 
-#include "pages/screens/file_steps.h"
+#include "pages/screens/steps.h"
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
@@ -8,53 +8,35 @@
 namespace zarvo {
 
 // Field rectangles are left, top, width, height in twips.
-const ScreenPageTable kBootPicturePage = {"Frame6",       "Картинка загрузки",
-                                          "Command14",    "Command17",
-                                          "Command15",    "Command16",
-                                          "Image3",       ":/previews/boot.bmp",
-                                          "Text10",       QRect(240, 480, 615, 285),
-                                          "Text11",       QRect(120, 1320, 615, 285),
-                                          "Text12",       QRect(120, 1680, 615, 285),
-                                          "Text13",       QRect(120, 2040, 615, 285),
-                                          "C:\\Logo.sys", "C:\\Program Files\\Zarvo\\Logo.sys"};
+const ScreenPageTable kBootPicturePage = {"Frame6",    "Картинка загрузки",
+                                          "Command14", "Command17",
+                                          "Command15", "Command16",
+                                          "Image3",    ":/previews/boot.bmp",
+                                          "Text10",    QRect(240, 480, 615, 285),
+                                          "Text11",    QRect(120, 1320, 615, 285),
+                                          "Text12",    QRect(120, 1680, 615, 285),
+                                          "Text13",    QRect(120, 2040, 615, 285),
+                                          kBootScreen};
 
-const ScreenPageTable kWaitScreenPage = {"Frame7",
-                                         "Подготовка к завершению",
-                                         "Command19",
-                                         "Command21",
-                                         "Command22",
-                                         "Command23",
-                                         "Image2",
-                                         ":/previews/wait.bmp",
-                                         "Text14",
-                                         QRect(120, 360, 615, 375),
-                                         "Text15",
-                                         QRect(120, 1200, 495, 375),
-                                         "Text16",
-                                         QRect(120, 1650, 495, 285),
-                                         "Text17",
-                                         QRect(120, 2040, 495, 285),
-                                         "C:\\Windows\\Logow.sys",
-                                         "C:\\Program Files\\Zarvo\\Logow.sys"};
+const ScreenPageTable kWaitScreenPage = {"Frame7",    "Подготовка к завершению",
+                                         "Command19", "Command21",
+                                         "Command22", "Command23",
+                                         "Image2",    ":/previews/wait.bmp",
+                                         "Text14",    QRect(120, 360, 615, 375),
+                                         "Text15",    QRect(120, 1200, 495, 375),
+                                         "Text16",    QRect(120, 1650, 495, 285),
+                                         "Text17",    QRect(120, 2040, 495, 285),
+                                         kWaitScreen};
 
-const ScreenPageTable kShutdownScreenPage = {"Frame8",
-                                             "Завершение работы",
-                                             "Command13",
-                                             "Command18",
-                                             "Command20",
-                                             "Command24",
-                                             "Image7",
-                                             ":/previews/shutdown.bmp",
-                                             "Text18",
-                                             QRect(240, 360, 615, 285),
-                                             "Text19",
-                                             QRect(360, 1680, 615, 285),
-                                             "Text20",
-                                             QRect(480, 2040, 375, 285),
-                                             "Text21",
-                                             QRect(360, 2400, 615, 285),
-                                             "C:\\Windows\\Logos.sys",
-                                             "C:\\Program Files\\Zarvo\\Logos.sys"};
+const ScreenPageTable kShutdownScreenPage = {"Frame8",       "Завершение работы",
+                                             "Command13",    "Command18",
+                                             "Command20",    "Command24",
+                                             "Image7",       ":/previews/shutdown.bmp",
+                                             "Text18",       QRect(240, 360, 615, 285),
+                                             "Text19",       QRect(360, 1680, 615, 285),
+                                             "Text20",       QRect(480, 2040, 375, 285),
+                                             "Text21",       QRect(360, 2400, 615, 285),
+                                             kShutdownScreen};
 
 namespace {
 
@@ -62,13 +44,14 @@ QRect inPixels(const QRect& t) {
     return twips(t.x(), t.y(), t.width(), t.height());
 }
 
-const QString kDriveRoot = QStringLiteral("C:\\");
+const QString kRoot = QString::fromUtf8(kDriveRoot.data(), qsizetype(kDriveRoot.size()));
 
 }  // namespace
 
 ScreenFilePage::ScreenFilePage(PageContext& context, QWidget* parent, const ScreenPageTable& table)
     : Page(context, parent, QString::fromUtf8(table.frame), QString::fromUtf8(table.caption)),
-      table_(table) {
+      table_(table),
+      steps_(table.screen) {
     openButton = makeButton(this, QString::fromUtf8(table.openButton), QStringLiteral("Открыть"),
                             twips(120, 840, 1335, 315));
     step1 = makeButton(this, QString::fromUtf8(table.step1), QStringLiteral("1"),
@@ -82,15 +65,15 @@ ScreenFilePage::ScreenFilePage(PageContext& context, QWidget* parent, const Scre
     preview->setDeferredPicture(
         [path = QString::fromUtf8(table.previewResource)] { return builtInPicture(path); });
 
-    pathField = addPathField(QString::fromUtf8(table.pathField), inPixels(table.pathFieldTwips),
-                             kDriveRoot);
-    nameField = addPathField(QString::fromUtf8(table.nameField), inPixels(table.nameFieldTwips),
-                             kDriveRoot);
+    pathField =
+        addPathField(QString::fromUtf8(table.pathField), inPixels(table.pathFieldTwips), kRoot);
+    nameField =
+        addPathField(QString::fromUtf8(table.nameField), inPixels(table.nameFieldTwips), kRoot);
     targetField =
         addPathField(QString::fromUtf8(table.targetField), inPixels(table.targetFieldTwips),
-                     QString::fromUtf8(table.screenFile));
+                     QString::fromStdString(table.screen.path()));
     stagingField = addPathField(QString::fromUtf8(table.stagingField),
-                                inPixels(table.stagingFieldTwips), kDriveRoot);
+                                inPixels(table.stagingFieldTwips), kRoot);
 
     onClick(openButton, [this] { onOpen(); });
     onClick(step1, [this] { onStep1(); });
@@ -114,30 +97,28 @@ void ScreenFilePage::onOpen() {
     if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
     pathField->setText(dialog.fileName());
     nameField->setText(dialog.fileTitle());
-    stagingField->setText(kDriveRoot + nameField->text());
+    stagingField->setText(kRoot + nameField->text());
     step1->setVisible(true);
 }
 
 void ScreenFilePage::onStep1() {
-    system().copyFile(table_.programCopy, table_.screenFile);
+    steps_.putProgramCopy(system());
     step2->setVisible(true);
 }
 
 void ScreenFilePage::onStep2() {
-    const QString source = trimSpaces(pathField->text());
-    const QString staged = stagingPath(system(), source, trimSpaces(stagingField->text()), staged_);
-    stageReplacement(system(), source, staged, QString::fromUtf8(table_.screenFile));
-    staged_ = staged;
-    stagingField->setText(staged);
-    step3->setVisible(true);
+    const std::string source = toStd(trimSpaces(pathField->text()));
+    const std::string staged =
+        steps_.stagingPath(system(), source, toStd(trimSpaces(stagingField->text())));
+    runStep2(Step2Page::ScreenFile, ui(), [&] {
+        steps_.stage(system(), source, staged);
+        stagingField->setText(QString::fromStdString(staged));
+        step3->setVisible(true);
+    });
 }
 
 void ScreenFilePage::onStep3() {
-    // Whatever else lies in C:\ under that name is the user's: with no copy
-    // of the page's to move there is nothing to find.
-    if (!staged_) throw Error(err::FileNotFound);
-    installStaged(system(), *staged_, targetField->text());
-    staged_.reset();
+    steps_.install(system(), toStd(targetField->text()));
     ui().messageBox(QStringLiteral("Вступет в силу после перегрузки"), mb::Exclamation,
                     windowCaption());
 }

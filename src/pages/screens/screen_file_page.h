@@ -4,8 +4,8 @@
 #include <QPushButton>
 #include <QRect>
 #include <QString>
-#include <optional>
 
+#include "changes/screen_files.h"
 #include "widgets/controls.h"
 #include "widgets/page.h"
 
@@ -30,8 +30,7 @@ struct ScreenPageTable {
     QRect targetFieldTwips;
     const char* stagingField;
     QRect stagingFieldTwips;
-    const char* screenFile;   // written by step 1, deleted by step 2
-    const char* programCopy;  // read by step 1
+    const ScreenFile& screen;
 };
 
 extern const ScreenPageTable kBootPicturePage;
@@ -65,9 +64,7 @@ private:
     void onStep3();
 
     const ScreenPageTable& table_;
-    // The copy the last step "2" made and no step "3" has moved yet: all
-    // that step "3" ever moves.
-    std::optional<QString> staged_;
+    ScreenSteps steps_;
 };
 
 }  // namespace zarvo

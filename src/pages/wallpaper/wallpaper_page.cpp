@@ -2,6 +2,7 @@
 
 #include <QImageReader>
 
+#include "changes/wallpaper.h"
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
@@ -53,7 +54,7 @@ bool WallpaperPage::isWallpaperBitmap(const QString& path) {
 void WallpaperPage::onSetWallpaper() {
     const QString path = pathField->text();
     // An empty path removes the wallpaper, which is a success too.
-    if ((path.isEmpty() || isWallpaperBitmap(path)) && system().setDesktopWallpaper(toStd(path)))
+    if ((path.isEmpty() || isWallpaperBitmap(path)) && setWallpaper(system(), toStd(path)))
         ui().messageBox(QStringLiteral("Фон установлен"), mb::OkOnly);
     else
         ui().messageBox(QStringLiteral("Не удалось установить фон"), mb::Exclamation);

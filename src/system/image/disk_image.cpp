@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "system/image/image_error.h"
@@ -17,15 +18,16 @@ namespace zarvo::image {
 namespace {
 
 constexpr std::uint64_t kSector = 512;
+using Reason = ImageError::Reason;
 
 class File {
 public:
     explicit File(const std::string& path) : path_(path) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) fail(std::strerror(errno));
+        if (fd_ < 0) fail(Reason::CannotOpen, errno);
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) fail(std::strerror(errno));
-        if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) fail("not a file or a block device");
+        if (::fstat(fd_, &st) != 0) fail(Reason::CannotOpen, errno);
+        if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) fail(Reason::NotAFileOrDevice);
         const off_t end = ::lseek(fd_, 0, SEEK_END);
         size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
     }
@@ -50,11 +52,8 @@ public:
         return bytes;
     }
 
-    [[noreturn]] void fail(const std::string& what) const {
-        std::string message = path_;
-        message += ": ";
-        message += what;
-        throw ImageError(message);
+    [[noreturn]] void fail(Reason reason, int number = 0, std::string detail = {}) const {
+        throw ImageError(reason, path_, number, std::move(detail));
     }
 
 private:
@@ -71,14 +70,6 @@ std::uint32_t le32(const unsigned char* p) {
 }
 std::uint32_t be32(const unsigned char* p) {
     return (std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-// The pieces of a message, appended one by one.
-template <class... Parts>
-std::string joined(const Parts&... parts) {
-    std::string out;
-    (out += ... += parts);
-    return out;
 }
 
 bool powerOfTwo(std::uint32_t n) {
@@ -164,33 +155,31 @@ std::vector<Partition> partitionsOf(const File& file, std::uint64_t diskStart,
 
 Volume locateVolume(const std::string& path, int partition) {
     const File file(path);
-    if (file.size() < kSector) file.fail("not a disk image (too small)");
+    if (file.size() < kSector) file.fail(Reason::TooSmall);
     const auto head = file.read(0, kSector);
     if (std::memcmp(head.data(), "QFI\xFB", 4) == 0) {
-        file.fail("a qcow2 image; convert it to a raw or fixed VHD disk first (qemu-img convert)");
+        file.fail(Reason::Qcow2);
     }
-    if (std::memcmp(head.data(), "conectix", 8) == 0) {
-        file.fail("a dynamic or differencing VHD; convert it to a fixed VHD first");
-    }
+    // An expanding VHD starts with a copy of its footer.
+    if (std::memcmp(head.data(), "conectix", 8) == 0)
+        file.fail(Reason::ExpandingVhd, int(be32(head.data() + 60)));
     std::uint64_t diskSize = file.size();
     const auto tail = file.read(file.size() - kSector, kSector);
     if (std::memcmp(tail.data(), "conectix", 8) == 0) {
         const std::uint32_t type = be32(tail.data() + 60);
         if (type != 2) {
-            file.fail(type == 3   ? "a dynamic VHD; convert it to a fixed VHD first"
-                      : type == 4 ? "a differencing VHD; convert it to a fixed VHD first"
-                                  : joined("a VHD of unknown type ", std::to_string(type)));
+            file.fail(type == 3 || type == 4 ? Reason::ExpandingVhd : Reason::UnknownVhd,
+                      int(type));
         }
         diskSize -= kSector;
     }
 
     const std::string bare = fatTypeOf(head.data());
     if (!bare.empty()) {
-        if (partition > 1) file.fail("a bare FAT volume with no partition table");
+        if (partition > 1) file.fail(Reason::BareVolumePartition);
         return {0, bare};
     }
-    if (head[510] != 0x55 || head[511] != 0xAA)
-        file.fail("not a disk image (no partition table, no FAT boot sector)");
+    if (head[510] != 0x55 || head[511] != 0xAA) file.fail(Reason::NoPartitionTable);
 
     const auto partitions = partitionsOf(file, 0, head);
     std::string types;
@@ -204,26 +193,21 @@ Volume locateVolume(const std::string& path, int partition) {
         if (partition != 0 && p.number != partition) continue;
         if (partition == 0 && !isFatPartitionType(p.type)) continue;
         if (!isFatPartitionType(p.type)) {
-            file.fail(joined("partition ", std::to_string(partition), " has type ", hexType(p.type),
-                             ", not FAT16 or FAT32"));
+            file.fail(Reason::PartitionNotFat, partition, hexType(p.type));
         }
-        if (p.start + kSector > diskSize) {
-            file.fail(
-                joined("partition ", std::to_string(p.number), " lies past the end of the disk"));
-        }
+        if (p.start + kSector > diskSize) file.fail(Reason::PartitionPastEnd, p.number);
         const auto boot = file.read(p.start, kSector);
         const std::string type = fatTypeOf(boot.data());
         if (type.empty()) {
-            file.fail(joined("partition ", std::to_string(p.number), " (type ", hexType(p.type),
-                             ") holds no FAT file system; is it formatted?"));
+            file.fail(Reason::PartitionNotFormatted, p.number, hexType(p.type));
         }
         return {p.start, type};
     }
-    if (partitions.empty()) file.fail("a partition table with no partitions");
+    if (partitions.empty()) file.fail(Reason::NoPartitions);
     if (partition != 0) {
-        file.fail(joined("no partition ", std::to_string(partition), " (partitions: ", types, ")"));
+        file.fail(Reason::NoSuchPartition, partition, types);
     }
-    file.fail(joined("no FAT partition (partition types: ", types, ")"));
+    file.fail(Reason::NoFatPartition, 0, types);
 }
 
 }  // namespace zarvo::image

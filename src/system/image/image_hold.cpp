@@ -7,7 +7,6 @@
 
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -128,12 +127,7 @@ std::optional<Holder> otherHolder(const std::string& path) {
 ImageHold::ImageHold(const std::string& path, std::string shownName)
     : path_(path), shownName_(std::move(shownName)) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
-        std::string message = path;
-        message += ": ";
-        message += std::strerror(errno);
-        throw ImageError(message);
-    }
+    if (fd_ < 0) throw ImageError(ImageError::Reason::CannotOpen, path, errno);
     // Locks first, then the look for others, as QEMU does: two programs
     // starting at once both see the other and both give up, rather than
     // both going ahead.

@@ -1,12 +1,12 @@
 #include "system/image/image_system.h"
 
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -14,46 +14,30 @@
 #include <utility>
 
 #include "formats/cp1251.h"
-#include "formats/ini_text.h"
-#include "formats/regedit4.h"
 #include "formats/text.h"
 #include "system/error.h"
+#include "system/host_drives.h"
 #include "system/image/disk_image.h"
+#include "system/image/fat_chains.h"
 #include "system/image/image_hold.h"
 #include "system/image/mtools.h"
 #include "system/posix_process.h"
+#include "system/registry_store.h"
 #include "system/shared_steps.h"
 #include "system/windows_path.h"
-
-extern char** environ;
 
 namespace zarvo {
 
 namespace {
 
 constexpr unsigned kSettable = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
-constexpr const char* kRegistryFile = "C:\\ZARVO.REG";
+const std::string kRegistryFile(kDriveRegistryFile);
 
 using image::Mtools;
 
-winpath::Parsed parseWindowsPath(std::string_view path) {
-    winpath::Parsed parsed = winpath::parse(path);
-    if (parsed.drive != 'C' && parsed.drive != 'Z') throw Error(err::PathNotFound);
-    return parsed;
-}
-
-std::string hostJoin(const std::vector<std::string>& parts) {
-    std::string out;
-    for (const auto& part : parts) {
-        out += '/';
-        out += part;
-    }
-    return out.empty() ? std::string("/") : out;
-}
-
 // A failed mtools run as an error number: a full disk is 61, anything else
 // an I/O error on the device.
-[[noreturn]] void failed(const image::MtoolsResult& result) {
+[[noreturn]] void failed(const posix::Ran& result) {
     const std::string& text = result.err;
     if (text.find("full") != std::string::npos || text.find("No free") != std::string::npos ||
         text.find("space") != std::string::npos) {
@@ -67,7 +51,7 @@ std::string hostJoin(const std::vector<std::string>& parts) {
     throw Error(err::DeviceIoError, description);
 }
 
-void check(const image::MtoolsResult& result) {
+void check(const posix::Ran& result) {
     if (result.status != 0) failed(result);
 }
 
@@ -152,72 +136,25 @@ std::optional<std::string> readHostFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void spawnDetached(std::vector<std::string> argv) {
-    if (argv.empty() || !image::onPath(argv.front())) return;
-    std::vector<std::string> args = {"sh", "-c", "\"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
-    args.insert(args.end(), argv.begin(), argv.end());
-    std::vector<char*> cargs;
-    for (auto& a : args) cargs.push_back(a.data());
-    cargs.push_back(nullptr);
-    pid_t pid = 0;
-    if (::posix_spawn(&pid, "/bin/sh", nullptr, nullptr, cargs.data(), environ) != 0) return;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-}
-
-// The registry, kept in C:\ZARVO.REG inside the image.
-class ImageRegistry : public IRegistryWriter {
+// The registry's file, C:\ZARVO.REG inside the image. No lock is needed:
+// the image is this session's alone.
+class ImageStoreFile : public StoreFile {
 public:
-    explicit ImageRegistry(ISystem& system) : system_(system) {}
+    explicit ImageStoreFile(ISystem& system) : system_(system) {}
 
-    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
-                     std::string_view valueData) override {
-        const std::string key = regfile::keyName(rootKey, regfile::encoded(keyPath));
-        const std::string name = regfile::encoded(valueName);
-        const std::string data = regfile::encoded(valueData);
-        rewrite(
-            [&](const std::string& text) { return regedit4::withString(text, key, name, data); });
+    std::string name() const override { return kRegistryFile; }
+    std::optional<std::string> read() override {
+        if (!system_.fileExists(kRegistryFile)) return std::nullopt;
+        return system_.readFile(kRegistryFile);
     }
-
-    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
-                                          std::string_view valueName) override {
-        const auto key = cp1251::fromUtf8(keyPath);
-        const auto name = cp1251::fromUtf8(valueName);
-        regfile::keyName(rootKey, "");
-        if (!key || !name) return std::nullopt;  // such a value cannot have been stored
-        const std::string full = regfile::keyName(rootKey, *key);
-        const auto text = this->text();
-        if (!text) return std::nullopt;
-        return regfile::readString(*text, full, *name, kDamaged);
+    void rewrite(
+        const std::function<std::string(const std::optional<std::string>&)>& change) override {
+        const auto before = read();
+        const std::string after = change(before);
+        if (before != after) system_.replaceFile(kRegistryFile, after);
     }
-
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        regfile::keyName(rootKey, "");  // an unknown root is refused even with nothing to remove
-        const auto key = cp1251::fromUtf8(keyPath);
-        const auto name = cp1251::fromUtf8(valueName);
-        if (!key || !name || !system_.fileExists(kRegistryFile)) return;
-        const std::string full = regfile::keyName(rootKey, *key);
-        rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); });
-    }
-
-    void check() { regfile::check(text(), kDamaged); }
 
 private:
-    static constexpr std::string_view kDamaged = "Файл реестра повреждён: C:\\ZARVO.REG";
-
-    std::optional<std::string> text() {
-        if (!system_.fileExists(kRegistryFile)) return std::nullopt;
-        return regfile::storeText(system_.readFile(kRegistryFile));
-    }
-
-    void rewrite(const std::function<std::string(const std::string&)>& edit) {
-        const auto before = text();
-        const std::string after = regfile::edited(before, edit, kDamaged);
-        if (before == after) return;
-        system_.replaceFile(kRegistryFile, after);
-    }
-
     ISystem& system_;
 };
 
@@ -226,20 +163,10 @@ private:
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
     // Before anything else: an image an emulator runs is not to be touched,
     // and none is to start on it while this session lasts.
-    std::unique_ptr<image::ImageHold> hold;
-    try {
-        hold = std::make_unique<image::ImageHold>(options.imagePath, options.imagePath);
-    } catch (const DriveInUse& inUse) {
-        throw ImageError(inUse.what());
-    }
+    auto hold = std::make_unique<image::ImageHold>(options.imagePath, options.imagePath);
     const image::Volume volume = image::locateVolume(options.imagePath, options.partition);
-    if (::access(options.imagePath.c_str(), W_OK) != 0) {
-        std::string message = options.imagePath;
-        message +=
-            errno == EROFS ? ": on a read-only file system" : ": cannot be written by this user";
-        message += "; Zarvo changes the image in place";
-        throw ImageError(message);
-    }
+    if (::access(options.imagePath.c_str(), W_OK) != 0)
+        throw ImageError(ImageError::Reason::NotWritable, options.imagePath, errno);
     return std::make_unique<ImageSystem>(options, volume.offset, std::move(hold));
 }
 
@@ -269,7 +196,8 @@ ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
                          std::unique_ptr<image::ImageHold> hold)
     : options_(std::move(options)),
       hold_(std::move(hold)),
-      mtools_(std::make_unique<Mtools>(options_.imagePath, volumeOffset)) {
+      mtools_(std::make_unique<Mtools>(options_.imagePath, volumeOffset)),
+      layout_(image::fatLayout(options_.imagePath, volumeOffset)) {
     cache_ = mtools_->workFolder();
     cache_ += "/drive_c";
     std::filesystem::create_directories(cache_);
@@ -278,8 +206,7 @@ ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
 
 ImageSystem::~ImageSystem() = default;
 
-image::MtoolsResult ImageSystem::change(const std::string& program,
-                                        const std::vector<std::string>& args) {
+posix::Ran ImageSystem::change(const std::string& program, const std::vector<std::string>& args) {
     if (!checked_) {
         hold_->checkAlone();
         checked_ = true;
@@ -412,7 +339,7 @@ ImageSystem::Found ImageSystem::find(const std::vector<std::string>& parts) cons
 
 ImageSystem::Found ImageSystem::existing(const std::string& path, int emptyError) const {
     if (path.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = parseWindowsPath(path);
+    const winpath::Parsed parsed = hostdrives::parse(path);
     if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
     Found found = find(parsed.parts);
     if (!found.entry) throw Error(found.folderExists ? err::FileNotFound : err::PathNotFound);
@@ -421,7 +348,7 @@ ImageSystem::Found ImageSystem::existing(const std::string& path, int emptyError
 
 ImageSystem::Found ImageSystem::writable(const std::string& path, int emptyError) const {
     if (path.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = parseWindowsPath(path);
+    const winpath::Parsed parsed = hostdrives::parse(path);
     // Only the image is written; drive Z: is the host's, and a drive is no file.
     if (parsed.drive != 'C' || parsed.parts.empty()) throw Error(err::PathFileAccessError);
     Found found = find(parsed.parts);
@@ -503,10 +430,10 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
 void ImageSystem::copyFile(const std::string& source, const std::string& destination) {
     const Operation operation(*this);
     checkCopyable(source, destination, "");
-    const winpath::Parsed from = parseWindowsPath(source);
+    const winpath::Parsed from = hostdrives::parse(source);
     const Found to = writable(destination, err::PathFileAccessError);
     if (from.drive == 'Z') {
-        writeThroughTemporary(to, hostJoin(from.parts), "", attr::Archive);
+        writeThroughTemporary(to, hostdrives::hostPath(from.parts), "", attr::Archive);
     } else {
         const Found found = existing(source, err::FileNotFound);
         const unsigned carried = found.entry->attributes & (attr::Hidden | attr::System);
@@ -518,10 +445,10 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
                                 const std::string& deletedFirst) {
     const Operation operation(*this);
     if (source.empty()) throw Error(err::FileNotFound);
-    const winpath::Parsed from = parseWindowsPath(source);
+    const winpath::Parsed from = hostdrives::parse(source);
     std::optional<Found> sourceFound;
     if (from.drive == 'Z') {
-        const std::string host = hostJoin(from.parts);
+        const std::string host = hostdrives::hostPath(from.parts);
         struct stat st {};
         if (::stat(host.c_str(), &st) != 0) {
             struct stat folder {};
@@ -539,7 +466,7 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
     }
     if (sourceFound && !deletedFirst.empty()) {
         try {
-            const winpath::Parsed doomed = parseWindowsPath(deletedFirst);
+            const winpath::Parsed doomed = hostdrives::parse(deletedFirst);
             if (doomed.drive == 'C') {
                 const Found found = find(doomed.parts);
                 if (found.entry && found.parts == sourceFound->parts)
@@ -557,14 +484,14 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
 
 void ImageSystem::renameFile(const std::string& oldPath, const std::string& newPath) {
     const Operation operation(*this);
-    if (!oldPath.empty() && parseWindowsPath(oldPath).drive == 'Z') {
+    if (!oldPath.empty() && hostdrives::parse(oldPath).drive == 'Z') {
         if (!fileExists(oldPath)) throw Error(err::FileNotFound);
-        throw Error(!newPath.empty() && parseWindowsPath(newPath).drive == 'C'
+        throw Error(!newPath.empty() && hostdrives::parse(newPath).drive == 'C'
                         ? err::RenameAcrossDrives
                         : err::PathFileAccessError);
     }
     const Found from = existing(oldPath, err::FileNotFound);
-    if (!newPath.empty() && parseWindowsPath(newPath).drive != 'C') {
+    if (!newPath.empty() && hostdrives::parse(newPath).drive != 'C') {
         throw Error(err::RenameAcrossDrives);
     }
     Found to = writable(newPath, err::PathFileAccessError);
@@ -575,7 +502,7 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
         // through a temporary name.
         // Between the two steps the file has only the temporary name, so
         // that name's record says what it becomes.
-        const std::string wanted = parseWindowsPath(newPath).parts.back();
+        const std::string wanted = hostdrives::parse(newPath).parts.back();
         if (wanted == from.parts.back()) return;
         const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
         const unsigned number = freeTemporaryNumber(list(folder), wanted);
@@ -616,9 +543,9 @@ void ImageSystem::setAttributes(const std::string& path, unsigned attributes) {
 
 unsigned ImageSystem::attributes(const std::string& path) {
     const Operation operation(*this);
-    if (!path.empty() && parseWindowsPath(path).drive == 'Z') {
+    if (!path.empty() && hostdrives::parse(path).drive == 'Z') {
         struct stat st {};
-        const std::string host = hostJoin(parseWindowsPath(path).parts);
+        const std::string host = hostdrives::hostPath(hostdrives::parse(path).parts);
         if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
         if (S_ISDIR(st.st_mode)) return attr::Directory;
         return attr::Archive | ((st.st_mode & 0222) == 0 ? attr::ReadOnly : 0);
@@ -631,10 +558,10 @@ bool ImageSystem::fileExists(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) return false;
     try {
-        const winpath::Parsed parsed = parseWindowsPath(path);
+        const winpath::Parsed parsed = hostdrives::parse(path);
         if (parsed.drive == 'Z') {
             struct stat st {};
-            return ::stat(hostJoin(parsed.parts).c_str(), &st) == 0;
+            return ::stat(hostdrives::hostPath(parsed.parts).c_str(), &st) == 0;
         }
         return find(parsed.parts).entry.has_value();
     } catch (const Error&) {
@@ -645,7 +572,7 @@ bool ImageSystem::fileExists(const std::string& path) {
 void ImageSystem::createDirectory(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const winpath::Parsed parsed = parseWindowsPath(path);
+    const winpath::Parsed parsed = hostdrives::parse(path);
     if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
     std::vector<std::string> current;
     for (const std::string& part : parsed.parts) {
@@ -667,25 +594,31 @@ void ImageSystem::writeNewFile(const std::string& path, std::string_view bytes) 
     writeThroughTemporary(found, hostFileFor(bytes), "", attr::Archive);
 }
 
+ImageSystem::Found ImageSystem::replaceable(const std::string& path) const {
+    Found found = writable(path, err::PathFileAccessError);
+    if (found.entry && (found.entry->folder || (found.entry->attributes & attr::ReadOnly)))
+        throw Error(err::PathFileAccessError);
+    return found;
+}
+
+void ImageSystem::checkReplaceable(const std::string& path) {
+    const Operation operation(*this);
+    replaceable(path);
+}
+
 void ImageSystem::replaceFile(const std::string& path, std::string_view bytes) {
     const Operation operation(*this);
-    const Found found = writable(path, err::PathFileAccessError);
-    unsigned attributes = attr::Archive;
-    if (found.entry) {
-        if (found.entry->folder || (found.entry->attributes & attr::ReadOnly)) {
-            throw Error(err::PathFileAccessError);
-        }
-        attributes |= found.entry->attributes;
-    }
+    const Found found = replaceable(path);
+    const unsigned attributes = attr::Archive | (found.entry ? found.entry->attributes : 0);
     writeThroughTemporary(found, hostFileFor(bytes), "", attributes);
 }
 
 std::string ImageSystem::readFile(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) throw Error(err::FileNotFound);
-    const winpath::Parsed parsed = parseWindowsPath(path);
+    const winpath::Parsed parsed = hostdrives::parse(path);
     if (parsed.drive == 'Z') {
-        const std::string host = hostJoin(parsed.parts);
+        const std::string host = hostdrives::hostPath(parsed.parts);
         struct stat st {};
         if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
         if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
@@ -700,47 +633,15 @@ std::string ImageSystem::readFile(const std::string& path) {
     return result.out;
 }
 
-std::optional<std::string> ImageSystem::iniValue(const std::string& path, std::string_view section,
-                                                 std::string_view key) {
-    const Operation operation(*this);
-    if (path.empty()) return std::nullopt;
-    return iniValueIn(
-        section, key, cp1251::fromUtf8, cp1251::toUtf8, [&]() -> std::optional<std::string> {
-            try {
-                return readFile(path);
-            } catch (const Error& e) {
-                if (e.number() == err::FileNotFound || e.number() == err::PathNotFound) {
-                    return std::nullopt;
-                }
-                throw;
-            }
-        });
-}
-
-void ImageSystem::setIniValue(const std::string& path, std::string_view section,
-                              std::string_view key, const std::optional<std::string>& value) {
-    const Operation operation(*this);
-    const IniEdit edit(section, key, value, cp1251::fromUtf8);
-    const Found found = writable(path, err::PathFileAccessError);
-    if (found.entry && (found.entry->folder || (found.entry->attributes & attr::ReadOnly))) {
-        throw Error(err::PathFileAccessError);
-    }
-    if (!found.entry && edit.removes()) return;
-    const std::string before = found.entry ? readFile(path) : std::string();
-    const std::string after = edit.appliedTo(before);
-    if (found.entry && after == before) return;
-    replaceFile(path, after);
-}
-
 std::unique_ptr<IRegistryWriter> ImageSystem::createRegistryWriter() {
-    return std::make_unique<ImageRegistry>(*this);
+    return std::make_unique<RegistryStore>(std::make_unique<ImageStoreFile>(*this));
 }
 
 void ImageSystem::shellExecute(const ShellRequest& request) {
     try {
         const std::string& file = request.file;
         if (isLink(file)) {
-            spawnDetached({"xdg-open", file});
+            posix::spawnDetached({"xdg-open", file});
             return;
         }
         if (file.empty() || !fileExists(file)) return;
@@ -749,7 +650,7 @@ void ImageSystem::shellExecute(const ShellRequest& request) {
             options_.openHelp(host, request.show);
             return;
         }
-        spawnDetached({"xdg-open", host});
+        posix::spawnDetached({"xdg-open", host});
     } catch (...) {
         // ShellExecute reports through a result nobody reads.
     }
@@ -759,50 +660,25 @@ int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
 }
 
-bool ImageSystem::setDesktopWallpaper(const std::string& path) {
-    const Operation operation(*this);
-    try {
-        if (!path.empty()) {
-            const winpath::Parsed parsed = parseWindowsPath(path);
-            if (parsed.drive == 'Z') {
-                struct stat st {};
-                const std::string host = hostJoin(parsed.parts);
-                if (::stat(host.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-            } else {
-                const Found found = find(parsed.parts);
-                if (!found.entry || found.entry->folder) return false;
-            }
-        }
-        const auto ansiPath = cp1251::fromUtf8(path);
-        if (!ansiPath) return false;
+std::optional<std::string> ImageSystem::ansiFromUtf8(std::string_view utf8) {
+    return cp1251::fromUtf8(utf8);
+}
 
-        // Everything that can refuse is asked before anything is written.
-        ImageRegistry registry(*this);
-        registry.check();
-        const std::string winIni = "C:\\Windows\\WIN.INI";
-        const Found ini = find(parseWindowsPath(winIni).parts);
-        if (ini.entry && (ini.entry->folder || (ini.entry->attributes & attr::ReadOnly))) {
-            return false;
-        }
-        const std::string oldIni = ini.entry ? readFile(winIni) : std::string();
-        const std::string newIni = ini::withValue(oldIni, "Desktop", "Wallpaper", *ansiPath);
+std::string ImageSystem::utf8FromAnsi(std::string_view ansi) {
+    return cp1251::toUtf8(ansi);
+}
 
-        registry.storeString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper", path);
-        if (!ini.folderExists) createDirectory("C:\\Windows");
-        replaceFile(winIni, newIni);
-        return true;
-    } catch (const DriveInUse&) {
-        throw;  // not a refusal of this wallpaper: no change may be made at all
-    } catch (...) {
-        return false;
-    }
+void ImageSystem::flushProfile(const std::string& /*path*/) {}
+
+bool ImageSystem::refreshWallpaper(const std::string& /*path*/) {
+    return true;
 }
 
 void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folders) {
     // One operation: the folders share their parents' listings.
     const Operation operation(*this);
     for (const std::string& folder : folders) {
-        const winpath::Parsed parsed = parseWindowsPath(folder);
+        const winpath::Parsed parsed = hostdrives::parse(folder);
         if (parsed.drive != 'C') continue;
         const Found found = find(parsed.parts);
         if (found.entry && found.entry->folder) recoverIn(found.parts);
@@ -848,7 +724,53 @@ void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
                          [&](const std::string& f) { return winpath::sameName(f, entry.name); }))
             doomed.push_back(path(entry.name));
     }
+    // A leftover whose chain cannot be made sound stays: removing it could
+    // take another file's clusters, or the table's own first entries.
+    std::erase_if(doomed, [&](const std::string& leftover) { return !madeSafeToDelete(leftover); });
     if (!doomed.empty()) check(change("mdel", doomed));
+}
+
+bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
+    if (!layout_) return false;
+    const auto shown = mtools_->run("mshowfat", {leftover});
+    const auto size = sizeOf(leftover);
+    if (shown.status != 0 || !size) return false;
+    const std::vector<std::uint32_t> chain = image::chainListed(shown.out);
+    if (chain.empty()) return true;  // no cluster at all
+    std::size_t sound = 0;
+    while (sound < chain.size() && chain[sound] >= 2 && chain[sound] <= layout_->lastCluster)
+        ++sound;
+    const std::uint64_t needed = (*size + layout_->clusterBytes - 1) / layout_->clusterBytes;
+    if (sound == chain.size()) return sound == needed;  // any other length is no chain of its own
+    if (sound == 0) return chain.front() == 0;          // an entry that owns no cluster
+    // The table was not written after the entry: the chain runs into a free
+    // entry, where it is ended, so that mdel frees what the file took.
+    if (sound > needed) return false;
+    const bool ended = image::endChainAtFreeEntry(options_.imagePath, *layout_, chain[sound - 1]);
+    listings_.clear();
+    return ended;
+}
+
+std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {
+    // mdir's long listing of one file: its short name in the 8 and 3
+    // columns, then the size.
+    const auto listing = mtools_->run("mdir", {"-a", drivePath});
+    if (listing.status != 0) return std::nullopt;
+    for (const auto line : linesOf(listing.out)) {
+        std::size_t bytes = 0;
+        for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
+            ++bytes;
+            while (bytes < line.size() && (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80)
+                ++bytes;
+        }
+        const std::string_view rest = text::trimmed(line.substr(bytes));
+        const std::string_view digits = rest.substr(0, rest.find(' '));
+        std::uint64_t size = 0;
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+        if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
+            return size;
+    }
+    return std::nullopt;
 }
 
 std::string ImageSystem::sessionId() {
@@ -861,8 +783,8 @@ bool ImageSystem::sessionRunning(const std::string& id) {
 
 std::string ImageSystem::hostPath(const std::string& windowsPath) {
     const Operation operation(*this);
-    const winpath::Parsed parsed = parseWindowsPath(windowsPath);
-    if (parsed.drive == 'Z') return hostJoin(parsed.parts);
+    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
+    if (parsed.drive == 'Z') return hostdrives::hostPath(parsed.parts);
     const Found found = find(parsed.parts);
     std::string host = cache_;
     for (const auto& part : found.parts) {
@@ -883,21 +805,7 @@ std::string ImageSystem::hostPath(const std::string& windowsPath) {
 }
 
 std::string ImageSystem::windowsPath(const std::string& hostPath) {
-    std::string absolute = hostPath;
-    if (absolute.empty() || absolute.front() != '/') {
-        std::error_code ec;
-        absolute = std::filesystem::absolute(hostPath, ec).string();
-    }
-    const auto parts = winpath::components(absolute, '/');
-    const auto root = winpath::components(cache_, '/');
-    const bool onC =
-        parts.size() >= root.size() && std::equal(root.begin(), root.end(), parts.begin());
-    std::string out = onC ? "C:\\" : "Z:\\";
-    for (std::size_t i = onC ? root.size() : 0; i < parts.size(); ++i) {
-        if (out.back() != '\\') out += '\\';
-        out += parts[i];
-    }
-    return out;
+    return hostdrives::windowsPath(hostdrives::absolute(hostPath), cache_);
 }
 
 }  // namespace zarvo

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "system/image/fat_chains.h"
 #include "system/image/image_error.h"
 #include "system/system.h"
 
@@ -27,16 +28,19 @@ struct ImageOptions {
     std::function<void(const std::string& hostPath, int show)> openHelp;
 };
 
-// Opens the FAT file system in the image as drive C:. Throws ImageError when
-// the file is no usable image, is held by another program, or mtools is
-// missing.
+// Opens the FAT file system in the image as drive C:, and holds the image
+// until the system is destroyed. Throws ImageError when the file is no
+// usable image or mtools is missing, and DriveInUse when another program
+// has the image open.
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options);
 
 namespace image {
 class ImageHold;
 class Mtools;
-struct MtoolsResult;
 }  // namespace image
+namespace posix {
+struct Ran;
+}  // namespace posix
 
 // Drive C: is the FAT volume; drive Z: is the host's "/", read only: the
 // program writes only into the image.
@@ -54,7 +58,7 @@ struct MtoolsResult;
 //   operation that changes the volume first makes sure that no other
 //   program has the image open: DriveInUse otherwise, with nothing changed.
 // - The registry is C:\ZARVO.REG inside the image: REGEDIT4, code page
-//   1251, CRLF, ready to be imported in Windows.
+//   1251, CRLF, ready to be imported in Windows. Text is in code page 1251.
 // - hostPath() of a file on C: is a copy extracted into a private folder,
 //   for reading only; windowsPath() maps that folder back to C:.
 class ImageSystem : public ISystem {
@@ -74,15 +78,15 @@ public:
     void createDirectory(const std::string& path) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
     void replaceFile(const std::string& path, std::string_view bytes) override;
+    void checkReplaceable(const std::string& path) override;
     std::string readFile(const std::string& path) override;
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
+    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override;
+    std::string utf8FromAnsi(std::string_view ansi) override;
+    void flushProfile(const std::string& path) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
-    bool setDesktopWallpaper(const std::string& path) override;
+    bool refreshWallpaper(const std::string& path) override;
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
     std::string sessionId() override;
     bool sessionRunning(const std::string& id) override;
@@ -115,7 +119,7 @@ private:
     std::vector<Entry> listUncached(const std::string& drivePath) const;
     // Runs an mtools program that changes the volume; the first in an
     // operation makes sure the image is not open elsewhere.
-    image::MtoolsResult change(const std::string& program, const std::vector<std::string>& args);
+    posix::Ran change(const std::string& program, const std::vector<std::string>& args);
     Found find(const std::vector<std::string>& parts) const;
     // The long name of the entry whose short name is this (folded); nullopt
     // when there is none.
@@ -123,6 +127,8 @@ private:
                                           const std::string& foldedShortName) const;
     Found existing(const std::string& path, int emptyError) const;
     Found writable(const std::string& path, int emptyError) const;
+    // What replaceFile may write: 75 too for a read-only file or a folder.
+    Found replaceable(const std::string& path) const;
     // Writes the file `hostSource` (or the volume file `volumeSource`) to
     // `target` through a temporary name, with these attributes.
     void writeThroughTemporary(const Found& target, const std::string& hostSource,
@@ -134,10 +140,15 @@ private:
     void setBits(const std::string& drivePath, unsigned attributes);
     // Finishes or removes what interrupted writes left in one folder.
     void recoverIn(const std::vector<std::string>& folder);
+    // Whether mdel may remove a leftover: its cluster chain is its own and
+    // sound, or is made so (fat_chains.h).
+    bool madeSafeToDelete(const std::string& leftoverDrivePath);
+    std::optional<std::uint64_t> sizeOf(const std::string& drivePath) const;
 
     ImageOptions options_;
     std::unique_ptr<image::ImageHold> hold_;
     std::unique_ptr<image::Mtools> mtools_;
+    std::optional<image::FatLayout> layout_;
     std::string cache_;
     mutable std::map<std::string, std::vector<Entry>> listings_;
     int depth_ = 0;         // operations under way, one inside another

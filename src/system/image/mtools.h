@@ -1,7 +1,7 @@
 #pragma once
 
 // The mtools programs, run on one FAT volume inside an image file. Each run
-// is a fork and exec with an argument vector (never a shell) under a private
+// is started with an argument vector (never a shell) under a private
 // configuration that names the volume as drive "c:", so that nothing in the
 // user's own mtools setup changes what happens to the image.
 
@@ -9,13 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "system/posix_process.h"
+
 namespace zarvo::image {
 
-struct MtoolsResult {
-    int status = -1;  // the exit status; -1 when the program did not run
-    std::string out;
-    std::string err;
-};
+// The exit status (-1 when the program did not run) and the output.
+using MtoolsResult = posix::Ran;
 
 class Mtools {
 public:
@@ -38,8 +37,5 @@ private:
     std::string folder_;
     std::string config_;
 };
-
-// True when `program` is found on $PATH.
-bool onPath(const std::string& program);
 
 }  // namespace zarvo::image

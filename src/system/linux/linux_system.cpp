@@ -3,10 +3,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -18,14 +15,12 @@
 #include <utility>
 
 #include "formats/cp1251.h"
-#include "formats/ini_text.h"
 #include "system/error.h"
-#include "system/linux/registry_store.h"
+#include "system/host_drives.h"
+#include "system/linux/host_store.h"
 #include "system/posix_process.h"
 #include "system/shared_steps.h"
 #include "system/windows_path.h"
-
-extern char** environ;
 
 namespace zarvo {
 
@@ -40,26 +35,6 @@ std::string join(const std::string& folder, std::string_view name) {
     out += '/';
     out.append(name);
     return out;
-}
-
-std::string hostJoin(const std::vector<std::string>& parts) {
-    std::string out;
-    for (const auto& part : parts) out += "/" + part;
-    return out.empty() ? "/" : out;
-}
-
-std::string absoluteHostPath(const std::string& path) {
-    if (!path.empty() && path.front() == '/') return hostJoin(winpath::components(path, '/'));
-    std::error_code ec;
-    const auto cwd = std::filesystem::current_path(ec);
-    return hostJoin(winpath::components((ec ? std::string("/") : cwd.string()) + "/" + path, '/'));
-}
-
-// Drive C: is the drive root, Z: the host's "/"; there is no other drive.
-winpath::Parsed parseWindowsPath(std::string_view path) {
-    winpath::Parsed parsed = winpath::parse(path);
-    if (parsed.drive != 'C' && parsed.drive != 'Z') throw Error(err::PathNotFound);
-    return parsed;
 }
 
 // The entry of `folder` that `name` names ignoring case. Several can match on
@@ -112,10 +87,10 @@ LinuxSystem::LinuxSystem() : LinuxSystem(Options{}) {}
 
 LinuxSystem::LinuxSystem(Options options) : options_(std::move(options)) {
     driveRoot_ =
-        absoluteHostPath(options_.driveRoot.empty() ? defaultDriveRoot() : options_.driveRoot);
+        hostdrives::absolute(options_.driveRoot.empty() ? defaultDriveRoot() : options_.driveRoot);
     storePath_ = options_.registryStorePath.empty() ? defaultRegistryStore(driveRoot_)
                                                     : options_.registryStorePath;
-    if (!options_.spawn) options_.spawn = &LinuxSystem::spawnDetached;
+    if (!options_.spawn) options_.spawn = &posix::spawnDetached;
     if (!options_.restart) options_.restart = [] { return true; };
 }
 
@@ -135,44 +110,11 @@ std::string LinuxSystem::defaultDriveRoot() {
 }
 
 std::string LinuxSystem::defaultRegistryStore(const std::string& driveRoot) {
-    return join(hostfile::parentOf(absoluteHostPath(driveRoot)), "zarvo.reg");
-}
-
-void LinuxSystem::spawnDetached(const std::vector<std::string>& argv) {
-    if (argv.empty()) return;
-    // The shell starts the program in the background and exits at once; a
-    // program that is not installed is silently skipped.
-    std::vector<std::string> args = {
-        "sh", "-c",
-        "command -v \"$1\" >/dev/null 2>&1 || exit 0; \"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
-    args.insert(args.end(), argv.begin(), argv.end());
-    std::vector<char*> cargs;
-    for (auto& a : args) cargs.push_back(a.data());
-    cargs.push_back(nullptr);
-
-    posix_spawnattr_t attributes;
-    if (::posix_spawnattr_init(&attributes) != 0) return;
-    sigset_t none;
-    sigset_t defaults;
-    sigemptyset(&none);
-    sigemptyset(&defaults);
-    for (int sig : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGCHLD}) sigaddset(&defaults, sig);
-    ::posix_spawnattr_setsigmask(&attributes, &none);
-    ::posix_spawnattr_setsigdefault(&attributes, &defaults);
-    // Its own session: a Ctrl+C in our terminal does not reach the viewer.
-    ::posix_spawnattr_setflags(&attributes,
-                               POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int rc = ::posix_spawn(&pid, "/bin/sh", nullptr, &attributes, cargs.data(), environ);
-    ::posix_spawnattr_destroy(&attributes);
-    if (rc != 0) return;
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    return join(hostfile::parentOf(hostdrives::absolute(driveRoot)), "zarvo.reg");
 }
 
 std::string LinuxSystem::hostPath(const std::string& windowsPath) {
-    const winpath::Parsed parsed = parseWindowsPath(windowsPath);
+    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
     std::string result = parsed.drive == 'C' ? driveRoot_ : std::string("/");
     bool lookUp = true;  // false once a component is missing: the rest keeps its case
     for (const std::string& part : parsed.parts) {
@@ -189,35 +131,19 @@ std::string LinuxSystem::hostPath(const std::string& windowsPath) {
 }
 
 std::string LinuxSystem::windowsPath(const std::string& hostPath) {
-    auto parts = winpath::components(absoluteHostPath(hostPath), '/');
-    auto root = winpath::components(driveRoot_, '/');
-    const auto under = [](const auto& path, const auto& folder) {
-        return path.size() >= folder.size() &&
-               std::equal(folder.begin(), folder.end(), path.begin());
-    };
-    bool onC = under(parts, root);
-    if (!onC) {
-        // The drive root may have been named through a symbolic link.
-        char* realRoot = ::realpath(driveRoot_.c_str(), nullptr);
-        char* realPath = ::realpath(hostPath.c_str(), nullptr);
-        if (realRoot && realPath) {
-            auto realParts = winpath::components(realPath, '/');
-            auto realRootParts = winpath::components(realRoot, '/');
-            if (under(realParts, realRootParts)) {
-                parts = std::move(realParts);
-                root = std::move(realRootParts);
-                onC = true;
-            }
-        }
-        std::free(realRoot);
-        std::free(realPath);
+    const std::string absolute = hostdrives::absolute(hostPath);
+    std::string path = hostdrives::windowsPath(absolute, driveRoot_);
+    if (path.front() == 'C') return path;
+    // The drive root may have been named through a symbolic link.
+    char* realRoot = ::realpath(driveRoot_.c_str(), nullptr);
+    char* realPath = ::realpath(hostPath.c_str(), nullptr);
+    if (realRoot && realPath) {
+        const std::string real = hostdrives::windowsPath(realPath, realRoot);
+        if (real.front() == 'C') path = real;
     }
-    std::string out = onC ? "C:\\" : "Z:\\";
-    for (std::size_t i = onC ? root.size() : 0; i < parts.size(); ++i) {
-        if (out.back() != '\\') out += '\\';
-        out += parts[i];
-    }
-    return out;
+    std::free(realRoot);
+    std::free(realPath);
+    return path;
 }
 
 std::string LinuxSystem::existingHostPath(const std::string& windowsPath, int emptyError) {
@@ -246,7 +172,7 @@ std::string LinuxSystem::relativeToDrive(const std::string& host) const {
 
 LinuxSystem::Place LinuxSystem::writablePlace(const std::string& windowsPath, int emptyError) {
     if (windowsPath.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = parseWindowsPath(windowsPath);
+    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
     if (parsed.parts.empty()) throw Error(err::PathFileAccessError);  // a drive is no file
     const std::string host = hostPath(windowsPath);
     Place place;
@@ -276,7 +202,7 @@ LinuxSystem::Place LinuxSystem::writablePlace(const std::string& windowsPath, in
 
 Fd LinuxSystem::openForChange(const std::string& windowsPath, int flags) {
     const std::string host = existingHostPath(windowsPath, err::FileNotFound);
-    if (parseWindowsPath(windowsPath).drive != 'C') {
+    if (hostdrives::parse(windowsPath).drive != 'C') {
         Fd fd(::open(host.c_str(), flags | O_CLOEXEC));
         if (fd.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
         return fd;
@@ -364,7 +290,7 @@ void LinuxSystem::renameFile(const std::string& oldPath, const std::string& newP
         if (!sameEntry) throw Error(err::FileAlreadyExists);
         // The same file under another spelling: a change of case, which
         // Windows allows. Give it the name as written.
-        to.name = parseWindowsPath(newPath).parts.back();
+        to.name = hostdrives::parse(newPath).parts.back();
         if (to.name == from.name) return;
     }
     if (const int e =
@@ -392,7 +318,7 @@ void LinuxSystem::recoverInterruptedWrites(const std::vector<std::string>& folde
     // A host rename replaces a file in one step, so no temporary file is
     // ever the only copy of one: every leftover goes.
     for (const std::string& folder : folders) {
-        if (parseWindowsPath(folder).drive != 'C') continue;
+        if (hostdrives::parse(folder).drive != 'C') continue;
         const int fd = hostfile::openBeneath(
             openDriveRoot().get(), relativeToDrive(hostPath(folder)), O_RDONLY | O_DIRECTORY);
         if (fd < 0) continue;  // nothing there, or nothing of the drive's
@@ -460,7 +386,7 @@ bool LinuxSystem::fileExists(const std::string& path) {
 
 void LinuxSystem::createDirectory(const std::string& path) {
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const winpath::Parsed parsed = parseWindowsPath(path);
+    const winpath::Parsed parsed = hostdrives::parse(path);
     const bool onC = parsed.drive == 'C';
     std::string current = onC ? driveRoot_ : std::string("/");
     if (onC) {
@@ -511,13 +437,22 @@ void LinuxSystem::writeNewFile(const std::string& path, std::string_view bytes) 
     temp.publishNew(place.name);
 }
 
-void LinuxSystem::replaceFile(const std::string& path, std::string_view bytes) {
-    const Place place = writablePlace(path, err::PathFileAccessError);
+LinuxSystem::Place LinuxSystem::replaceablePlace(const std::string& path) {
+    Place place = writablePlace(path, err::PathFileAccessError);
     struct stat st {};
     if (::fstatat(place.folder.get(), place.name.c_str(), &st, 0) == 0 &&
         (!S_ISREG(st.st_mode) || isReadOnly(st))) {
         throw Error(err::PathFileAccessError);
     }
+    return place;
+}
+
+void LinuxSystem::checkReplaceable(const std::string& path) {
+    replaceablePlace(path);
+}
+
+void LinuxSystem::replaceFile(const std::string& path, std::string_view bytes) {
+    const Place place = replaceablePlace(path);
     hostfile::replaceContents(place.folder.get(), place.name, bytes, options_.writeFault);
 }
 
@@ -532,49 +467,18 @@ std::string LinuxSystem::readFile(const std::string& path) {
     return hostfile::readAll(in.get());
 }
 
-std::optional<std::string> LinuxSystem::iniValue(const std::string& path, std::string_view section,
-                                                 std::string_view key) {
-    if (path.empty()) return std::nullopt;
-    return iniValueIn(
-        section, key, cp1251::fromUtf8, cp1251::toUtf8, [&]() -> std::optional<std::string> {
-            const Fd in(::open(hostPath(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-            if (in.get() < 0) {
-                if (errno == ENOENT || errno == ENOTDIR) return std::nullopt;
-                hostfile::throwErrno(errno, err::PathFileAccessError);
-            }
-            struct stat st {};
-            if (::fstat(in.get(), &st) != 0) {
-                hostfile::throwErrno(errno, err::DeviceIoError);
-            }
-            if (!S_ISREG(st.st_mode)) throw Error(err::PathFileAccessError);
-            ::fcntl(in.get(), F_SETFL, 0);
-            return hostfile::readAll(in.get());
-        });
+std::optional<std::string> LinuxSystem::ansiFromUtf8(std::string_view utf8) {
+    return cp1251::fromUtf8(utf8);
 }
 
-void LinuxSystem::setIniValue(const std::string& path, std::string_view section,
-                              std::string_view key, const std::optional<std::string>& value) {
-    const IniEdit edit(section, key, value, cp1251::fromUtf8);
-    const Place place = writablePlace(path, err::PathFileAccessError);
-    struct stat st {};
-    const bool existed = ::fstatat(place.folder.get(), place.name.c_str(), &st, 0) == 0;
-    if (existed && (!S_ISREG(st.st_mode) || isReadOnly(st))) throw Error(err::PathFileAccessError);
-    if (!existed && edit.removes()) return;  // nothing to remove
-
-    std::string before;
-    if (existed) {
-        const Fd in(
-            ::openat(place.folder.get(), place.name.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-        if (in.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
-        before = hostfile::readAll(in.get());
-    }
-    const std::string after = edit.appliedTo(before);
-    if (existed && after == before) return;
-    hostfile::replaceContents(place.folder.get(), place.name, after, options_.writeFault);
+std::string LinuxSystem::utf8FromAnsi(std::string_view ansi) {
+    return cp1251::toUtf8(ansi);
 }
+
+void LinuxSystem::flushProfile(const std::string& /*path*/) {}
 
 std::unique_ptr<IRegistryWriter> LinuxSystem::createRegistryWriter() {
-    return makeRegistryWriter(RegistryStore(storePath_, options_.writeFault));
+    return std::make_unique<RegistryStore>(hostStoreFile(storePath_, options_.writeFault));
 }
 
 void LinuxSystem::shellExecute(const ShellRequest& request) {
@@ -604,45 +508,8 @@ int LinuxSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
 }
 
-bool LinuxSystem::setDesktopWallpaper(const std::string& path) {
-    try {
-        if (!path.empty()) {
-            struct stat st {};
-            const std::string picture = hostPath(path);
-            if (::stat(picture.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-            const Fd readable(::open(picture.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-            if (readable.get() < 0) return false;
-        }
-        const auto ansiPath = cp1251::fromUtf8(path);
-        if (!ansiPath) return false;
-
-        // Everything that can refuse is asked before anything is written.
-        const RegistryStore store(storePath_, options_.writeFault);
-        store.check();
-        const std::string winIni = "C:\\Windows\\WIN.INI";
-        std::optional<Place> place;
-        if (hostfile::isDirectory(hostPath("C:\\Windows"))) place = writablePlace(winIni, 0);
-        std::string oldIni;
-        struct stat iniStat {};
-        if (place && ::fstatat(place->folder.get(), place->name.c_str(), &iniStat, 0) == 0) {
-            if (!S_ISREG(iniStat.st_mode) || isReadOnly(iniStat)) return false;
-            const Fd in(::openat(place->folder.get(), place->name.c_str(),
-                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-            if (in.get() < 0) return false;
-            oldIni = hostfile::readAll(in.get());
-        }
-        const std::string newIni = ini::withValue(oldIni, "Desktop", "Wallpaper", *ansiPath);
-
-        store.storeString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper", path);
-        if (!place) {
-            createDirectory("C:\\Windows");
-            place = writablePlace(winIni, 0);
-        }
-        hostfile::replaceContents(place->folder.get(), place->name, newIni, options_.writeFault);
-        return true;
-    } catch (...) {
-        return false;
-    }
+bool LinuxSystem::refreshWallpaper(const std::string& /*path*/) {
+    return true;
 }
 
 }  // namespace zarvo

@@ -57,9 +57,6 @@ public:
     static std::string defaultDriveRoot();
     // "zarvo.reg" beside the drive root.
     static std::string defaultRegistryStore(const std::string& driveRoot);
-    // Runs argv[0] through /bin/sh in the background, so only the short-lived
-    // shell is waited for; a missing program does nothing.
-    static void spawnDetached(const std::vector<std::string>& argv);
 
     const std::string& driveRoot() const { return driveRoot_; }
     const std::string& registryStorePath() const { return storePath_; }
@@ -75,22 +72,19 @@ public:
     void createDirectory(const std::string& path) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
     void replaceFile(const std::string& path, std::string_view bytes) override;
+    void checkReplaceable(const std::string& path) override;
     std::string readFile(const std::string& path) override;
 
-    // The file's text is taken as code page 1251; names and values that it
-    // cannot hold, line ends, a key with "=" or a section with "]" are
-    // refused with 5. A key's line is replaced or removed, or added, as
-    // WritePrivateProfileString does it; every other byte stays.
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
+    // Code page 1251, as a Russian Windows 98 has it.
+    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override;
+    std::string utf8FromAnsi(std::string_view ansi) override;
+    void flushProfile(const std::string& path) override;
 
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
-    bool setDesktopWallpaper(const std::string& path) override;
+    bool refreshWallpaper(const std::string& path) override;
 
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
     std::string sessionId() override;
@@ -113,6 +107,8 @@ private:
     std::string existingHostPath(const std::string& windowsPath, int emptyError);
     // 76 when the folder is missing, `emptyError` for "", 75 for a drive's root.
     Place writablePlace(const std::string& windowsPath, int emptyError);
+    // A place replaceFile may write: 75 too for a read-only file or a folder.
+    Place replaceablePlace(const std::string& windowsPath);
     // An existing file or folder itself, opened with `flags` to be changed.
     hostfile::Fd openForChange(const std::string& windowsPath, int flags);
     // The drive root, to resolve paths on drive C: below it.

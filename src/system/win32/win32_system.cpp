@@ -488,10 +488,9 @@ void Win32System::writeNewFile(const std::string& path, std::string_view bytes) 
     }
 }
 
-void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
+void Win32System::checkReplaceable(const std::string& path) {
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const std::string full = hostPath(path);
-    const std::string file = ansiName(full);
+    const std::string file = ansiName(hostPath(path));
     const DWORD old = attributesOf(file);
     if (old == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
@@ -499,6 +498,13 @@ void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
     } else if (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
         throw Error(err::PathFileAccessError);
     }
+}
+
+void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
+    checkReplaceable(path);
+    const std::string full = hostPath(path);
+    const std::string file = ansiName(full);
+    const DWORD old = attributesOf(file);
     // Split before converting: in a double-byte code page a "\" byte can be
     // the second half of a character.
     std::size_t cut = full.size();
@@ -622,44 +628,20 @@ std::string Win32System::readFile(const std::string& path) {
     }
 }
 
-std::optional<std::string> Win32System::iniValue(const std::string& path, std::string_view section,
-                                                 std::string_view key) {
-    if (path.empty()) return std::nullopt;
-    const std::string file = ansiPath(path);
-    return iniValueIn(section, key, win32::ansiFromUtf8, win32::utf8FromAnsi,
-                      [&]() -> std::optional<std::string> {
-                          flushProfileCache(file);
-                          if (attributesOf(file) == INVALID_FILE_ATTRIBUTES) {
-                              const DWORD code = GetLastError();
-                              if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND) {
-                                  return std::nullopt;
-                              }
-                              throw Error(win32::errorNumber(code));
-                          }
-                          return readFile(path);
-                      });
+std::optional<std::string> Win32System::ansiFromUtf8(std::string_view utf8) {
+    return win32::ansiFromUtf8(utf8);
 }
 
-void Win32System::setIniValue(const std::string& path, std::string_view section,
-                              std::string_view key, const std::optional<std::string>& value) {
-    const IniEdit edit(section, key, value, win32::ansiFromUtf8);
-    if (path.empty()) throw Error(err::PathFileAccessError);
-    const std::string file = ansiPath(path);
-    flushProfileCache(file);
-    const DWORD attributes = attributesOf(file);
-    const bool existed = attributes != INVALID_FILE_ATTRIBUTES;
-    if (!existed) {
-        const DWORD code = GetLastError();
-        if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
-        if (edit.removes()) return;  // nothing to remove, and no file to make
-    } else if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-        throw Error(err::PathFileAccessError);
+std::string Win32System::utf8FromAnsi(std::string_view ansi) {
+    return win32::utf8FromAnsi(ansi);
+}
+
+void Win32System::flushProfile(const std::string& path) {
+    try {
+        flushProfileCache(ansiPath(path));
+    } catch (const Error&) {
+        // A name the code page cannot hold names no cached file either.
     }
-    const std::string before = existed ? readFile(path) : std::string();
-    const std::string after = edit.appliedTo(before);
-    if (existed && after == before) return;
-    replaceFile(path, after);
-    flushProfileCache(file);
 }
 
 std::unique_ptr<IRegistryWriter> Win32System::createRegistryWriter() {
@@ -701,12 +683,13 @@ int Win32System::exitWindowsEx(unsigned flags, unsigned reserved) {
     }
 }
 
-bool Win32System::setDesktopWallpaper(const std::string& path) {
+bool Win32System::refreshWallpaper(const std::string& path) {
     const auto ansi = win32::ansiFromUtf8(hostPath(path));
     if (!ansi || ansi->find('\0') != std::string::npos) return false;
     std::string buffer = *ansi;  // the function takes a non-const pointer
-    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, buffer.data(),
-                                 SPIF_UPDATEINIFILE | SPIF_SENDWININICHANGE) != 0;
+    // The profile is written already; the programs running are told.
+    return SystemParametersInfoA(SPI_SETDESKWALLPAPER, 0, buffer.data(), SPIF_SENDWININICHANGE) !=
+           0;
 }
 
 }  // namespace zarvo

@@ -60,20 +60,18 @@ public:
     // given the old file's hidden, system and archive marks, then moved over
     // it with MoveFileExA(MOVEFILE_REPLACE_EXISTING).
     void replaceFile(const std::string& path, std::string_view bytes) override;
+    void checkReplaceable(const std::string& path) override;
     std::string readFile(const std::string& path) override;
 
-    // By editing the file as the Linux layer does, not through
-    // Get/WritePrivateProfileStringA: Windows NT and Wine map WIN.INI's
-    // sections to the registry by the file's name, so those functions would
-    // never read or write the file, and Wine rewrites a whole file in its own
-    // layout. Every other byte stays; Windows 98's cached copy of WIN.INI is
-    // flushed before and after. Refused with 5, as on the Linux host: text
-    // the code page cannot hold, line ends, a key with "=" and a section
-    // with "]".
-    std::optional<std::string> iniValue(const std::string& path, std::string_view section,
-                                        std::string_view key) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
+    // The system's ANSI code page. INI files are edited as the Linux layer
+    // edits them (ini_files.h), not through Get/WritePrivateProfileStringA:
+    // Windows NT and Wine map WIN.INI's sections to the registry by the
+    // file's name, so those functions would never read or write the file,
+    // and Wine rewrites a whole file in its own layout. flushProfile writes
+    // out and drops Windows 98's cached copy of the file.
+    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override;
+    std::string utf8FromAnsi(std::string_view ansi) override;
+    void flushProfile(const std::string& path) override;
 
     // Stores with RegCreateKeyExA and RegSetValueExA (REG_SZ), reads with
     // RegQueryValueExA, removes with RegDeleteValueA. Refused with error 5,
@@ -85,7 +83,7 @@ public:
     // Asks for the shutdown privilege first, without which Windows NT and
     // later refuse every restart.
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
-    bool setDesktopWallpaper(const std::string& path) override;
+    bool refreshWallpaper(const std::string& path) override;
 
     // Removes the temporary files replaceFile names with GetTempFileNameA
     // ("zrv1A2.tmp") that are more than a minute old: MoveFileExA replaces a

@@ -8,7 +8,7 @@
 
 #include "formats/cp1251.h"
 #include "support/fixture.h"
-#include "system/linux/registry_store.h"
+#include "system/linux/host_store.h"
 #include "widgets/controls.h"
 #include "widgets/error_dispatch.h"
 
@@ -46,7 +46,8 @@ protected:
         image.save(QString::fromStdString(host(path).string()), "BMP");
     }
     std::optional<std::string> value(const std::string& name) {
-        return RegistryStore(registryStore.string()).readString(hkey::LocalMachine, kKey, name);
+        return RegistryStore(hostStoreFile(registryStore.string()))
+            .readString(hkey::LocalMachine, kKey, name);
     }
     std::string storeBytes() {
         std::ifstream in(registryStore, std::ios::binary);

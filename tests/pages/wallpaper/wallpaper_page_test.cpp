@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "support/fixture.h"
-#include "system/linux/registry_store.h"
+#include "system/linux/host_store.h"
 
 namespace zarvo::test {
 namespace {
@@ -47,7 +47,7 @@ protected:
     // The wallpaper as the registry and WIN.INI both hold it, "(none)" otherwise.
     std::string wallpaper() {
         const auto value =
-            RegistryStore(registryStore.string())
+            RegistryStore(hostStoreFile(registryStore.string()))
                 .readString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper");
         const std::string ini = readHost("C:\\Windows\\WIN.INI");
         const auto section = ini.find("[Desktop]");
@@ -126,7 +126,7 @@ TEST_F(WallpaperPageTest, CancelGoesOnWithTheNameTheSharedDialogRemembers) {
 }
 
 TEST_F(WallpaperPageTest, EmptyPathRemovesTheWallpaper) {
-    RegistryStore(registryStore.string())
+    RegistryStore(hostStoreFile(registryStore.string()))
         .storeString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper", "C:\\Old.bmp");
     click("Command6");
     EXPECT_EQ(message(), "Фон установлен|0|Zarvo");

@@ -1,6 +1,6 @@
 #include "system/contract/contract_target.h"
+#include "system/linux/host_store.h"
 #include "system/linux/linux_system.h"
-#include "system/linux/registry_store.h"
 #include "system/linux/temp_drive.h"
 
 namespace zarvo::contract {
@@ -27,7 +27,7 @@ public:
 
     std::optional<std::string> registryString(std::uint32_t rootKey, const std::string& keyPath,
                                               const std::string& valueName) override {
-        return RegistryStore(drive_.store).readString(rootKey, keyPath, valueName);
+        return RegistryStore(hostStoreFile(drive_.store)).readString(rootKey, keyPath, valueName);
     }
 
     // Every test has a registry store of its own.

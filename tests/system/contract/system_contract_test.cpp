@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include "changes/leftovers.h"
+#include "changes/program_folder.h"
+#include "changes/wallpaper.h"
 #include "system/contract/contract_target.h"
 #include "system/forwarding_system.h"
-#include "system/leftovers.h"
+#include "system/ini_files.h"
 
 namespace zarvo::contract {
 namespace {
@@ -266,38 +269,38 @@ TEST_F(SystemContract, IniValuesAreSetReadAndRemovedIgnoringCase) {
     const std::string ini = "C:\\Windows\\WIN.INI";
     const std::string picture = "C:\\Мои рисунки\\Закат.bmp";
     sys.createDirectory("C:\\Windows");
-    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
-    sys.setIniValue(ini, "Desktop", "Wallpaper", std::nullopt);  // nothing to remove
+    EXPECT_EQ(iniValue(sys, ini, "Desktop", "Wallpaper"), std::nullopt);
+    setIniValue(sys, ini, "Desktop", "Wallpaper", std::nullopt);  // nothing to remove
     EXPECT_FALSE(sys.fileExists(ini));
 
-    sys.setIniValue(ini, "Desktop", "Wallpaper", "(None)");  // the file and the section made
-    sys.setIniValue(ini, "desktop", "WALLPAPER", picture);
-    sys.setIniValue(ini, "Desktop", "TileWallpaper", "1");
-    sys.setIniValue(ini, "windows", "load", "");
-    EXPECT_EQ(sys.iniValue("c:\\windows\\win.ini", "DESKTOP", "wallpaper"), picture);
-    EXPECT_EQ(sys.iniValue(ini, "Windows", "Load"), "");  // empty, not missing
-    EXPECT_EQ(sys.iniValue(ini, "intl", "sCountry"), std::nullopt);
+    setIniValue(sys, ini, "Desktop", "Wallpaper", "(None)");  // the file and the section made
+    setIniValue(sys, ini, "desktop", "WALLPAPER", picture);
+    setIniValue(sys, ini, "Desktop", "TileWallpaper", "1");
+    setIniValue(sys, ini, "windows", "load", "");
+    EXPECT_EQ(iniValue(sys, "c:\\windows\\win.ini", "DESKTOP", "wallpaper"), picture);
+    EXPECT_EQ(iniValue(sys, ini, "Windows", "Load"), "");  // empty, not missing
+    EXPECT_EQ(iniValue(sys, ini, "intl", "sCountry"), std::nullopt);
 
-    sys.setIniValue(ini, "DESKTOP", "wallpaper", std::nullopt);
-    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
-    EXPECT_EQ(sys.iniValue(ini, "Desktop", "TileWallpaper"), "1");
-    EXPECT_EQ(sys.iniValue(ini, "windows", "load"), "");
+    setIniValue(sys, ini, "DESKTOP", "wallpaper", std::nullopt);
+    EXPECT_EQ(iniValue(sys, ini, "Desktop", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(iniValue(sys, ini, "Desktop", "TileWallpaper"), "1");
+    EXPECT_EQ(iniValue(sys, ini, "windows", "load"), "");
 
     // A file as people write it: blanks around a value, a quoted one.
     put("C:\\System.ini", "[boot]\r\nshell = Explorer.exe \r\n[386Enh]\r\nx=\"a b\"\r\n");
-    EXPECT_EQ(sys.iniValue("C:\\System.ini", "Boot", "SHELL"), "Explorer.exe");
-    EXPECT_EQ(sys.iniValue("C:\\System.ini", "386enh", "x"), "a b");
+    EXPECT_EQ(iniValue(sys, "C:\\System.ini", "Boot", "SHELL"), "Explorer.exe");
+    EXPECT_EQ(iniValue(sys, "C:\\System.ini", "386enh", "x"), "a b");
 
     sys.setAttributes(ini, attr::ReadOnly);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue(ini, "Desktop", "Wallpaper", "x"); }),
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, ini, "Desktop", "Wallpaper", "x"); }),
               err::PathFileAccessError);
-    EXPECT_EQ(sys.iniValue(ini, "Desktop", "Wallpaper"), std::nullopt);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows", "a", "b", "c"); }),
+    EXPECT_EQ(iniValue(sys, ini, "Desktop", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\Windows", "a", "b", "c"); }),
               err::PathFileAccessError);
-    EXPECT_EQ(errorOf([&] { sys.iniValue("C:\\Windows", "a", "b"); }), err::PathFileAccessError);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\NoDir\\a.ini", "a", "b", "c"); }),
+    EXPECT_EQ(errorOf([&] { iniValue(sys, "C:\\Windows", "a", "b"); }), err::PathFileAccessError);
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\NoDir\\a.ini", "a", "b", "c"); }),
               err::PathNotFound);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\a.ini", "a", "b", "日本"); }),
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\a.ini", "a", "b", "日本"); }),
               err::InvalidProcedureCall);
     EXPECT_FALSE(sys.fileExists("C:\\a.ini"));
 }
@@ -383,7 +386,7 @@ TEST_F(SystemContract, RestartIsAskedOfTheSeamAndZeroMeansRefused) {
 }
 
 TEST_F(SystemContract, EmptyWallpaperRemovesItAndUpdatesTheProfile) {
-    EXPECT_TRUE(sys.setDesktopWallpaper(""));
+    EXPECT_TRUE(setWallpaper(sys, ""));
     EXPECT_EQ(target->registryString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper"), "");
 }
 
@@ -410,11 +413,11 @@ TEST_F(SystemContract, ClearingUpRemovesOnlyTheStagedCopiesOfRunsThatEnded) {
     EXPECT_EQ(bytesOf("C:\\Mine.bmp"), "the user's own, under that name since");
     EXPECT_EQ(bytesOf("C:\\Running.bmp"), "this run's");
     // Only the running run's note is left, and step "3" takes that away.
-    const auto notes = bytesOf(kStagedCopies).value_or("");
+    const auto notes = bytesOf(programfolder::stagedCopiesFile()).value_or("");
     EXPECT_NE(notes.find("Running.bmp"), std::string::npos) << notes;
     EXPECT_EQ(notes.find("Big.bmp"), std::string::npos) << notes;
     forgetStagedCopy(sys, "C:\\Running.bmp");
-    EXPECT_FALSE(sys.fileExists(kStagedCopies));
+    EXPECT_FALSE(sys.fileExists(programfolder::stagedCopiesFile()));
 }
 
 }  // namespace

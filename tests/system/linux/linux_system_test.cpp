@@ -12,9 +12,12 @@
 #include <cerrno>
 #include <functional>
 
+#include "changes/wallpaper.h"
 #include "formats/cp1251.h"
-#include "system/linux/registry_store.h"
+#include "system/ini_files.h"
+#include "system/linux/host_store.h"
 #include "system/linux/temp_drive.h"
+#include "system/posix_process.h"
 
 namespace zarvo {
 namespace {
@@ -139,21 +142,21 @@ TEST_F(LinuxSystemFileTest, ReplaceAndIniEditsKeepTheFileItsModeAndEveryOtherByt
         "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\nWallpaper=(None)\r\n";
     put("Windows/WIN.INI", ini);
     ::chmod(drive.host("Windows/WIN.INI").c_str(), 0640);
-    sys.setIniValue("C:\\Windows\\win.ini", "desktop", "wallpaper", "C:\\Закат.bmp");
+    setIniValue(sys, "C:\\Windows\\win.ini", "desktop", "wallpaper", "C:\\Закат.bmp");
     EXPECT_EQ(bytesOf("Windows/WIN.INI"),
               "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\nwallpaper=" +
                   *cp1251::fromUtf8("C:\\Закат.bmp") + "\r\n");
-    sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt);
+    setIniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt);
     EXPECT_EQ(bytesOf("Windows/WIN.INI"),
               "[windows]\r\nload=\r\n\r\n[Desktop]\r\nTileWallpaper=0\n");
     struct stat st {};
     ASSERT_EQ(::stat(drive.host("Windows/WIN.INI").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desk]top", "a", "b"); }),
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\Windows\\WIN.INI", "Desk]top", "a", "b"); }),
               err::InvalidProcedureCall);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "a=b", "c"); }),
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "a=b", "c"); }),
               err::InvalidProcedureCall);
-    EXPECT_EQ(errorOf([&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "a", "1\n2"); }),
+    EXPECT_EQ(errorOf([&] { setIniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "a", "1\n2"); }),
               err::InvalidProcedureCall);
 
     // A replacement that fails leaves the old file and no temporary one.
@@ -280,9 +283,9 @@ TEST_F(LinuxSystemLinkTest, EveryWriteThatWouldLeaveTheDriveIsRefused) {
         {"replace a linked file", [&] { sys.replaceFile("C:\\Logo.sys", "new"); }},
         {"replace in a linked folder", [&] { sys.replaceFile("C:\\Windows\\new.sys", "new"); }},
         {"INI value in a linked folder",
-         [&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", "x"); }},
+         [&] { setIniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", "x"); }},
         {"INI key removed there",
-         [&] { sys.setIniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt); }},
+         [&] { setIniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper", std::nullopt); }},
         {"folder in a linked folder", [&] { sys.createDirectory("C:\\Windows\\Sub\\Deeper"); }},
         {"folder through a relative link", [&] { sys.createDirectory("C:\\Up\\Sub"); }},
     };
@@ -290,7 +293,7 @@ TEST_F(LinuxSystemLinkTest, EveryWriteThatWouldLeaveTheDriveIsRefused) {
         SCOPED_TRACE(what);
         EXPECT_EQ(errorOf(write), err::PathFileAccessError);
     }
-    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\Закат.bmp"));
+    EXPECT_FALSE(setWallpaper(sys, "C:\\Закат.bmp"));
     EXPECT_EQ(outsideState(), before);
     EXPECT_TRUE(std::filesystem::is_symlink(drive.host("Logo.sys")));
     EXPECT_EQ(bytesOf("Закат.bmp"), "picture");
@@ -300,7 +303,7 @@ TEST_F(LinuxSystemLinkTest, EveryWriteThatWouldLeaveTheDriveIsRefused) {
 TEST_F(LinuxSystemLinkTest, ReadingLinksInsideTheDriveAndDriveZStayAsTheyWere) {
     // Reading goes wherever a link leads.
     EXPECT_EQ(sys.readFile("C:\\Logo.sys"), "host");
-    EXPECT_EQ(sys.iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "host");
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "host");
     sys.copyFile("C:\\Windows\\host.sys", "C:\\copy.sys");
     EXPECT_EQ(bytesOf("copy.sys"), "host");
     // A link that stays inside the drive is written through.
@@ -401,7 +404,7 @@ TEST_F(LinuxShellTest, OpensExistingFilesAndLinksAsGiven) {
                            Argv{"xdg-open", "http://example.com/a b?x=\"1\""},
                        }));
     // The real starter returns at once, even for a program that is not there.
-    LinuxSystem::spawnDetached({"zarvo-no-such-program", "x"});
+    posix::spawnDetached({"zarvo-no-such-program", "x"});
 }
 
 TEST_F(LinuxShellTest, RestartAnswersWhatTheRestartSeamSays) {
@@ -415,7 +418,7 @@ TEST_F(LinuxShellTest, RestartAnswersWhatTheRestartSeamSays) {
 class LinuxWallpaperTest : public SystemFixture {
 protected:
     std::optional<std::string> storedWallpaper() {
-        return RegistryStore(drive.store)
+        return RegistryStore(hostStoreFile(drive.store))
             .readString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper");
     }
     static std::string ansi(const std::string& utf8) { return *cp1251::fromUtf8(utf8); }
@@ -428,11 +431,11 @@ TEST_F(LinuxWallpaperTest, WritesTheStoreAndWinIniKeepingTheRest) {
     put("Мои рисунки/Закат.bmp", "BM");
     const std::string picture = "C:\\Мои рисунки\\Закат.bmp";
 
-    EXPECT_TRUE(sys.setDesktopWallpaper(picture));
+    EXPECT_TRUE(setWallpaper(sys, picture));
     EXPECT_EQ(storedWallpaper(), picture);
     EXPECT_EQ(bytesOf("WINDOWS/win.ini"), ansi(before + "Wallpaper=" + picture + "\r\n" + after));
 
-    EXPECT_TRUE(sys.setDesktopWallpaper(""));  // no wallpaper
+    EXPECT_TRUE(setWallpaper(sys, ""));  // no wallpaper
     EXPECT_EQ(storedWallpaper(), "");
     EXPECT_EQ(bytesOf("WINDOWS/win.ini"), ansi(before + "Wallpaper=\r\n" + after));
 }
@@ -440,7 +443,7 @@ TEST_F(LinuxWallpaperTest, WritesTheStoreAndWinIniKeepingTheRest) {
 TEST_F(LinuxWallpaperTest, AddsTheDesktopSectionWhereItIsMissing) {
     put("Windows/WIN.INI", "[windows]\r\nrun=");
     put("a.bmp", "BM");
-    EXPECT_TRUE(sys.setDesktopWallpaper("C:\\A.BMP"));
+    EXPECT_TRUE(setWallpaper(sys, "C:\\A.BMP"));
     EXPECT_EQ(bytesOf("Windows/WIN.INI"),
               "[windows]\r\nrun=\r\n\r\n[Desktop]\r\nWallpaper=C:\\A.BMP\r\n");
 }
@@ -448,14 +451,14 @@ TEST_F(LinuxWallpaperTest, AddsTheDesktopSectionWhereItIsMissing) {
 TEST_F(LinuxWallpaperTest, RefusesWhatIsNotAReadableFileWritingNothing) {
     put("Windows/WIN.INI", "[Desktop]\r\nWallpaper=\r\n");
     std::filesystem::create_directory(drive.host("Folder"));
-    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\missing.bmp"));
-    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\Folder"));
-    EXPECT_FALSE(sys.setDesktopWallpaper("D:\\x.bmp"));
+    EXPECT_FALSE(setWallpaper(sys, "C:\\missing.bmp"));
+    EXPECT_FALSE(setWallpaper(sys, "C:\\Folder"));
+    EXPECT_FALSE(setWallpaper(sys, "D:\\x.bmp"));
     EXPECT_FALSE(std::filesystem::exists(drive.store));
 
     put("a.bmp", "BM");  // a good file, but the store is damaged
     writeBytes(drive.store, "not a registry");
-    EXPECT_FALSE(sys.setDesktopWallpaper("C:\\a.bmp"));
+    EXPECT_FALSE(setWallpaper(sys, "C:\\a.bmp"));
     EXPECT_EQ(readBytes(drive.store), "not a registry");
     EXPECT_EQ(bytesOf("Windows/WIN.INI"), "[Desktop]\r\nWallpaper=\r\n");
 }

@@ -1,5 +1,3 @@
-#include "system/linux/registry_store.h"
-
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +8,7 @@
 #include <thread>
 
 #include "formats/cp1251.h"
+#include "system/linux/host_store.h"
 #include "system/linux/temp_drive.h"
 
 namespace zarvo {
@@ -33,12 +32,13 @@ protected:
     int store(std::uint32_t root, const std::string& key, const std::string& name,
               const std::string& data) {
         return errorOf([&] {
-            makeRegistryWriter(RegistryStore(drive.store))->storeString(root, key, name, data);
+            std::make_unique<RegistryStore>(hostStoreFile(drive.store))
+                ->storeString(root, key, name, data);
         });
     }
     std::optional<std::string> read(std::uint32_t root, const std::string& key,
                                     const std::string& name) {
-        return RegistryStore(drive.store).readString(root, key, name);
+        return RegistryStore(hostStoreFile(drive.store)).readString(root, key, name);
     }
 
     testing::TempDrive drive;
@@ -89,7 +89,7 @@ TEST_F(RegistryStoreTest, RefusesWhatTheStoreCannotHoldWritingNothing) {
     EXPECT_EQ(readBytes(drive.store), before);
 
     // A write failing part way leaves the old store and no temporary file.
-    const RegistryStore failing(drive.store, [](std::size_t) { return ENOSPC; });
+    RegistryStore failing(hostStoreFile(drive.store, [](std::size_t) { return ENOSPC; }));
     EXPECT_EQ(errorOf([&] { failing.storeString(hkey::LocalMachine, kShellIcons, "4", "x"); }),
               err::DiskFull);
     EXPECT_EQ(readBytes(drive.store), before);
@@ -138,7 +138,8 @@ TEST_F(RegistryStoreTest, DamagedStoreIsReportedAndNeverOverwritten) {
         SCOPED_TRACE(damaged);
         writeBytes(drive.store, damaged);
         try {
-            RegistryStore(drive.store).storeString(hkey::LocalMachine, kShellIcons, "3", "x");
+            RegistryStore(hostStoreFile(drive.store))
+                .storeString(hkey::LocalMachine, kShellIcons, "3", "x");
             ADD_FAILURE() << "no error";
         } catch (const Error& e) {
             EXPECT_EQ(e.number(), err::PathFileAccessError);
@@ -156,8 +157,8 @@ TEST_F(RegistryStoreTest, DamagedStoreIsReportedAndNeverOverwritten) {
 TEST_F(RegistryStoreTest, AnEmptyStoreFileIsAnEmptyStore) {
     writeBytes(drive.store, "");
     EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "3"), std::nullopt);
-    EXPECT_NO_THROW(RegistryStore(drive.store).check());
-    makeRegistryWriter(RegistryStore(drive.store))
+    EXPECT_NO_THROW(RegistryStore(hostStoreFile(drive.store)).check());
+    std::make_unique<RegistryStore>(hostStoreFile(drive.store))
         ->deleteValue(hkey::LocalMachine, kShellIcons, "3");
     EXPECT_EQ(readBytes(drive.store), "");
     ASSERT_EQ(store(hkey::LocalMachine, kShellIcons, "3", "C:\\a.ico"), 0);
@@ -171,7 +172,7 @@ TEST_F(RegistryStoreTest, DeletingRemovesTheValuesLinesAndWritesNothingElse) {
         "REGEDIT4\r\n\r\n; by hand\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kShellIcons) + "]\r\n";
     const std::string desktop = "\r\n[HKEY_CURRENT_USER\\Control Panel\\Desktop]\n\"3\"=\"x\"\n";
     writeBytes(drive.store, head + "\"3\"=\"C:\\\\a.ico\"\r\n\"4\"=dword:00000001\r\n" + desktop);
-    const auto writer = makeRegistryWriter(RegistryStore(drive.store));
+    const auto writer = std::make_unique<RegistryStore>(hostStoreFile(drive.store));
 
     writer->deleteValue(hkey::LocalMachine,
                         "software\\MICROSOFT\\windows\\CurrentVersion\\"
@@ -210,10 +211,10 @@ TEST_F(RegistryStoreTest, TheNextStoreRemovesLeftoversOfKilledStores) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            const RegistryStore dying(drive.store, [](std::size_t written) {
+            RegistryStore dying(hostStoreFile(drive.store, [](std::size_t written) {
                 if (written > 0) ::_exit(0);
                 return 0;
-            });
+            }));
             dying.storeString(hkey::LocalMachine, kShellIcons, "big", std::string(70000, 'x'));
             ::_exit(1);
         }
@@ -250,7 +251,7 @@ TEST_F(RegistryStoreTest, ConcurrentWritersLoseNothing) {
     constexpr int kEach = 40;
     auto writer = [&](const std::string& prefix) {
         for (int i = 0; i < kEach; ++i) {
-            const RegistryStore store(drive.store);  // its own lock file handle
+            RegistryStore store(hostStoreFile(drive.store));  // its own lock file handle
             store.storeString(hkey::LocalMachine, kShellIcons, prefix + std::to_string(i),
                               "C:\\" + prefix + std::to_string(i) + ".ico");
         }

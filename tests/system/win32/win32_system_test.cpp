@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "changes/wallpaper.h"
 #include "system/contract/store_sample.h"
 #include "system/win32/temp_folder.h"
 
@@ -148,10 +149,10 @@ TEST(Win32Host, WallpaperPathReachesTheProfileInTheCodePage) {
     system.createDirectory("C:\\Обои");
     system.writeNewFile("C:\\Обои\\Закат.bmp", "BM");
 
-    ASSERT_TRUE(system.setDesktopWallpaper("C:\\Обои\\Закат.bmp"));
+    ASSERT_TRUE(setWallpaper(system, "C:\\Обои\\Закат.bmp"));
     EXPECT_EQ(rawString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper"),
               ansi(folder.path()) + "\\\xCE\xE1\xEE\xE8\\\xC7\xE0\xEA\xE0\xF2.bmp");
-    EXPECT_TRUE(system.setDesktopWallpaper(""));
+    EXPECT_TRUE(setWallpaper(system, ""));
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
-#include "system/into_drive.h"
+#include "changes/into_drive.h"
 
 #include <utility>
 
+#include "changes/program_folder.h"
+#include "changes/shell_icons.h"
+#include "changes/wallpaper.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
 #include "system/windows_path.h"
@@ -9,9 +12,6 @@
 namespace zarvo {
 
 namespace {
-
-const char* const kShellIconsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 
 std::string lastName(const std::string& path) {
     const std::vector<std::string> parts = winpath::parse(path).parts;
@@ -44,9 +44,14 @@ public:
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
-        if (rootKey == hkey::LocalMachine &&
-            winpath::sameName(regedit4::canonicalKeyPath(keyPath), kShellIconsKey)) {
-            const std::string copy = owner_.intoDrive(std::string(valueData), kIconCopies);
+        const std::string key = regedit4::canonicalKeyPath(keyPath);
+        const bool icon = rootKey == kShellIconsRoot && winpath::sameName(key, kShellIconsKey);
+        const bool wallpaper = rootKey == kDesktopRoot && winpath::sameName(key, kDesktopKey) &&
+                               winpath::sameName(valueName, kWallpaperValue);
+        if (icon || wallpaper) {
+            const std::string copy =
+                owner_.intoDrive(std::string(valueData), icon ? programfolder::iconFolder()
+                                                              : programfolder::wallpaperFolder());
             inner_->storeString(rootKey, keyPath, valueName, copy);
             return;
         }
@@ -108,24 +113,15 @@ void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPat
     // The user's own file stays as it is; the drive gets it under the new name.
     if (!system_.fileExists(oldPath)) throw Error(err::FileNotFound);
     const std::string bytes = system_.readFile(oldPath);
-    system_.createDirectory(kIconCopies);
-    const std::string copy = placeFor(kIconCopies, lastName(newPath), bytes);
+    const std::string folder = programfolder::iconFolder();
+    system_.createDirectory(folder);
+    const std::string copy = placeFor(folder, lastName(newPath), bytes);
     if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
     renamed_[newPath] = copy;
 }
 
 std::unique_ptr<IRegistryWriter> IntoDrive::createRegistryWriter() {
     return std::make_unique<Writer>(*this, system_.createRegistryWriter());
-}
-
-bool IntoDrive::setDesktopWallpaper(const std::string& path) {
-    std::string copy;
-    try {
-        copy = intoDrive(path, kWallpaperCopies);
-    } catch (const Error&) {
-        return false;
-    }
-    return system_.setDesktopWallpaper(copy);
 }
 
 }  // namespace zarvo

@@ -4,34 +4,44 @@
 // changes, so that a user can always have it back: the three screen files,
 // the Shell Icons values, the wallpaper value and WIN.INI's wallpaper line.
 //
-// The backup lives inside the drive, in the program folder, so that it
-// travels with the drive:
-//   C:\Program Files\Zarvo\Backup\ORIGINALS.INI  what was kept, item by item
-//   C:\Program Files\Zarvo\Backup\Logo.sys ...   byte copies of screen files
-//   C:\Program Files\Zarvo\Backup\UNDO.REG       the kept registry values, for
-//                                                regedit on Windows 98
+// The backup lives inside the drive, in the program folder's Backup folder,
+// so that it travels with the drive:
+//   ORIGINALS.INI  what was kept, item by item
+//   Logo.sys ...   byte copies of the screen files
+//   UNDO.REG       the kept registry values, for regedit on Windows 98
 // An item is kept once, before its first change; a later change never
 // replaces it. Everything here goes through ISystem, so it works the same on
 // every implementation.
 
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "system/error.h"
 #include "system/forwarding_system.h"
 #include "system/system.h"
 
 namespace zarvo {
 
-inline constexpr const char* kBackupFolder = "C:\\Program Files\\Zarvo\\Backup";
-inline constexpr const char* kBackupManifest = "C:\\Program Files\\Zarvo\\Backup\\ORIGINALS.INI";
-inline constexpr const char* kUndoRegistryFile = "C:\\Program Files\\Zarvo\\Backup\\UNDO.REG";
+// One kept original.
+struct KeptItem {
+    enum class Kind { File, Value, IniLine };
+    Kind kind = Kind::File;
+    std::string path;         // File: the screen file. IniLine: the INI file
+    std::uint32_t root = 0;   // Value: the root key
+    std::string key;          // Value: the key path. IniLine: the section
+    std::string name;         // Value: the value name. IniLine: the key
+    bool existed = false;     // false: it was not there before the program
+    std::string data;         // Value, IniLine: what it held
+    unsigned attributes = 0;  // File
+};
 
 // An ISystem that passes every operation on to `system`, first keeping the
 // original of what the operation is about to change. When the original
-// cannot be kept, the change is refused with that error (setDesktopWallpaper
-// returns false) and nothing is changed. The backup folder itself cannot be
-// written through it (75).
+// cannot be kept, the change is refused with that error and nothing is
+// changed. The backup folder itself cannot be written through it (75).
 class KeepingOriginals : public ForwardingSystem {
 public:
     explicit KeepingOriginals(ISystem& system);
@@ -43,40 +53,44 @@ public:
     void setAttributes(const std::string& path, unsigned attributes) override;
     void writeNewFile(const std::string& path, std::string_view bytes) override;
     void replaceFile(const std::string& path, std::string_view bytes) override;
-    void setIniValue(const std::string& path, std::string_view section, std::string_view key,
-                     const std::optional<std::string>& value) override;
     // Its writer keeps a watched value before storing or deleting it.
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    bool setDesktopWallpaper(const std::string& path) override;
-
-    struct Item;
 
 private:
     class Writer;
 
-    // Before a file operation on `path`: keeps it when it is a screen file;
-    // 75 when it lies in the backup folder.
+    // Before a file operation on `path`: keeps it when it is a screen file,
+    // and WIN.INI's wallpaper line when it is WIN.INI (the one line the
+    // program writes there); 75 when it lies in the backup folder.
     void beforeChanging(const std::string& path);
     void keepValue(IRegistryWriter& registry, std::uint32_t rootKey, std::string_view keyPath,
                    std::string_view valueName);
-    void keepIniLine(const std::string& path, std::string_view section, std::string_view key);
+    void keepWallpaperLine();
     // Whether the item is in the backup, reading it again when it was not
-    // known to be.
-    bool alreadyKept(const Item& item);
-    void record(const Item& item);
+    // known to be: another run of the program may have kept it since.
+    bool alreadyKept(const KeptItem& item);
+    void record(const KeptItem& item);
 
-    std::vector<Item> kept_;
+    std::vector<KeptItem> kept_;
     int recorded_ = 0;  // the manifest's item count when last read
 };
 
-// What restoreOriginals did, one line per item, in the backup's order.
+// What restoreOriginals did with each item of the backup, in its order.
 struct RestoreReport {
+    // Where the backup says what it kept, for the reports below.
+    std::string manifest;
+    // The manifest could not be read; nothing was restored.
+    std::optional<Error> unreadable;
     int kept = 0;  // items in the backup
-    // "restored C:\Windows\Logow.sys", "removed C:\Logo.sys, which was not
-    // there before Zarvo", ...
-    std::vector<std::string> restored;
-    // "C:\Windows\Logos.sys: not restored: 75 ...": the item and the reason.
-    std::vector<std::string> failures;
+
+    struct Entry {
+        enum class Outcome { PutBack, Removed, InPlace, Failed, Damaged };
+        Outcome outcome = Outcome::InPlace;
+        KeptItem item;               // all but Damaged
+        int number = 0;              // Damaged: the item's number in the manifest
+        std::optional<Error> error;  // Failed
+    };
+    std::vector<Entry> entries;
 };
 
 // Puts every kept original back through `system`, which should be the plain

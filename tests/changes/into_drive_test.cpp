@@ -1,7 +1,8 @@
-#include "system/into_drive.h"
+#include "changes/into_drive.h"
 
 #include <gtest/gtest.h>
 
+#include "changes/wallpaper.h"
 #include "system/linux/linux_system.h"
 #include "system/linux/temp_drive.h"
 
@@ -75,7 +76,7 @@ TEST_F(IntoDriveTest, OnlyShellIconsValuesAndOutsideRenamesAreTurnedIntoCopies) 
     EXPECT_FALSE(system.fileExists("C:\\r.txt"));
 
     // A wallpaper that is no file is refused as before, nothing copied.
-    EXPECT_FALSE(into.setDesktopWallpaper("Z:\\no\\such.bmp"));
+    EXPECT_FALSE(setWallpaper(into, "Z:\\no\\such.bmp"));
     EXPECT_FALSE(system.fileExists("C:\\Program Files\\Zarvo\\Wallpaper"));
 }
 

@@ -1,63 +1,38 @@
-#include "system/keeping_originals.h"
+#include "changes/kept_originals.h"
 
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string_view>
 #include <utility>
 
-#include "formats/cp1251.h"
+#include "changes/program_folder.h"
+#include "changes/screen_files.h"
+#include "changes/shell_icons.h"
+#include "changes/wallpaper.h"
 #include "formats/ini_text.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
+#include "system/ini_files.h"
 #include "system/windows_path.h"
 
 namespace zarvo {
 
-// One kept original. For a file, `data` is unused: its bytes are the copy.
-struct KeepingOriginals::Item {
-    enum class Kind { File, Value, IniLine };
-    Kind kind = Kind::File;
-    std::string path;        // File: the screen file. IniLine: the INI file
-    std::uint32_t root = 0;  // Value
-    std::string key;         // Value: the key path. IniLine: the section
-    std::string name;        // Value: the value name. IniLine: the key
-    bool existed = false;
-    std::string data;         // Value, IniLine: the previous data
-    std::string copy;         // File: the copy's name in the backup folder
-    unsigned attributes = 0;  // File
-};
-
-using Item = KeepingOriginals::Item;
+using Item = KeptItem;
 
 namespace {
 
-struct ScreenFile {
-    const char* path;
-    std::array<std::string_view, 2> parts;
-    std::size_t depth;
-    const char* copy;
-};
-
-constexpr std::array<ScreenFile, 3> kScreenFiles = {{
-    {"C:\\Logo.sys", {"Logo.sys", ""}, 1, "Logo.sys"},
-    {"C:\\Windows\\Logow.sys", {"Windows", "Logow.sys"}, 2, "Logow.sys"},
-    {"C:\\Windows\\Logos.sys", {"Windows", "Logos.sys"}, 2, "Logos.sys"},
-}};
-
-constexpr std::array<std::string_view, 3> kBackupParts = {"Program Files", "Zarvo", "Backup"};
-
-const char* const kShellIconsKey =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
-const char* const kDesktopKey = "Control Panel\\Desktop";
-const char* const kWallpaper = "Wallpaper";
-const char* const kWinIni = "C:\\Windows\\WIN.INI";
-const char* const kDesktopSection = "Desktop";
-
 constexpr unsigned kFileAttributes = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
+
+std::string manifestPath() {
+    return programfolder::backupFolder() + "\\ORIGINALS.INI";
+}
+
+std::string undoFilePath() {
+    return programfolder::backupFolder() + "\\UNDO.REG";
+}
 
 const std::string kManifestHeader =
     "; The first originals Zarvo replaced on this drive. \"zarvo --restore\" puts\r\n"
@@ -80,33 +55,30 @@ std::vector<std::string> partsOnDriveC(ISystem& system, const std::string& path)
     return {};
 }
 
-template <typename Parts>
-bool startsWith(const std::vector<std::string>& parts, const Parts& prefix, std::size_t count) {
-    if (parts.size() < count) return false;
-    for (std::size_t i = 0; i < count; ++i)
-        if (!winpath::sameName(parts[i], prefix[i])) return false;
-    return true;
+bool samePlace(const std::vector<std::string>& parts, const std::string& path) {
+    const std::vector<std::string> other = winpath::parse(path).parts;
+    return parts.size() == other.size() &&
+           std::equal(
+               parts.begin(), parts.end(), other.begin(),
+               [](const std::string& a, const std::string& b) { return winpath::sameName(a, b); });
+}
+
+bool inBackup(const std::vector<std::string>& parts) {
+    const std::vector<std::string> backup = winpath::parse(programfolder::backupFolder()).parts;
+    return parts.size() >= backup.size() &&
+           samePlace({parts.begin(), parts.begin() + long(backup.size())},
+                     programfolder::backupFolder());
 }
 
 const ScreenFile* screenFileAt(const std::vector<std::string>& parts) {
-    for (const ScreenFile& screen : kScreenFiles)
-        if (parts.size() == screen.depth && startsWith(parts, screen.parts, screen.depth))
-            return &screen;
+    for (const ScreenFile* screen : kScreenFiles)
+        if (samePlace(parts, screen->path())) return screen;
     return nullptr;
 }
 
 std::string rootName(std::uint32_t root) {
-    const std::uint32_t index = root - hkey::ClassesRoot;
-    if (root < hkey::ClassesRoot || index >= regedit4::kRootNames.size())
-        return "HKEY_" + std::to_string(root);
-    return std::string(regedit4::kRootNames[index]);
-}
-
-std::optional<std::uint32_t> rootByName(std::string_view name) {
-    for (std::size_t i = 0; i < regedit4::kRootNames.size(); ++i)
-        if (winpath::sameName(name, regedit4::kRootNames[i]))
-            return hkey::ClassesRoot + std::uint32_t(i);
-    return std::nullopt;
+    const auto name = regedit4::rootName(root);
+    return name ? std::string(*name) : "HKEY_" + std::to_string(root);
 }
 
 bool sameItem(const Item& a, const Item& b) {
@@ -170,129 +142,115 @@ unsigned attributesFromLetters(std::string_view letters) {
 }
 
 std::string copyPath(const Item& item) {
-    return std::string(kBackupFolder) + "\\" + item.copy;
+    return programfolder::backupFolder() + "\\" +
+           std::string(screenFileAt(winpath::parse(item.path).parts)->name);
 }
 
-std::string label(const Item& item) {
-    switch (item.kind) {
-        case Item::Kind::File:
-            return item.path;
-        case Item::Kind::Value:
-            return rootName(item.root) + "\\" + item.key + ", value " +
-                   (item.name.empty() ? std::string("(default)") : "\"" + item.name + "\"");
-        case Item::Kind::IniLine:
-            return item.path + ", [" + item.key + "] " + item.name;
+// The manifest as read once: its items by number, nullopt for a damaged
+// record. Its text is in the drive's code page.
+class Manifest {
+public:
+    // Throws 75, naming the manifest, when its item count is damaged, so
+    // that a damaged backup is never written over.
+    explicit Manifest(ISystem& system) : system_(system) {
+        const std::string path = manifestPath();
+        system.flushProfile(path);
+        try {
+            text_ = system.readFile(path);
+        } catch (const Error& e) {
+            if (e.number() != err::FileNotFound && e.number() != err::PathNotFound) throw;
+            return;
+        }
+        const auto count = get("Backup", "Items");
+        if (!count) return;
+        const auto [end, ec] =
+            std::from_chars(count->data(), count->data() + count->size(), count_);
+        if (ec != std::errc() || end != count->data() + count->size() || count_ < 0)
+            throw Error(err::PathFileAccessError,
+                        errorDescription(err::PathFileAccessError) + ": " + path);
     }
-    return item.path;
-}
 
-std::string ansi(std::string_view utf8) {
-    if (auto bytes = cp1251::fromUtf8(utf8)) return *bytes;
-    throw Error(err::BadFileName);
-}
+    int count() const { return count_; }
+    const std::string& text() const { return text_; }
 
-// The manifest's item count; 75 naming the manifest when it is damaged, so
-// that a damaged backup is never written over.
-int manifestCount(ISystem& system) {
-    const auto count = system.iniValue(kBackupManifest, "Backup", "Items");
-    if (!count) return 0;
-    int value = 0;
-    const auto [end, ec] = std::from_chars(count->data(), count->data() + count->size(), value);
-    if (ec != std::errc() || end != count->data() + count->size() || value < 0)
-        throw Error(err::PathFileAccessError,
-                    errorDescription(err::PathFileAccessError) + ": " + kBackupManifest);
-    return value;
-}
+    // Item `index`, from 1; nullopt when its record is damaged.
+    std::optional<Item> item(int index) const {
+        const std::string section = "Item" + std::to_string(index);
+        auto get = [&](std::string_view key) { return this->get(section, key); };
+        const auto kind = get("Kind");
+        const auto original = get("Original");
+        if (!kind || !original) return std::nullopt;
+        Item item;
+        item.existed = *original == "Kept";
+        if (!item.existed && *original != "Absent") return std::nullopt;
+        if (*kind == "File") {
+            const auto path = get("Path");
+            std::vector<std::string> parts;
+            try {
+                if (path) parts = winpath::parse(*path).parts;
+            } catch (const Error&) {
+            }
+            const ScreenFile* screen = screenFileAt(parts);
+            if (!screen) return std::nullopt;
+            item.path = screen->path();
+            item.attributes = attributesFromLetters(get("Attributes").value_or(""));
+            return item;
+        }
+        const auto data = get("Data");
+        std::optional<std::string> plain = data ? unescaped(*data) : std::string();
+        if (!plain || (item.existed && !data)) return std::nullopt;
+        item.data = std::move(*plain);
+        if (*kind == "Value") {
+            item.kind = Item::Kind::Value;
+            const auto root = regedit4::rootHandle(get("Root").value_or(""));
+            const auto key = get("Key");
+            const auto name = get("Name");
+            auto plainName = name ? unescaped(*name) : std::nullopt;
+            if (!root || !key || !plainName) return std::nullopt;
+            item.root = *root;
+            item.key = *key;
+            item.name = std::move(*plainName);
+            return item;
+        }
+        if (*kind == "IniLine") {
+            item.kind = Item::Kind::IniLine;
+            const auto path = get("Path");
+            const auto section = get("Section");
+            const auto key = get("Key");
+            if (!path || !section || !key) return std::nullopt;
+            item.path = *path;
+            item.key = *section;
+            item.name = *key;
+            return item;
+        }
+        return std::nullopt;
+    }
 
-// Item `index` of the manifest; nullopt when its record is damaged.
-std::optional<Item> readItem(ISystem& system, int index) {
-    const std::string section = "Item" + std::to_string(index);
-    auto get = [&](std::string_view key) { return system.iniValue(kBackupManifest, section, key); };
-    const auto kind = get("Kind");
-    const auto original = get("Original");
-    if (!kind || !original) return std::nullopt;
-    Item item;
-    item.existed = *original == "Kept";
-    if (!item.existed && *original != "Absent") return std::nullopt;
-    if (*kind == "File") {
-        const auto path = get("Path");
-        const std::vector<std::string> parts =
-            path ? winpath::parse(*path).parts : std::vector<std::string>();
-        const ScreenFile* screen = screenFileAt(parts);
-        if (!screen) return std::nullopt;
-        item.path = screen->path;
-        item.copy = screen->copy;
-        item.attributes = attributesFromLetters(get("Attributes").value_or(""));
-        return item;
+private:
+    std::optional<std::string> get(std::string_view section, std::string_view key) const {
+        const auto value = ini::value(text_, section, key);
+        if (!value) return std::nullopt;
+        return system_.utf8FromAnsi(*value);
     }
-    const auto data = get("Data");
-    std::optional<std::string> plain = data ? unescaped(*data) : std::string();
-    if (!plain || (item.existed && !data)) return std::nullopt;
-    item.data = std::move(*plain);
-    if (*kind == "Value") {
-        item.kind = Item::Kind::Value;
-        const auto root = rootByName(get("Root").value_or(""));
-        const auto key = get("Key");
-        const auto name = get("Name");
-        auto plainName = name ? unescaped(*name) : std::nullopt;
-        if (!root || !key || !plainName) return std::nullopt;
-        item.root = *root;
-        item.key = *key;
-        item.name = std::move(*plainName);
-        return item;
-    }
-    if (*kind == "IniLine") {
-        item.kind = Item::Kind::IniLine;
-        const auto path = get("Path");
-        const auto section = get("Section");
-        const auto key = get("Key");
-        if (!path || !section || !key) return std::nullopt;
-        item.path = *path;
-        item.key = *section;
-        item.name = *key;
-        return item;
-    }
-    return std::nullopt;
-}
 
-// A string in a REGEDIT4 line: backslashes and quotes escaped.
-std::string regQuoted(std::string_view text) {
-    std::string out = "\"";
-    for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
-    }
-    return out + '"';
-}
+    ISystem& system_;
+    std::string text_;
+    int count_ = 0;
+};
 
 std::string undoFileText(const std::vector<Item>& items) {
-    std::string text = std::string(regedit4::kHeader) + "\r\n";
-    std::vector<std::string> keys;
+    regedit4::Writer undo;
     for (const Item& item : items) {
         if (item.kind != Item::Kind::Value) continue;
         const std::string key = rootName(item.root) + "\\" + item.key;
-        if (std::none_of(keys.begin(), keys.end(),
-                         [&](const std::string& k) { return winpath::sameName(k, key); }))
-            keys.push_back(key);
+        if (item.existed)
+            undo.setString(key, item.name, item.data);
+        else
+            undo.deleteValue(key, item.name);
     }
-    for (const std::string& key : keys) {
-        text += "\r\n[" + key + "]\r\n";
-        for (const Item& item : items) {
-            if (item.kind != Item::Kind::Value ||
-                !winpath::sameName(rootName(item.root) + "\\" + item.key, key))
-                continue;
-            text += item.name.empty() ? std::string("@") : regQuoted(item.name);
-            if (item.existed) {
-                text += '=';
-                text += regQuoted(item.data);
-            } else {
-                text += "=-";
-            }
-            text += "\r\n";
-        }
-    }
-    text += "\r\n";
-    return ansi(text);
+    auto text = undo.regedit4();
+    if (!text) throw Error(err::BadFileName);
+    return *text;
 }
 
 // Read-only taken off a file about to be replaced or removed; the bits it
@@ -361,23 +319,11 @@ bool restoreItem(ISystem& system, IRegistryWriter& registry, const Item& item) {
                 registry.deleteValue(item.root, item.key, item.name);
             return true;
         case Item::Kind::IniLine:
-            if (system.iniValue(item.path, item.key, item.name) == original) return false;
-            system.setIniValue(item.path, item.key, item.name, original);
+            if (iniValue(system, item.path, item.key, item.name) == original) return false;
+            setIniValue(system, item.path, item.key, item.name, original);
             return true;
     }
     return false;
-}
-
-std::vector<std::optional<Item>> readManifest(ISystem& system, int count) {
-    std::vector<std::optional<Item>> items;
-    for (int i = 1; i <= count; ++i) {
-        try {
-            items.push_back(readItem(system, i));
-        } catch (const Error&) {
-            items.push_back(std::nullopt);
-        }
-    }
-    return items;
 }
 
 }  // namespace
@@ -410,19 +356,22 @@ KeepingOriginals::~KeepingOriginals() = default;
 
 void KeepingOriginals::beforeChanging(const std::string& path) {
     const std::vector<std::string> parts = partsOnDriveC(system_, path);
-    if (startsWith(parts, kBackupParts, kBackupParts.size())) throw Error(err::PathFileAccessError);
+    if (inBackup(parts)) throw Error(err::PathFileAccessError);
+    if (samePlace(parts, winIni())) {
+        keepWallpaperLine();
+        return;
+    }
     const ScreenFile* screen = screenFileAt(parts);
     if (!screen) return;
 
     Item item;
-    item.path = screen->path;
-    item.copy = screen->copy;
+    item.path = screen->path();
     if (alreadyKept(item)) return;
     if (system_.fileExists(item.path)) {
         const std::string bytes = system_.readFile(item.path);
         item.attributes = system_.attributes(item.path) & kFileAttributes;
         item.existed = true;
-        system_.createDirectory(kBackupFolder);
+        system_.createDirectory(programfolder::backupFolder());
         system_.replaceFile(copyPath(item), bytes);
     }
     record(item);
@@ -435,12 +384,12 @@ void KeepingOriginals::keepValue(IRegistryWriter& registry, std::uint32_t rootKe
     item.kind = Item::Kind::Value;
     item.root = rootKey;
     item.name = std::string(valueName);
-    if (rootKey == hkey::LocalMachine && winpath::sameName(key, kShellIconsKey)) {
+    if (rootKey == kShellIconsRoot && winpath::sameName(key, kShellIconsKey)) {
         item.key = kShellIconsKey;
-    } else if (rootKey == hkey::CurrentUser && winpath::sameName(key, kDesktopKey) &&
-               winpath::sameName(valueName, kWallpaper)) {
+    } else if (rootKey == kDesktopRoot && winpath::sameName(key, kDesktopKey) &&
+               winpath::sameName(valueName, kWallpaperValue)) {
         item.key = kDesktopKey;
-        item.name = kWallpaper;
+        item.name = kWallpaperValue;
     } else {
         return;
     }
@@ -452,21 +401,14 @@ void KeepingOriginals::keepValue(IRegistryWriter& registry, std::uint32_t rootKe
     record(item);
 }
 
-void KeepingOriginals::keepIniLine(const std::string& path, std::string_view section,
-                                   std::string_view key) {
-    const std::vector<std::string> parts = partsOnDriveC(system_, path);
-    if (startsWith(parts, kBackupParts, kBackupParts.size())) throw Error(err::PathFileAccessError);
-    const std::array<std::string_view, 2> winIni = {"Windows", "WIN.INI"};
-    if (parts.size() != 2 || !startsWith(parts, winIni, 2) ||
-        !winpath::sameName(section, kDesktopSection) || !winpath::sameName(key, kWallpaper))
-        return;
+void KeepingOriginals::keepWallpaperLine() {
     Item item;
     item.kind = Item::Kind::IniLine;
-    item.path = kWinIni;
+    item.path = winIni();
     item.key = kDesktopSection;
-    item.name = kWallpaper;
+    item.name = kWallpaperValue;
     if (alreadyKept(item)) return;
-    if (auto data = system_.iniValue(kWinIni, kDesktopSection, kWallpaper)) {
+    if (auto data = iniValue(system_, item.path, item.key, item.name)) {
         item.existed = true;
         item.data = std::move(*data);
     }
@@ -479,19 +421,23 @@ bool KeepingOriginals::alreadyKept(const Item& item) {
                            [&](const Item& k) { return sameItem(k, item); });
     };
     if (known()) return true;
-    // Another run of the program may have kept it since.
-    recorded_ = manifestCount(system_);
+    const Manifest manifest(system_);
+    recorded_ = manifest.count();
     kept_.clear();
-    for (auto& read : readManifest(system_, recorded_))
-        if (read) kept_.push_back(std::move(*read));
+    for (int i = 1; i <= recorded_; ++i)
+        if (auto read = manifest.item(i)) kept_.push_back(std::move(*read));
     return known();
 }
 
 void KeepingOriginals::record(const Item& item) {
     const int index = recorded_ + 1;
     const std::string section = "Item" + std::to_string(index);
-    std::string text =
-        system_.fileExists(kBackupManifest) ? system_.readFile(kBackupManifest) : kManifestHeader;
+    const std::string manifest = manifestPath();
+    std::string text = system_.fileExists(manifest) ? system_.readFile(manifest) : kManifestHeader;
+    auto ansi = [&](std::string_view utf8) {
+        if (auto bytes = system_.ansiFromUtf8(utf8)) return *bytes;
+        throw Error(err::BadFileName);
+    };
     text = ini::withValue(text, "Backup", "Items", std::to_string(index));
     auto set = [&](std::string_view key, std::string_view value) {
         text = ini::withValue(text, section, key, ansi(value));
@@ -516,7 +462,7 @@ void KeepingOriginals::record(const Item& item) {
     }
     set("Original", item.existed ? "Kept" : "Absent");
     if (item.kind == Item::Kind::File && item.existed) {
-        set("Copy", item.copy);
+        set("Copy", screenFileAt(winpath::parse(item.path).parts)->name);
         set("Attributes", attributeLetters(item.attributes));
     } else if (item.kind != Item::Kind::File && item.existed) {
         set("Data", escaped(item.data));
@@ -525,11 +471,11 @@ void KeepingOriginals::record(const Item& item) {
     std::vector<Item> kept = kept_;
     kept.push_back(item);
     const std::string undo = undoFileText(kept);  // refuses before anything is written
-    system_.createDirectory(kBackupFolder);
-    system_.replaceFile(kBackupManifest, text);
+    system_.createDirectory(programfolder::backupFolder());
+    system_.replaceFile(manifest, text);
     kept_ = std::move(kept);
     recorded_ = index;
-    if (item.kind == Item::Kind::Value) system_.replaceFile(kUndoRegistryFile, undo);
+    if (item.kind == Item::Kind::Value) system_.replaceFile(undoFilePath(), undo);
 }
 
 void KeepingOriginals::copyFile(const std::string& source, const std::string& destination) {
@@ -563,56 +509,44 @@ void KeepingOriginals::replaceFile(const std::string& path, std::string_view byt
     system_.replaceFile(path, bytes);
 }
 
-void KeepingOriginals::setIniValue(const std::string& path, std::string_view section,
-                                   std::string_view key, const std::optional<std::string>& value) {
-    keepIniLine(path, section, key);
-    system_.setIniValue(path, section, key, value);
-}
-
 std::unique_ptr<IRegistryWriter> KeepingOriginals::createRegistryWriter() {
     return std::make_unique<Writer>(*this, system_.createRegistryWriter());
 }
 
-bool KeepingOriginals::setDesktopWallpaper(const std::string& path) {
-    try {
-        const std::unique_ptr<IRegistryWriter> registry = system_.createRegistryWriter();
-        keepValue(*registry, hkey::CurrentUser, kDesktopKey, kWallpaper);
-        keepIniLine(kWinIni, kDesktopSection, kWallpaper);
-    } catch (const Error&) {
-        return false;  // a change that could not be undone is not made
-    }
-    return system_.setDesktopWallpaper(path);
-}
-
 RestoreReport restoreOriginals(ISystem& system) {
     RestoreReport report;
+    report.manifest = manifestPath();
+    std::optional<Manifest> manifest;
     try {
-        report.kept = manifestCount(system);
+        manifest.emplace(system);
     } catch (const Error& error) {
-        report.failures.push_back(std::string(kBackupManifest) + ": not read: " +
-                                  std::to_string(error.number()) + " " + error.description());
+        report.unreadable = error;
         return report;
     }
+    report.kept = manifest->count();
     std::unique_ptr<IRegistryWriter> registry;
-    const std::vector<std::optional<Item>> items = readManifest(system, report.kept);
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (!items[i]) {
-            report.failures.push_back(std::string(kBackupManifest) + ", [Item" +
-                                      std::to_string(i + 1) +
-                                      "]: not restored: the record is damaged");
+    for (int i = 1; i <= report.kept; ++i) {
+        RestoreReport::Entry entry;
+        entry.number = i;
+        const std::optional<Item> item = manifest->item(i);
+        if (!item) {
+            entry.outcome = RestoreReport::Entry::Outcome::Damaged;
+            report.entries.push_back(std::move(entry));
             continue;
         }
-        const Item& item = *items[i];
+        entry.item = *item;
         try {
             if (!registry) registry = system.createRegistryWriter();
-            if (!restoreItem(system, *registry, item)) continue;
-            report.restored.push_back(item.existed ? "restored " + label(item)
-                                                   : "removed " + label(item) +
-                                                         ", which was not there before Zarvo");
+            if (!restoreItem(system, *registry, *item))
+                entry.outcome = RestoreReport::Entry::Outcome::InPlace;
+            else
+                entry.outcome = item->existed ? RestoreReport::Entry::Outcome::PutBack
+                                              : RestoreReport::Entry::Outcome::Removed;
         } catch (const Error& error) {
-            report.failures.push_back(label(item) + ": not restored: " +
-                                      std::to_string(error.number()) + " " + error.description());
+            entry.outcome = RestoreReport::Entry::Outcome::Failed;
+            entry.error = error;
         }
+        report.entries.push_back(std::move(entry));
     }
     return report;
 }

@@ -1,31 +1,21 @@
-#include "system/leftovers.h"
+#include "changes/leftovers.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <vector>
 
+#include "changes/program_folder.h"
 #include "formats/text.h"
 #include "system/error.h"
-#include "system/into_drive.h"
-#include "system/keeping_originals.h"
 #include "system/system.h"
 #include "system/windows_path.h"
 
 namespace zarvo {
 
 namespace {
-
-constexpr const char* kProgramFolder = "C:\\Program Files\\Zarvo";
-
-// Every folder the program writes a file in.
-constexpr const char* kWrittenFolders[] = {
-    "C:\\",        "C:\\Windows", kProgramFolder,   "C:\\Program Files\\Zarvo\\Zarvo",
-    kBackupFolder, kIconCopies,   kWallpaperCopies,
-};
 
 const std::string kHeader =
     "; Copies of pictures Zarvo staged in C:\\ and has not installed yet. A\r\n"
@@ -83,8 +73,8 @@ std::optional<Note> noteOf(std::string_view line) {
 // name no copy.
 std::vector<Note> readNotes(ISystem& system) {
     std::vector<Note> notes;
-    if (!system.fileExists(kStagedCopies)) return notes;
-    const std::string text = system.readFile(kStagedCopies);
+    if (!system.fileExists(programfolder::stagedCopiesFile())) return notes;
+    const std::string text = system.readFile(programfolder::stagedCopiesFile());
     for (const auto& line : text::splitLines(text))
         if (auto note = noteOf(line.content)) notes.push_back(std::move(*note));
     return notes;
@@ -92,13 +82,14 @@ std::vector<Note> readNotes(ISystem& system) {
 
 void writeNotes(ISystem& system, const std::vector<Note>& notes) {
     if (notes.empty()) {
-        if (system.fileExists(kStagedCopies)) system.deleteFile(kStagedCopies);
+        if (system.fileExists(programfolder::stagedCopiesFile()))
+            system.deleteFile(programfolder::stagedCopiesFile());
         return;
     }
     std::string text = kHeader;
     for (const Note& note : notes) text += lineOf(note);
-    system.createDirectory(kProgramFolder);
-    system.replaceFile(kStagedCopies, text);
+    system.createDirectory(std::string(programfolder::kFolder));
+    system.replaceFile(programfolder::stagedCopiesFile(), text);
 }
 
 // Whether the file at the note's place is still the copy noted there.
@@ -137,7 +128,7 @@ void forgetStagedCopy(ISystem& system, const std::string& path) {
 
 void clearLeftovers(ISystem& system) {
     try {
-        system.recoverInterruptedWrites({std::begin(kWrittenFolders), std::end(kWrittenFolders)});
+        system.recoverInterruptedWrites(programfolder::writtenFolders());
     } catch (const Error&) {
         // What could not be cleared up now is tried again next time.
     }

@@ -6,7 +6,8 @@
 // - the temporary files of writes that were cut short, in every folder the
 //   program writes (ISystem::recoverInterruptedWrites);
 // - the copies of pictures that step "2" staged in C:\ and step "3" never
-//   installed. Each is noted in the program folder before it is made, with
+//   installed. Each is noted in the program folder (STAGED.INI) before it is
+//   made, with
 //   the run that made it and what it holds, so that only such a copy is
 //   removed, and only once its run has ended: a file of the user's, even one
 //   under the same name, is never touched.
@@ -17,8 +18,6 @@
 namespace zarvo {
 
 class ISystem;
-
-inline constexpr const char* kStagedCopies = "C:\\Program Files\\Zarvo\\STAGED.INI";
 
 // Notes that this run is about to stage a copy holding `bytes` at `path`.
 void noteStagedCopy(ISystem& system, const std::string& path, std::string_view bytes);

@@ -1,10 +1,12 @@
-#include "system/keeping_originals.h"
+#include "changes/kept_originals.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
+#include "changes/wallpaper.h"
 #include "formats/cp1251.h"
+#include "system/ini_files.h"
 #include "system/linux/linux_system.h"
 #include "system/linux/temp_drive.h"
 
@@ -17,6 +19,42 @@ using testing::writeBytes;
 
 const char* const kShellIcons =
     "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
+
+std::string what(const KeptItem& item) {
+    switch (item.kind) {
+        case KeptItem::Kind::Value:
+            return item.key + " " + item.name;
+        case KeptItem::Kind::IniLine:
+            return item.path + " [" + item.key + "] " + item.name;
+        case KeptItem::Kind::File:
+            break;
+    }
+    return item.path;
+}
+
+// What a restore changed, an item a line: "put back C:\Windows\Logow.sys",
+// "removed C:\Logo.sys" (which was not there before).
+std::vector<std::string> changed(const RestoreReport& report) {
+    using Outcome = RestoreReport::Entry::Outcome;
+    std::vector<std::string> lines;
+    for (const auto& entry : report.entries) {
+        if (entry.outcome == Outcome::PutBack) lines.push_back("put back " + what(entry.item));
+        if (entry.outcome == Outcome::Removed) lines.push_back("removed " + what(entry.item));
+    }
+    return lines;
+}
+
+// What it could not put back, with the error's number.
+std::vector<std::string> failed(const RestoreReport& report) {
+    std::vector<std::string> lines;
+    for (const auto& entry : report.entries) {
+        if (entry.outcome == RestoreReport::Entry::Outcome::Failed)
+            lines.push_back(what(entry.item) + ": " + std::to_string(entry.error->number()));
+        if (entry.outcome == RestoreReport::Entry::Outcome::Damaged)
+            lines.push_back("damaged record " + std::to_string(entry.number));
+    }
+    return lines;
+}
 
 // A drive as a Windows 98 machine has it: two shut-down screens, one of them
 // read-only, hidden and system, and no boot picture.
@@ -64,11 +102,10 @@ TEST_F(KeepingOriginalsTest, ScreenFilesComeBackByteIdenticalWithTheirAttributes
 
     RestoreReport report = restoreOriginals(sys);
     EXPECT_EQ(report.kept, 3);
-    EXPECT_EQ(report.failures, std::vector<std::string>());
-    EXPECT_EQ(report.restored,
-              (std::vector<std::string>{"restored C:\\Windows\\Logow.sys",
-                                        "restored C:\\Windows\\Logos.sys",
-                                        "removed C:\\Logo.sys, which was not there before Zarvo"}));
+    EXPECT_EQ(failed(report), std::vector<std::string>());
+    EXPECT_EQ(changed(report), (std::vector<std::string>{"put back C:\\Windows\\Logow.sys",
+                                                         "put back C:\\Windows\\Logos.sys",
+                                                         "removed C:\\Logo.sys"}));
     EXPECT_EQ(readBytes(drive.host("Windows/Logow.sys")), "wait screen");
     EXPECT_EQ(readBytes(drive.host("Windows/Logos.sys")), "off screen");
     EXPECT_EQ(sys.attributes("C:\\Windows\\Logos.sys"), logosAttributes);
@@ -79,11 +116,11 @@ TEST_F(KeepingOriginalsTest, ScreenFilesComeBackByteIdenticalWithTheirAttributes
     // goes back to the first original.
     report = restoreOriginals(sys);
     EXPECT_EQ(report.kept, 3);
-    EXPECT_TRUE(report.restored.empty() && report.failures.empty());
+    EXPECT_TRUE(changed(report).empty() && failed(report).empty());
     keeping.setAttributes("C:\\Windows\\Logos.sys", 0);
     keeping.copyFile("C:\\Program Files\\Zarvo\\Logo.sys", "C:\\Windows\\Logos.sys");
-    EXPECT_EQ(restoreOriginals(sys).restored,
-              (std::vector<std::string>{"restored C:\\Windows\\Logos.sys"}));
+    EXPECT_EQ(changed(restoreOriginals(sys)),
+              (std::vector<std::string>{"put back C:\\Windows\\Logos.sys"}));
     EXPECT_EQ(readBytes(drive.host("Windows/Logos.sys")), "off screen");
 }
 
@@ -103,8 +140,8 @@ TEST_F(KeepingOriginalsTest, ValuesAndTheWallpaperLineComeBackOrGo) {
     writer->storeString(hkey::LocalMachine, kShellIcons, "3", "C:\\later.ico");
     writer->storeString(hkey::LocalMachine, kShellIcons, "4",
                         "C:\\Program Files\\Zarvo\\ico\\1.ico");
-    ASSERT_TRUE(keeping.setDesktopWallpaper("C:\\Pictures\\sea.bmp"));
-    ASSERT_TRUE(keeping.setDesktopWallpaper(""));
+    ASSERT_TRUE(setWallpaper(keeping, "C:\\Pictures\\sea.bmp"));
+    ASSERT_TRUE(setWallpaper(keeping, ""));
 
     // What regedit on Windows 98 imports to undo the values.
     EXPECT_EQ(readBytes(drive.host("Program Files/Zarvo/Backup/UNDO.REG")),
@@ -118,26 +155,24 @@ TEST_F(KeepingOriginalsTest, ValuesAndTheWallpaperLineComeBackOrGo) {
                                 "\"Wallpaper\"=\"C:\\\\WINDOWS\\\\Облака.bmp\"\r\n\r\n"));
 
     const RestoreReport report = restoreOriginals(sys);
-    EXPECT_EQ(report.failures, std::vector<std::string>());
-    EXPECT_EQ(report.restored.size(), 4u);
-    EXPECT_EQ(report.restored.back(),
-              "removed C:\\Windows\\WIN.INI, [Desktop] Wallpaper, which was not there before "
-              "Zarvo");
+    EXPECT_EQ(failed(report), std::vector<std::string>());
+    EXPECT_EQ(changed(report).size(), 4u);
+    EXPECT_EQ(changed(report).back(), "removed C:\\Windows\\WIN.INI [Desktop] Wallpaper");
     EXPECT_EQ(store->readString(hkey::LocalMachine, kShellIcons, "3"), "C:\\WINDOWS\\cool.dll,3");
     EXPECT_EQ(store->readString(hkey::LocalMachine, kShellIcons, "4"), std::nullopt);
     EXPECT_EQ(store->readString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper"),
               "C:\\WINDOWS\\Облака.bmp");
-    EXPECT_EQ(sys.iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), std::nullopt);
-    EXPECT_EQ(sys.iniValue("C:\\Windows\\WIN.INI", "windows", "load"), "");
-    EXPECT_TRUE(restoreOriginals(sys).restored.empty());
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), std::nullopt);
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "windows", "load"), "");
+    EXPECT_TRUE(changed(restoreOriginals(sys)).empty());
 
     // A line that was there comes back with its data, spaces and all.
     writeBytes(drive.host("Windows/WIN.INI"), "[Desktop]\r\nWallpaper=C:\\My pics\\a.bmp\r\n");
     std::filesystem::remove_all(drive.host("Program Files/Zarvo/Backup"));
     KeepingOriginals fresh(sys);
-    ASSERT_TRUE(fresh.setDesktopWallpaper("C:\\Pictures\\sea.bmp"));
-    EXPECT_EQ(restoreOriginals(sys).restored.size(), 2u);
-    EXPECT_EQ(sys.iniValue("C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "C:\\My pics\\a.bmp");
+    ASSERT_TRUE(setWallpaper(fresh, "C:\\Pictures\\sea.bmp"));
+    EXPECT_EQ(changed(restoreOriginals(sys)).size(), 2u);
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "C:\\My pics\\a.bmp");
 }
 
 TEST_F(KeepingOriginalsTest, AnItemThatCannotComeBackIsNamedAndTheOthersStillDo) {
@@ -151,18 +186,16 @@ TEST_F(KeepingOriginalsTest, AnItemThatCannotComeBackIsNamedAndTheOthersStillDo)
     std::filesystem::create_directory(drive.host("Windows/Logos.sys"));
 
     RestoreReport report = restoreOriginals(sys);
-    ASSERT_EQ(report.failures.size(), 1u);
-    EXPECT_EQ(report.failures[0].rfind("C:\\Windows\\Logos.sys: not restored: 75 ", 0), 0u)
-        << report.failures[0];
-    EXPECT_EQ(report.restored.size(), 2u);
+    EXPECT_EQ(failed(report), std::vector<std::string>{"C:\\Windows\\Logos.sys: 75"});
+    EXPECT_EQ(changed(report).size(), 2u);
     EXPECT_EQ(readBytes(drive.host("Windows/Logow.sys")), "wait screen");
     EXPECT_EQ(sys.createRegistryWriter()->readString(hkey::LocalMachine, kShellIcons, "8"),
               std::nullopt);
 
     std::filesystem::remove(drive.host("Windows/Logos.sys"));
     report = restoreOriginals(sys);
-    EXPECT_TRUE(report.failures.empty());
-    EXPECT_EQ(report.restored, (std::vector<std::string>{"restored C:\\Windows\\Logos.sys"}));
+    EXPECT_TRUE(failed(report).empty());
+    EXPECT_EQ(changed(report), (std::vector<std::string>{"put back C:\\Windows\\Logos.sys"}));
     EXPECT_EQ(readBytes(drive.host("Windows/Logos.sys")), "off screen");
 }
 
@@ -174,7 +207,7 @@ TEST_F(KeepingOriginalsTest, NoChangeWithoutItsOriginalKept) {
               }),
               0);
     EXPECT_EQ(readBytes(drive.host("Windows/Logow.sys")), "wait screen");
-    EXPECT_FALSE(keeping.setDesktopWallpaper(""));
+    EXPECT_FALSE(setWallpaper(keeping, ""));
     EXPECT_FALSE(std::filesystem::exists(drive.host("Windows/WIN.INI")));
 }
 

@@ -3,11 +3,9 @@
 // On a real Windows tree (a disk image, a mounted partition) only drive C:
 // exists when that Windows runs: a value naming a file elsewhere (Z:\home\...)
 // would name nothing there. This layer copies such a file into the drive's
-// program folder first and stores the name of the copy:
-//   C:\Program Files\Zarvo\ico\         icons stored in Shell Icons
-//   C:\Program Files\Zarvo\Wallpaper\   the desktop wallpaper
-// A name already taken by a different file is never overwritten: the copy
-// gets a free one (name~2.ext, ...); an identical file there is reused.
+// program folder first (icons into its "ico" folder, wallpapers into
+// "Wallpaper") and stores the name of the copy. A name already taken by a different file is never
+// overwritten: the copy gets a free one (name~2.ext, ...); an identical file there is reused.
 
 #include <map>
 #include <memory>
@@ -18,12 +16,10 @@
 
 namespace zarvo {
 
-inline constexpr const char* kIconCopies = "C:\\Program Files\\Zarvo\\ico";
-inline constexpr const char* kWallpaperCopies = "C:\\Program Files\\Zarvo\\Wallpaper";
-
 // An ISystem that passes everything on to `system`, except that
-// - a Shell Icons value and the desktop wallpaper that name a file outside
-//   drive C: name a copy of it inside the drive;
+// - a Shell Icons value and the wallpaper value that name a file outside
+//   drive C: name a copy of it inside the drive (and so does WIN.INI's
+//   wallpaper line, which names what the value names);
 // - renaming a file outside drive C: to another name outside it (the icon
 //   page's "bmp" step, which gives a picture the ".ico" name) leaves the
 //   user's file as it is and makes the copy inside the drive under the new
@@ -40,7 +36,6 @@ public:
 
     void renameFile(const std::string& oldPath, const std::string& newPath) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
-    bool setDesktopWallpaper(const std::string& path) override;
 
 private:
     class Writer;

@@ -1,0 +1,132 @@
+#include "app/commands.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTextStream>
+#include <memory>
+
+#include "app/reports.h"
+#include "app/target.h"
+#include "changes/kept_originals.h"
+#include "changes/leftovers.h"
+#include "formats/screen_file.h"
+#include "system/image/image_error.h"
+#include "system/linux/wine_prefix.h"
+#include "ui/screen_maker.h"
+
+namespace zarvo {
+
+namespace {
+
+const QString kVersion = QStringLiteral(ZARVO_VERSION);
+
+int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {
+    int status = 0;
+    for (const QString& path : files) {
+        QFile file(path);
+        if (QFileInfo(path).isDir()) {
+            err << "zarvo: " << path << ": is a folder\n";
+            status = 1;
+            continue;
+        }
+        if (!file.open(QIODevice::ReadOnly)) {
+            err << "zarvo: " << path << ": cannot read: " << file.errorString() << '\n';
+            status = 1;
+            continue;
+        }
+        const QByteArray head = file.read(screen::kHeadSize);
+        const screen::Check check =
+            screen::check(std::string_view(head.constData(), std::size_t(head.size())),
+                          static_cast<std::uint64_t>(file.size()));
+        QString line = path + QStringLiteral(": ");
+        if (check.fine()) {
+            line += QStringLiteral("fine, ");
+        } else {
+            line += QStringLiteral("will not show at boot: ");
+            for (const std::string& problem : check.problems)
+                line += QString::fromStdString(problem) + QStringLiteral("; ");
+            status = 1;
+        }
+        if (check.bandStart >= 0)
+            line += QString::fromStdString(screen::describeBand(check.bandStart));
+        if (line.endsWith(QStringLiteral("; "))) line.chop(2);
+        out << line << '\n';
+    }
+    return status;
+}
+
+int makeScreen(const CommandLine& commandLine, QTextStream& err) {
+    // Reading pictures needs Qt's image plugins, which a QCoreApplication
+    // finds; no display is needed for it.
+    std::unique_ptr<QCoreApplication> app;
+    static int argc = 1;
+    static char name[] = "zarvo";
+    static char* argv[] = {name, nullptr};
+    if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
+    try {
+        makeScreenFile(commandLine.files.at(0), commandLine.files.at(1), commandLine.screen);
+    } catch (const ScreenError& error) {
+        err << "zarvo: " << QString::fromStdString(error.what());
+        if (error.kind() == ScreenError::Kind::OutputExists) err << " (--force replaces it)";
+        err << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+// Restores the drive the window would open, writing nothing when the drive
+// setting is bad. Items come back one by one: a failure is reported and the
+// rest go on.
+int runRestore(const TargetOptions& targetOptions, QTextStream& out, QTextStream& err) {
+    const DriveSetting drive = driveSetting(targetOptions);
+    if (drive.problem) {
+        err << "zarvo: " << QString::fromStdString(drive.problem->description()) << '\n';
+        return 1;
+    }
+    try {
+        const Target target = openTarget(drive);
+        if (!drive.readOnly) clearLeftovers(target.plain());
+        const RestoreReport report = restoreOriginals(target.plain());
+        const RestoreLines lines =
+            restoreLines(report, QFile::decodeName(QByteArray::fromStdString(target.name)));
+        for (const QString& line : lines.done) out << line << '\n';
+        for (const QString& line : lines.failed) err << "zarvo: " << line << '\n';
+        out.flush();
+        const bool imported = !target.wine || reportWineImport(target.wine->importChanges(), err);
+        return lines.failed.isEmpty() && imported ? 0 : 1;
+    } catch (const ImageError& error) {
+        err << "zarvo: " << imageRefusalLine(error) << '\n';
+    } catch (const DriveInUse& inUse) {
+        err << "zarvo: " << inUseLine(inUse) << '\n';
+    }
+    return 1;
+}
+
+}  // namespace
+
+int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& err) {
+    if (!commandLine.error.isEmpty()) {
+        err << "zarvo: " << commandLine.error << "\nTry 'zarvo --help' for more.\n";
+        return 2;
+    }
+    switch (commandLine.command) {
+        case Command::Help:
+            out << commandLine.helpText;
+            return 0;
+        case Command::Version:
+            out << "zarvo " << kVersion << '\n';
+            return 0;
+        case Command::Check:
+            return checkFiles(commandLine.files, out, err);
+        case Command::MakeScreen:
+            return makeScreen(commandLine, err);
+        case Command::Restore:
+            return runRestore(commandLine.target, out, err);
+        case Command::Window:
+            break;
+    }
+    return 2;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,196 @@
+#include "app/reports.h"
+
+#include <QFile>
+#include <QTextStream>
+#include <cerrno>
+#include <cstring>
+
+#include "changes/kept_originals.h"
+#include "formats/regedit4.h"
+#include "system/error.h"
+#include "system/image/image_error.h"
+#include "system/linux/wine_prefix.h"
+
+namespace zarvo {
+
+namespace {
+
+QString text(const std::string& utf8) {
+    return QString::fromStdString(utf8);
+}
+
+QString hostPath(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+// The item as a user finds it: a file, a registry value, an INI line.
+QString label(const KeptItem& item) {
+    switch (item.kind) {
+        case KeptItem::Kind::File:
+            break;
+        case KeptItem::Kind::Value:
+            return text(std::string(regedit4::rootName(item.root).value_or("HKEY_?"))) + '\\' +
+                   text(item.key) + QStringLiteral(", value ") +
+                   (item.name.empty() ? QStringLiteral("(default)") : '"' + text(item.name) + '"');
+        case KeptItem::Kind::IniLine:
+            return text(item.path) + QStringLiteral(", [") + text(item.key) + QStringLiteral("] ") +
+                   text(item.name);
+    }
+    return text(item.path);
+}
+
+QString because(const Error& error) {
+    return QString::number(error.number()) + ' ' + text(error.description());
+}
+
+}  // namespace
+
+QString inUseLine(const DriveInUse& inUse) {
+    QString line = text(inUse.drive());
+    if (inUse.program().empty())
+        line += QStringLiteral(": the image is in use by another program (an emulator?)");
+    else
+        line +=
+            QStringLiteral(": %1 (pid %2) has it open").arg(text(inUse.program())).arg(inUse.pid());
+    return line + QStringLiteral("; close it and try again");
+}
+
+QString imageRefusalLine(const ImageError& error) {
+    using Reason = ImageError::Reason;
+    const QString number = QString::number(error.number());
+    const QString detail = text(error.detail());
+    QString why;
+    switch (error.reason()) {
+        case Reason::CannotOpen:
+            why = QString::fromLocal8Bit(std::strerror(error.number()));
+            break;
+        case Reason::NotAFileOrDevice:
+            why = QStringLiteral("not a file or a block device");
+            break;
+        case Reason::TooSmall:
+            why = QStringLiteral("not a disk image (too small)");
+            break;
+        case Reason::Qcow2:
+            why = QStringLiteral(
+                "a qcow2 image; convert it to a raw or fixed VHD disk first (qemu-img convert)");
+            break;
+        case Reason::ExpandingVhd:
+            why = QStringLiteral("a %1 VHD; convert it to a fixed VHD first")
+                      .arg(error.number() == 3   ? QStringLiteral("dynamic")
+                           : error.number() == 4 ? QStringLiteral("differencing")
+                                                 : QStringLiteral("dynamic or differencing"));
+            break;
+        case Reason::UnknownVhd:
+            why = QStringLiteral("a VHD of unknown type ") + number;
+            break;
+        case Reason::BareVolumePartition:
+            why = QStringLiteral("a bare FAT volume with no partition table");
+            break;
+        case Reason::NoPartitionTable:
+            why = QStringLiteral("not a disk image (no partition table, no FAT boot sector)");
+            break;
+        case Reason::NoPartitions:
+            why = QStringLiteral("a partition table with no partitions");
+            break;
+        case Reason::NoSuchPartition:
+            why = QStringLiteral("no partition %1 (partitions: %2)").arg(number, detail);
+            break;
+        case Reason::NoFatPartition:
+            why = QStringLiteral("no FAT partition (partition types: %1)").arg(detail);
+            break;
+        case Reason::PartitionNotFat:
+            why =
+                QStringLiteral("partition %1 has type %2, not FAT16 or FAT32").arg(number, detail);
+            break;
+        case Reason::PartitionPastEnd:
+            why = QStringLiteral("partition %1 lies past the end of the disk").arg(number);
+            break;
+        case Reason::PartitionNotFormatted:
+            why =
+                QStringLiteral("partition %1 (type %2) holds no FAT file system; is it formatted?")
+                    .arg(number, detail);
+            break;
+        case Reason::NotWritable:
+            why = (error.number() == EROFS ? QStringLiteral("on a read-only file system")
+                                           : QStringLiteral("cannot be written by this user")) +
+                  QStringLiteral("; Zarvo changes the image in place");
+            break;
+        case Reason::MtoolsMissing:
+            return QStringLiteral(
+                       "mtools is not installed (%1 was not found): install the package \"mtools\"")
+                .arg(detail);
+        case Reason::NoWorkFolder:
+            return QStringLiteral("cannot make a working folder in ") + detail;
+    }
+    return hostPath(error.file()) + QStringLiteral(": ") + why;
+}
+
+RestoreLines restoreLines(const RestoreReport& report, const QString& drive) {
+    using Outcome = RestoreReport::Entry::Outcome;
+    RestoreLines lines;
+    if (report.unreadable) {
+        lines.failed << text(report.manifest) + QStringLiteral(": not read: ") +
+                            because(*report.unreadable);
+        return lines;
+    }
+    for (const auto& entry : report.entries) {
+        switch (entry.outcome) {
+            case Outcome::PutBack:
+                lines.done << QStringLiteral("restored ") + label(entry.item);
+                break;
+            case Outcome::Removed:
+                lines.done << QStringLiteral("removed ") + label(entry.item) +
+                                  QStringLiteral(", which was not there before Zarvo");
+                break;
+            case Outcome::Failed:
+                lines.failed << label(entry.item) + QStringLiteral(": not restored: ") +
+                                    because(*entry.error);
+                break;
+            case Outcome::Damaged:
+                lines.failed << text(report.manifest) +
+                                    QStringLiteral(
+                                        ", [Item%1]: not restored: the record is damaged")
+                                        .arg(entry.number);
+                break;
+            case Outcome::InPlace:
+                break;
+        }
+    }
+    if (lines.done.isEmpty() && lines.failed.isEmpty()) {
+        if (report.kept == 0)
+            lines.done << QStringLiteral(
+                              "nothing to restore: Zarvo has kept no originals on drive C: (%1)")
+                              .arg(drive);
+        else
+            lines.done << QStringLiteral("nothing to restore: the %1 kept original%2 in place")
+                              .arg(report.kept)
+                              .arg(report.kept == 1 ? QStringLiteral(" is")
+                                                    : QStringLiteral("s are"));
+    }
+    return lines;
+}
+
+bool reportWineImport(const WineImport& import, QTextStream& err) {
+    const QString store = hostPath(import.store);
+    const QString prefix = hostPath(import.prefix);
+    switch (import.outcome) {
+        case WineImport::Outcome::NothingChanged:
+        case WineImport::Outcome::Imported:
+            return true;
+        case WineImport::Outcome::NoWine:
+            err << "zarvo: Wine is not installed; the values are kept in " << store
+                << ", for the prefix's registry run: WINEPREFIX=" << prefix << " wine regedit "
+                << store << '\n';
+            break;
+        case WineImport::Outcome::NoImportFile:
+            err << "zarvo: cannot write the import file for the Wine prefix " << prefix << '\n';
+            break;
+        case WineImport::Outcome::Failed:
+            err << "zarvo: wine reg import failed (" << import.status
+                << "); the values are kept in " << store << '\n';
+            break;
+    }
+    return false;
+}
+
+}  // namespace zarvo

@@ -1,0 +1,38 @@
+#pragma once
+
+// What the command line says of what the layers below report as data:
+// one English line each, as a terminal program speaks.
+
+#include <QString>
+#include <QStringList>
+
+class QTextStream;
+
+namespace zarvo {
+
+class DriveInUse;
+class ImageError;
+struct RestoreReport;
+struct WineImport;
+
+// "win98.img: 86Box (pid 4242) has it open; close it and try again"
+QString inUseLine(const DriveInUse& inUse);
+
+// Why an image is refused, naming the file: "disk.vhd: a dynamic VHD;
+// convert it to a fixed VHD first".
+QString imageRefusalLine(const ImageError& error);
+
+// What --restore prints: a line for each item it changed, a line for each
+// item it could not restore (and for a damaged manifest), and when nothing
+// changed, why. `drive` names the drive in the last case.
+struct RestoreLines {
+    QStringList done;
+    QStringList failed;
+};
+RestoreLines restoreLines(const RestoreReport& report, const QString& drive);
+
+// Tells `err` what went wrong with handing the values to a Wine prefix;
+// false when they did not reach it.
+bool reportWineImport(const WineImport& import, QTextStream& err);
+
+}  // namespace zarvo

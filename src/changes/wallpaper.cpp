@@ -1,0 +1,56 @@
+#include "changes/wallpaper.h"
+
+#include <optional>
+
+#include "changes/drive_c.h"
+#include "system/error.h"
+#include "system/ini_files.h"
+
+namespace zarvo {
+
+std::string winIni() {
+    return std::string(kWindowsFolder) + "\\WIN.INI";
+}
+
+bool setWallpaper(ISystem& system, const std::string& path) {
+    try {
+        if (!path.empty() &&
+            (!system.fileExists(path) || (system.attributes(path) & attr::Directory)))
+            return false;
+        if (!system.ansiFromUtf8(path)) return false;  // no profile could name it
+
+        // What can refuse is asked before anything is written.
+        const std::string ini = winIni();
+        if (system.fileExists(std::string(kWindowsFolder))) system.checkReplaceable(ini);
+        const auto registry = system.createRegistryWriter();
+        const auto oldValue = registry->readString(kDesktopRoot, kDesktopKey, kWallpaperValue);
+        const auto oldLine = iniValue(system, ini, kDesktopSection, kWallpaperValue);
+        registry->storeString(kDesktopRoot, kDesktopKey, kWallpaperValue, path);
+        bool lineWritten = false;
+        try {
+            const std::string named =
+                registry->readString(kDesktopRoot, kDesktopKey, kWallpaperValue).value_or(path);
+            system.createDirectory(std::string(kWindowsFolder));
+            setIniValue(system, ini, kDesktopSection, kWallpaperValue, named);
+            lineWritten = true;
+            if (!system.refreshWallpaper(named)) throw Error(err::InvalidPicture);
+        } catch (const Error&) {
+            // Both back as they were, so that they never name two files.
+            try {
+                if (oldValue)
+                    registry->storeString(kDesktopRoot, kDesktopKey, kWallpaperValue, *oldValue);
+                else
+                    registry->deleteValue(kDesktopRoot, kDesktopKey, kWallpaperValue);
+                if (lineWritten)
+                    setIniValue(system, ini, kDesktopSection, kWallpaperValue, oldLine);
+            } catch (const Error&) {
+            }
+            return false;
+        }
+        return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+}  // namespace zarvo

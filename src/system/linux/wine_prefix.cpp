@@ -1,0 +1,130 @@
+#include "system/linux/wine_prefix.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <utility>
+
+#include "formats/regedit4.h"
+#include "system/posix_process.h"
+
+namespace zarvo {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool isFile(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+// A prefix made by an older Wine is updated first, which takes a while.
+constexpr int kImportSeconds = 300;
+
+int runWine(const std::vector<std::string>& argv, const std::vector<std::string>& environment) {
+    return posix::runAndWait(argv, {{}, environment}, kImportSeconds).status;
+}
+
+}  // namespace
+
+class WinePrefix::Writer : public ForwardingRegistryWriter {
+public:
+    Writer(WinePrefix& owner, std::unique_ptr<IRegistryWriter> inner)
+        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
+
+    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
+                     std::string_view valueData) override {
+        inner_->storeString(rootKey, keyPath, valueName, valueData);
+        note(rootKey, keyPath, valueName);
+    }
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        inner_->deleteValue(rootKey, keyPath, valueName);
+        note(rootKey, keyPath, valueName);
+    }
+
+private:
+    void note(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName) {
+        owner_.changed_.emplace(rootKey, regedit4::canonicalKeyPath(keyPath),
+                                std::string(valueName));
+    }
+
+    WinePrefix& owner_;
+};
+
+WinePrefix::WinePrefix(ISystem& system, std::string prefix, std::string storePath)
+    : ForwardingSystem(system), prefix_(std::move(prefix)), storePath_(std::move(storePath)) {}
+
+WinePrefix::~WinePrefix() = default;
+
+std::string WinePrefix::importText() {
+    if (changed_.empty()) return {};
+    const std::unique_ptr<IRegistryWriter> registry = system_.createRegistryWriter();
+    regedit4::Writer file;
+    for (const auto& [root, key, name] : changed_) {
+        const std::string fullKey =
+            std::string(regedit4::rootName(root).value_or("HKEY_CURRENT_USER")) + "\\" + key;
+        if (const std::optional<std::string> data = registry->readString(root, key, name))
+            file.setString(fullKey, name, *data);
+        else
+            file.deleteValue(fullKey, name);
+    }
+    // Windows 2000's format in UTF-16: every value comes across, whatever
+    // code page the prefix runs in.
+    return file.regedit5();
+}
+
+WineImport WinePrefix::importChanges() {
+    WineImport result;
+    result.store = storePath_;
+    result.prefix = prefix_;
+    const std::string text = importText();
+    if (text.empty()) return result;
+    if (!runner && !posix::onPath("wine")) {
+        result.outcome = WineImport::Outcome::NoWine;
+        return result;
+    }
+    std::string file = prefix_ + "/zarvo-import-XXXXXX.reg";
+    const int fd = ::mkstemps(file.data(), 4);
+    bool written = fd >= 0;
+    for (std::size_t done = 0; written && done < text.size();) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        written = n > 0;
+        done += written ? std::size_t(n) : 0;
+    }
+    if (fd >= 0) written = ::close(fd) == 0 && written;
+    if (!written) {
+        if (fd >= 0) ::unlink(file.c_str());
+        result.outcome = WineImport::Outcome::NoImportFile;
+        return result;
+    }
+    const std::vector<std::string> argv = {"wine", "reg", "import", file};
+    const std::vector<std::string> environment = {"WINEPREFIX=" + prefix_, "WINEDEBUG=-all",
+                                                  "WINEDLLOVERRIDES=mscoree,mshtml="};
+    result.status = runner ? runner(argv, environment) : runWine(argv, environment);
+    ::unlink(file.c_str());
+    if (result.status != 0) {
+        result.outcome = WineImport::Outcome::Failed;
+        return result;
+    }
+    changed_.clear();
+    result.outcome = WineImport::Outcome::Imported;
+    return result;
+}
+
+std::unique_ptr<IRegistryWriter> WinePrefix::createRegistryWriter() {
+    return std::make_unique<Writer>(*this, system_.createRegistryWriter());
+}
+
+std::string winePrefixOf(const std::string& driveRoot) {
+    fs::path root = fs::path(driveRoot).lexically_normal();
+    if (!root.has_filename()) root = root.parent_path();
+    if (root.filename() != "drive_c") return {};
+    const fs::path prefix = root.parent_path();
+    if (!isFile(prefix / "system.reg") || !isFile(prefix / "user.reg")) return {};
+    return prefix.string();
+}
+
+}  // namespace zarvo
