@@ -328,28 +328,6 @@ bool restoreItem(ISystem& system, IRegistryWriter& registry, const Item& item) {
 
 }  // namespace
 
-// The registry writer the program is given: it keeps a watched value before
-// storing over it or deleting it.
-class KeepingOriginals::Writer : public ForwardingRegistryWriter {
-public:
-    Writer(KeepingOriginals& owner, std::unique_ptr<IRegistryWriter> inner)
-        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
-
-    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
-                     std::string_view valueData) override {
-        owner_.keepValue(*inner_, rootKey, keyPath, valueName);
-        inner_->storeString(rootKey, keyPath, valueName, valueData);
-    }
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        owner_.keepValue(*inner_, rootKey, keyPath, valueName);
-        inner_->deleteValue(rootKey, keyPath, valueName);
-    }
-
-private:
-    KeepingOriginals& owner_;
-};
-
 KeepingOriginals::KeepingOriginals(ISystem& system) : ForwardingSystem(system) {}
 
 KeepingOriginals::~KeepingOriginals() = default;
@@ -510,7 +488,12 @@ void KeepingOriginals::replaceFile(const std::string& path, std::string_view byt
 }
 
 std::unique_ptr<IRegistryWriter> KeepingOriginals::createRegistryWriter() {
-    return std::make_unique<Writer>(*this, system_.createRegistryWriter());
+    // A watched value is kept before it is stored over or deleted.
+    return std::make_unique<WatchingRegistryWriter>(
+        system_.createRegistryWriter(),
+        [this](IRegistryWriter& below, std::uint32_t root, std::string_view key,
+               std::string_view name) { keepValue(below, root, key, name); },
+        nullptr);
 }
 
 RestoreReport restoreOriginals(ISystem& system) {

@@ -57,8 +57,6 @@ public:
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
 private:
-    class Writer;
-
     // Before a file operation on `path`: keeps it when it is a screen file,
     // and WIN.INI's wallpaper line when it is WIN.INI (the one line the
     // program writes there); 75 when it lies in the backup folder.

@@ -5,6 +5,8 @@
 // prefix): every operation goes on to the system below unless the layer
 // overrides it, so that a layer says only what it changes.
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -96,6 +98,37 @@ public:
 
 protected:
     std::unique_ptr<IRegistryWriter> inner_;
+};
+
+// A writer for a layer that only watches values change: `before` is told of
+// each value about to be stored or deleted (with the writer below, to read
+// it first), `after` of each one that was. Either may be empty.
+class WatchingRegistryWriter : public ForwardingRegistryWriter {
+public:
+    using Watch = std::function<void(IRegistryWriter& below, std::uint32_t rootKey,
+                                     std::string_view keyPath, std::string_view valueName)>;
+
+    WatchingRegistryWriter(std::unique_ptr<IRegistryWriter> inner, Watch before, Watch after)
+        : ForwardingRegistryWriter(std::move(inner)),
+          before_(std::move(before)),
+          after_(std::move(after)) {}
+
+    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
+                     std::string_view valueData) override {
+        if (before_) before_(*inner_, rootKey, keyPath, valueName);
+        inner_->storeString(rootKey, keyPath, valueName, valueData);
+        if (after_) after_(*inner_, rootKey, keyPath, valueName);
+    }
+    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
+                     std::string_view valueName) override {
+        if (before_) before_(*inner_, rootKey, keyPath, valueName);
+        inner_->deleteValue(rootKey, keyPath, valueName);
+        if (after_) after_(*inner_, rootKey, keyPath, valueName);
+    }
+
+private:
+    Watch before_;
+    Watch after_;
 };
 
 }  // namespace zarvo

@@ -69,15 +69,8 @@ protected:
         logosAttributes = sys.attributes("C:\\Windows\\Logos.sys");
     }
 
-    LinuxSystem::Options options() {
-        LinuxSystem::Options o;
-        o.driveRoot = drive.root;
-        o.registryStorePath = drive.store;
-        return o;
-    }
-
     testing::TempDrive drive;
-    LinuxSystem sys{options()};
+    LinuxSystem sys{drive.options()};
     KeepingOriginals keeping{sys};
     unsigned logosAttributes = 0;
 };

@@ -24,16 +24,10 @@ protected:
         writeBytes(drive.host("Windows/Logow.sys"), "the wait screen");
         writeBytes(drive.host("Pictures/Sea.bmp"), "the sea");
     }
-    LinuxSystem::Options options() {
-        LinuxSystem::Options o;
-        o.driveRoot = drive.root;
-        o.registryStorePath = drive.store;
-        return o;
-    }
     bool noted() { return sys.fileExists(programfolder::stagedCopiesFile()); }
 
     testing::TempDrive drive;
-    LinuxSystem sys{options()};
+    LinuxSystem sys{drive.options()};
     ScreenSteps steps{kWaitScreen};
 };
 

@@ -22,12 +22,6 @@ protected:
         writeBytes(drive.host("Windows/WIN.INI"), "[Desktop]\r\nWallpaper=(None)\r\n");
         writeBytes(drive.host("Sea.bmp"), "BM");
     }
-    LinuxSystem::Options options() {
-        LinuxSystem::Options o;
-        o.driveRoot = drive.root;
-        o.registryStorePath = drive.store;
-        return o;
-    }
     std::optional<std::string> value() {
         return sys.createRegistryWriter()->readString(kDesktopRoot, kDesktopKey, kWallpaperValue);
     }
@@ -36,7 +30,7 @@ protected:
     }
 
     testing::TempDrive drive;
-    LinuxSystem sys{options()};
+    LinuxSystem sys{drive.options()};
 };
 
 TEST_F(WallpaperTest, TheRegistryAndWinIniNameTheSameFile) {

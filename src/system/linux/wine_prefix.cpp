@@ -29,31 +29,6 @@ int runWine(const std::vector<std::string>& argv, const std::vector<std::string>
 
 }  // namespace
 
-class WinePrefix::Writer : public ForwardingRegistryWriter {
-public:
-    Writer(WinePrefix& owner, std::unique_ptr<IRegistryWriter> inner)
-        : ForwardingRegistryWriter(std::move(inner)), owner_(owner) {}
-
-    void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
-                     std::string_view valueData) override {
-        inner_->storeString(rootKey, keyPath, valueName, valueData);
-        note(rootKey, keyPath, valueName);
-    }
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        inner_->deleteValue(rootKey, keyPath, valueName);
-        note(rootKey, keyPath, valueName);
-    }
-
-private:
-    void note(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName) {
-        owner_.changed_.emplace(rootKey, regedit4::canonicalKeyPath(keyPath),
-                                std::string(valueName));
-    }
-
-    WinePrefix& owner_;
-};
-
 WinePrefix::WinePrefix(ISystem& system, std::string prefix, std::string storePath)
     : ForwardingSystem(system), prefix_(std::move(prefix)), storePath_(std::move(storePath)) {}
 
@@ -115,7 +90,11 @@ WineImport WinePrefix::importChanges() {
 }
 
 std::unique_ptr<IRegistryWriter> WinePrefix::createRegistryWriter() {
-    return std::make_unique<Writer>(*this, system_.createRegistryWriter());
+    return std::make_unique<WatchingRegistryWriter>(
+        system_.createRegistryWriter(), nullptr,
+        [this](IRegistryWriter&, std::uint32_t root, std::string_view key, std::string_view name) {
+            changed_.emplace(root, regedit4::canonicalKeyPath(key), std::string(name));
+        });
 }
 
 std::string winePrefixOf(const std::string& driveRoot) {

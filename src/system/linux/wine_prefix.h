@@ -57,7 +57,6 @@ public:
     Runner runner;
 
 private:
-    class Writer;
     using Value = std::tuple<std::uint32_t, std::string, std::string>;  // root, key, name
 
     std::string prefix_;

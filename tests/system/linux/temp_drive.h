@@ -16,6 +16,7 @@
 
 #include "support/error_of.h"
 #include "system/error.h"
+#include "system/linux/linux_system.h"
 
 namespace zarvo::testing {
 
@@ -38,6 +39,14 @@ public:
 
     // Host path of a path relative to the drive root ("Windows/Win.ini").
     std::string host(const std::string& relative) const { return root + "/" + relative; }
+
+    // The emulated drive's options for this drive and store.
+    LinuxSystem::Options options() const {
+        LinuxSystem::Options o;
+        o.driveRoot = root;
+        o.registryStorePath = store;
+        return o;
+    }
 
     std::string base;
     std::string root;
