@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "changes/drive_c.h"
 #include "changes/program_folder.h"
 #include "changes/shell_icons.h"
 #include "changes/wallpaper.h"
@@ -67,17 +68,13 @@ IntoDrive::IntoDrive(ISystem& system) : ForwardingSystem(system) {}
 IntoDrive::~IntoDrive() = default;
 
 bool IntoDrive::onDriveC(const std::string& path) {
-    // A Z:\ path may lead into the drive's own folder: that file is on C:.
-    std::string spelled = path;
+    // No path this layer can make anything of is left as it is.
     try {
-        spelled = system_.windowsPath(system_.hostPath(path));
+        winpath::parse(path);
     } catch (const Error&) {
+        return true;
     }
-    try {
-        return winpath::parse(spelled).drive == 'C';
-    } catch (const Error&) {
-        return true;  // no path this layer can make anything of
-    }
+    return partsOnDriveC(system_, path).has_value();
 }
 
 std::string IntoDrive::placeFor(const std::string& folder, const std::string& name,

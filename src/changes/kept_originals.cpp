@@ -8,6 +8,7 @@
 #include <string_view>
 #include <utility>
 
+#include "changes/drive_c.h"
 #include "changes/program_folder.h"
 #include "changes/screen_files.h"
 #include "changes/shell_icons.h"
@@ -37,23 +38,6 @@ std::string undoFilePath() {
 const std::string kManifestHeader =
     "; The first originals Zarvo replaced on this drive. \"zarvo --restore\" puts\r\n"
     "; them back; on Windows, UNDO.REG puts back the registry values.\r\n";
-
-// The components of a path on drive C:, however it was spelled: another
-// case, "..", or a Z:\ path that leads into the drive. Empty when it is not
-// on drive C: or does not parse.
-std::vector<std::string> partsOnDriveC(ISystem& system, const std::string& path) {
-    std::string spelled = path;
-    try {
-        spelled = system.windowsPath(system.hostPath(path));
-    } catch (const Error&) {
-    }
-    try {
-        winpath::Parsed parsed = winpath::parse(spelled);
-        if (parsed.drive == 'C') return std::move(parsed.parts);
-    } catch (const Error&) {
-    }
-    return {};
-}
 
 bool samePlace(const std::vector<std::string>& parts, const std::string& path) {
     const std::vector<std::string> other = winpath::parse(path).parts;
@@ -333,7 +317,8 @@ KeepingOriginals::KeepingOriginals(ISystem& system) : ForwardingSystem(system) {
 KeepingOriginals::~KeepingOriginals() = default;
 
 void KeepingOriginals::beforeChanging(const std::string& path) {
-    const std::vector<std::string> parts = partsOnDriveC(system_, path);
+    const std::vector<std::string> parts =
+        partsOnDriveC(system_, path).value_or(std::vector<std::string>());
     if (inBackup(parts)) throw Error(err::PathFileAccessError);
     if (samePlace(parts, winIni())) {
         keepWallpaperLine();

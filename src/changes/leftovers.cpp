@@ -73,8 +73,14 @@ std::optional<Note> noteOf(std::string_view line) {
 // name no copy.
 std::vector<Note> readNotes(ISystem& system) {
     std::vector<Note> notes;
-    if (!system.fileExists(programfolder::stagedCopiesFile())) return notes;
-    const std::string text = system.readFile(programfolder::stagedCopiesFile());
+    std::string text;
+    try {
+        text = system.readFile(programfolder::stagedCopiesFile());
+    } catch (const Error& error) {
+        if (error.number() == err::FileNotFound || error.number() == err::PathNotFound)
+            return notes;
+        throw;
+    }
     for (const auto& line : text::splitLines(text))
         if (auto note = noteOf(line.content)) notes.push_back(std::move(*note));
     return notes;

@@ -46,8 +46,13 @@ void ScreenSteps::stage(ISystem& system, const std::string& source, const std::s
     // choice a user makes on purpose.
     system.checkCopyable(source, staged, screen);
     // What deleteFile would refuse, asked before the copy is made.
-    if (!system.fileExists(screen)) throw Error(err::FileNotFound);
-    const unsigned bits = system.attributes(screen);
+    unsigned bits = 0;
+    try {
+        bits = system.attributes(screen);
+    } catch (const Error& error) {
+        if (error.number() == err::PathNotFound) throw Error(err::FileNotFound);
+        throw;
+    }
     if (bits & attr::Directory) throw Error(err::PermissionDenied);
     if (bits & attr::ReadOnly) throw Error(err::PathFileAccessError);
 

@@ -178,12 +178,12 @@ class ImageSystem::Operation {
 public:
     explicit Operation(ImageSystem& system) : system_(system) {
         if (system_.depth_++ == 0) {
-            system_.listings_.clear();
+            system_.forgetFolders();
             system_.checked_ = false;
         }
     }
     ~Operation() {
-        if (--system_.depth_ == 0) system_.listings_.clear();
+        if (--system_.depth_ == 0) system_.forgetFolders();
     }
     Operation(const Operation&) = delete;
     Operation& operator=(const Operation&) = delete;
@@ -211,7 +211,7 @@ posix::Ran ImageSystem::change(const std::string& program, const std::vector<std
         hold_->checkAlone();
         checked_ = true;
     }
-    listings_.clear();
+    forgetFolders();
     return mtools_->run(program, args);
 }
 
@@ -234,25 +234,41 @@ std::vector<ImageSystem::Entry> ImageSystem::listUncached(const std::string& pat
         if (entry.name.empty() || entry.name == "." || entry.name == "..") continue;
         entries.push_back(std::move(entry));
     }
-    if (entries.empty()) return entries;
-    std::string pattern = path;
-    if (pattern.back() != '/') pattern += '/';
-    pattern += '*';
-    const auto marks = mtools_->run("mattrib", {pattern});
-    for (const auto line : linesOf(marks.out)) {
-        const std::size_t at = line.find(":/");
-        if (at == std::string_view::npos || at < 1) continue;
-        const std::string_view flags = line.substr(0, at - 1);
-        const std::string name = lastName(line);
-        for (auto& entry : entries) {
-            if (entry.name != name) continue;
-            if (flags.find('A') != std::string_view::npos) entry.attributes |= attr::Archive;
-            if (flags.find('R') != std::string_view::npos) entry.attributes |= attr::ReadOnly;
-            if (flags.find('H') != std::string_view::npos) entry.attributes |= attr::Hidden;
-            if (flags.find('S') != std::string_view::npos) entry.attributes |= attr::System;
-        }
-    }
     return entries;
+}
+
+unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
+                                   const std::string& name) const {
+    const std::string path = Mtools::drivePath(folder);
+    auto known = marks_.find(path);
+    if (known == marks_.end()) {
+        // One mattrib for the whole folder, and only when a file's marks
+        // are asked: finding the way to it needs none.
+        std::map<std::string, unsigned> marks;
+        std::string pattern = path;
+        if (pattern.back() != '/') pattern += '/';
+        pattern += '*';
+        const auto listed = mtools_->run("mattrib", {pattern});
+        for (const auto line : linesOf(listed.out)) {
+            const std::size_t at = line.find(":/");
+            if (at == std::string_view::npos || at < 1) continue;
+            const std::string_view flags = line.substr(0, at - 1);
+            unsigned bits = 0;
+            if (flags.find('A') != std::string_view::npos) bits |= attr::Archive;
+            if (flags.find('R') != std::string_view::npos) bits |= attr::ReadOnly;
+            if (flags.find('H') != std::string_view::npos) bits |= attr::Hidden;
+            if (flags.find('S') != std::string_view::npos) bits |= attr::System;
+            marks[lastName(line)] = bits;
+        }
+        known = marks_.emplace(path, std::move(marks)).first;
+    }
+    const auto bits = known->second.find(name);
+    return bits == known->second.end() ? 0 : bits->second;
+}
+
+void ImageSystem::forgetFolders() const {
+    listings_.clear();
+    marks_.clear();
 }
 
 std::optional<std::string> ImageSystem::longNameOf(const std::vector<std::string>& folder,
@@ -324,6 +340,7 @@ ImageSystem::Found ImageSystem::find(const std::vector<std::string>& parts) cons
             found.folderExists = last;
             return found;
         }
+        if (last) match->attributes = attributesOf(found.parts, match->name);
         found.parts.push_back(match->name);
         if (last) {
             found.entry = std::move(match);
@@ -747,7 +764,7 @@ bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
     // entry, where it is ended, so that mdel frees what the file took.
     if (sound > needed) return false;
     const bool ended = image::endChainAtFreeEntry(options_.imagePath, *layout_, chain[sound - 1]);
-    listings_.clear();
+    forgetFolders();
     return ended;
 }
 

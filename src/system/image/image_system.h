@@ -117,6 +117,10 @@ private:
     // operation, as one operation looks up the same folders again and again.
     std::vector<Entry> list(const std::vector<std::string>& folder) const;
     std::vector<Entry> listUncached(const std::string& drivePath) const;
+    // The attribute bits of an entry of a folder (not a folder's own).
+    unsigned attributesOf(const std::vector<std::string>& folder, const std::string& name) const;
+    // What was learnt of the folders: at every change and every operation's end.
+    void forgetFolders() const;
     // Runs an mtools program that changes the volume; the first in an
     // operation makes sure the image is not open elsewhere.
     posix::Ran change(const std::string& program, const std::vector<std::string>& args);
@@ -151,6 +155,7 @@ private:
     std::optional<image::FatLayout> layout_;
     std::string cache_;
     mutable std::map<std::string, std::vector<Entry>> listings_;
+    mutable std::map<std::string, std::map<std::string, unsigned>> marks_;
     int depth_ = 0;         // operations under way, one inside another
     bool checked_ = false;  // this operation made sure it has the image alone
     unsigned counter_ = 0;
