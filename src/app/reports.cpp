@@ -19,7 +19,7 @@ QString text(const std::string& utf8) {
     return QString::fromStdString(utf8);
 }
 
-QString hostPath(const std::string& path) {
+QString decodedPath(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
@@ -122,7 +122,7 @@ QString imageRefusalLine(const ImageError& error) {
         case Reason::NoWorkFolder:
             return QStringLiteral("cannot make a working folder in ") + detail;
     }
-    return hostPath(error.file()) + QStringLiteral(": ") + why;
+    return decodedPath(error.file()) + QStringLiteral(": ") + why;
 }
 
 RestoreLines restoreLines(const RestoreReport& report, const QString& drive) {
@@ -171,8 +171,8 @@ RestoreLines restoreLines(const RestoreReport& report, const QString& drive) {
 }
 
 bool reportWineImport(const WineImport& import, QTextStream& err) {
-    const QString store = hostPath(import.store);
-    const QString prefix = hostPath(import.prefix);
+    const QString store = decodedPath(import.store);
+    const QString prefix = decodedPath(import.prefix);
     switch (import.outcome) {
         case WineImport::Outcome::NothingChanged:
         case WineImport::Outcome::Imported:

@@ -9,6 +9,7 @@
 #include "changes/into_drive.h"
 #include "changes/kept_originals.h"
 #include "system/image/image_system.h"
+#include "system/linux/host_file.h"
 #include "system/linux/linux_system.h"
 #include "system/linux/wine_prefix.h"
 #include "system/registry_store.h"
@@ -26,11 +27,6 @@ fs::path entryNamed(const fs::path& folder, std::string_view name) {
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
         if (winpath::sameName(it->path().filename().string(), name)) return it->path();
     return {};
-}
-
-bool isFile(const fs::path& path) {
-    std::error_code ec;
-    return !path.empty() && fs::is_regular_file(path, ec);
 }
 
 // 0 when the program may make files in the folder, else the errno.
@@ -92,7 +88,7 @@ bool isRealWindowsTree(const std::string& driveRoot) {
     const fs::path windows = entryNamed(driveRoot, "Windows");
     if (windows.empty()) return false;
     for (const char* name : {"WIN.COM", "SYSTEM.DAT", "USER.DAT"})
-        if (!isFile(entryNamed(windows, name))) return false;
+        if (!hostfile::isRegularFile(entryNamed(windows, name).string())) return false;
     return true;
 }
 

@@ -14,7 +14,7 @@ namespace zarvo {
 
 namespace {
 
-std::string lastName(const std::string& path) {
+std::string fileNameOf(const std::string& path) {
     const std::vector<std::string> parts = winpath::parse(path).parts;
     return parts.empty() ? std::string() : parts.back();
 }
@@ -97,7 +97,7 @@ std::string IntoDrive::intoDrive(const std::string& path, const std::string& fol
     if (!system_.fileExists(path)) return path;
     const std::string bytes = system_.readFile(path);
     system_.createDirectory(folder);
-    const std::string copy = placeFor(folder, lastName(path), bytes);
+    const std::string copy = placeFor(folder, fileNameOf(path), bytes);
     if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
     return copy;
 }
@@ -112,7 +112,7 @@ void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPat
     const std::string bytes = system_.readFile(oldPath);
     const std::string folder = programfolder::iconFolder();
     system_.createDirectory(folder);
-    const std::string copy = placeFor(folder, lastName(newPath), bytes);
+    const std::string copy = placeFor(folder, fileNameOf(newPath), bytes);
     if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
     renamed_[newPath] = copy;
 }

@@ -60,11 +60,6 @@ const ScreenFile* screenFileAt(const std::vector<std::string>& parts) {
     return nullptr;
 }
 
-std::string rootName(std::uint32_t root) {
-    const auto name = regedit4::rootName(root);
-    return name ? std::string(*name) : "HKEY_" + std::to_string(root);
-}
-
 bool sameItem(const Item& a, const Item& b) {
     return a.kind == b.kind && winpath::sameName(a.path, b.path) && a.root == b.root &&
            winpath::sameName(a.key, b.key) && winpath::sameName(a.name, b.name);
@@ -226,7 +221,8 @@ std::string undoFileText(const std::vector<Item>& items) {
     regedit4::Writer undo;
     for (const Item& item : items) {
         if (item.kind != Item::Kind::Value) continue;
-        const std::string key = rootName(item.root) + "\\" + item.key;
+        const std::string key =
+            std::string(regedit4::rootName(item.root).value_or("")) + "\\" + item.key;
         if (item.existed)
             undo.setString(key, item.name, item.data);
         else
@@ -412,7 +408,7 @@ void KeepingOriginals::record(const Item& item) {
             break;
         case Item::Kind::Value:
             set("Kind", "Value");
-            set("Root", rootName(item.root));
+            set("Root", std::string(regedit4::rootName(item.root).value_or("")));
             set("Key", item.key);
             set("Name", escaped(item.name));
             break;

@@ -1,23 +1,19 @@
 #include "formats/ico_header.h"
 
+#include "formats/little_endian.h"
+
 namespace zarvo::ico {
 
 namespace {
+
+using bytes::le16;
+using bytes::le32;
 
 constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
 constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER, OS/2's
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
-
-std::uint16_t le16(std::string_view b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<std::uint8_t>(b[at]) |
-                                      static_cast<std::uint8_t>(b[at + 1]) << 8);
-}
-
-std::uint32_t le32(std::string_view b, std::size_t at) {
-    return le16(b, at) | static_cast<std::uint32_t>(le16(b, at + 2)) << 16;
-}
 
 int side(std::string_view b, std::size_t at) {
     const int value = static_cast<std::uint8_t>(b[at]);

@@ -3,30 +3,19 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "formats/little_endian.h"
+
 namespace zarvo::screen {
 namespace {
+
+using bytes::le16;
+using bytes::le32;
+using bytes::put16;
+using bytes::put32;
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kOs2HeaderSize = 12;
-
-void put16(std::string& out, std::uint32_t value) {
-    out.push_back(static_cast<char>(value & 0xff));
-    out.push_back(static_cast<char>((value >> 8) & 0xff));
-}
-
-void put32(std::string& out, std::uint32_t value) {
-    put16(out, value & 0xffff);
-    put16(out, value >> 16);
-}
-
-std::uint32_t le16(std::string_view bytes, std::size_t at) {
-    return static_cast<std::uint8_t>(bytes[at]) | static_cast<std::uint8_t>(bytes[at + 1]) << 8;
-}
-
-std::uint32_t le32(std::string_view bytes, std::size_t at) {
-    return le16(bytes, at) | le16(bytes, at + 2) << 16;
-}
 
 // 129078 -> "129,078": byte counts are read by people here.
 std::string grouped(long long value) {

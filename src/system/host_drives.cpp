@@ -7,7 +7,7 @@
 
 namespace zarvo::hostdrives {
 
-winpath::Parsed parse(std::string_view windowsPath) {
+winpath::Parsed parseOnHost(std::string_view windowsPath) {
     winpath::Parsed parsed = winpath::parse(windowsPath);
     if (parsed.drive != 'C' && parsed.drive != 'Z') throw Error(err::PathNotFound);
     return parsed;

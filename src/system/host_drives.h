@@ -13,7 +13,7 @@
 namespace zarvo::hostdrives {
 
 // A path on C: or Z:; 76 for any other drive.
-winpath::Parsed parse(std::string_view windowsPath);
+winpath::Parsed parseOnHost(std::string_view windowsPath);
 
 // The host path of components below "/": "/a/b", and "/" for none.
 std::string hostPath(const std::vector<std::string>& parts);

@@ -11,11 +11,16 @@
 #include <utility>
 #include <vector>
 
+#include "formats/little_endian.h"
+#include "system/image/fat_volume.h"
 #include "system/image/image_error.h"
 
 namespace zarvo::image {
 
 namespace {
+
+using bytes::be32;
+using bytes::le32;
 
 constexpr std::uint64_t kSector = 512;
 using Reason = ImageError::Reason;
@@ -62,46 +67,10 @@ private:
     std::uint64_t size_ = 0;
 };
 
-std::uint32_t le16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t le32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
-std::uint32_t be32(const unsigned char* p) {
-    return (std::uint32_t(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-bool powerOfTwo(std::uint32_t n) {
-    return n != 0 && (n & (n - 1)) == 0;
-}
-
-// The FAT type of a boot sector with a FAT BIOS parameter block, "" for any
-// other sector. The type follows from the cluster count, as the FAT
-// specification counts it.
-std::string fatTypeOf(const unsigned char* s) {
-    if (!(s[0] == 0xEB || s[0] == 0xE9)) return {};
-    const std::uint32_t bytesPerSector = le16(s + 11);
-    const std::uint32_t perCluster = s[13];
-    const std::uint32_t reserved = le16(s + 14);
-    const std::uint32_t fats = s[16];
-    const std::uint32_t rootEntries = le16(s + 17);
-    std::uint32_t total = le16(s + 19);
-    if (total == 0) total = le32(s + 32);
-    std::uint32_t fatSize = le16(s + 22);
-    if (fatSize == 0) fatSize = le32(s + 36);
-    if (bytesPerSector < 512 || bytesPerSector > 4096 || !powerOfTwo(bytesPerSector) ||
-        !powerOfTwo(perCluster) || reserved == 0 || fats == 0 || fats > 4 || fatSize == 0 ||
-        total == 0) {
-        return {};
-    }
-    const std::uint32_t rootSectors = (rootEntries * 32 + bytesPerSector - 1) / bytesPerSector;
-    const std::uint64_t meta = reserved + std::uint64_t(fats) * fatSize + rootSectors;
-    if (meta >= total) return {};
-    const std::uint64_t clusters = (total - meta) / perCluster;
-    if (clusters < 4085) return "FAT12";
-    if (clusters < 65525) return "FAT16";
-    return "FAT32";
+// "FAT12", "FAT16" or "FAT32" for a FAT boot sector, "" for any other.
+std::string fatTypeOf(const unsigned char* sector) {
+    const auto layout = layoutOf(sector);
+    return layout ? "FAT" + std::to_string(layout->bits) : std::string();
 }
 
 bool isFatPartitionType(unsigned type) {

@@ -48,7 +48,7 @@ std::string fileText(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-long parentOf(long pid) {
+long parentPidOf(long pid) {
     // "pid (command) state ppid ...": the command may hold spaces and ')'.
     const std::string stat = fileText("/proc/" + std::to_string(pid) + "/stat");
     const std::size_t close = stat.rfind(')');
@@ -108,7 +108,7 @@ std::optional<Holder> holderOf(const FileId& wanted) {
         if (!numeric(entry->d_name)) continue;
         const long pid = std::strtol(entry->d_name, nullptr, 10);
         // This program's own children are mtools at work.
-        if (pid == self || !holds(pid, wanted) || parentOf(pid) == self) continue;
+        if (pid == self || !holds(pid, wanted) || parentPidOf(pid) == self) continue;
         holder = Holder{pid, programOf(pid)};
         break;
     }

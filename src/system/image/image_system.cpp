@@ -18,7 +18,7 @@
 #include "system/error.h"
 #include "system/host_drives.h"
 #include "system/image/disk_image.h"
-#include "system/image/fat_chains.h"
+#include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
 #include "system/image/mtools.h"
 #include "system/posix_process.h"
@@ -51,7 +51,7 @@ using image::Mtools;
     throw Error(err::DeviceIoError, description);
 }
 
-void check(const posix::Ran& result) {
+void mustSucceed(const posix::Ran& result) {
     if (result.status != 0) failed(result);
 }
 
@@ -356,7 +356,7 @@ ImageSystem::Found ImageSystem::find(const std::vector<std::string>& parts) cons
 
 ImageSystem::Found ImageSystem::existing(const std::string& path, int emptyError) const {
     if (path.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = hostdrives::parse(path);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(path);
     if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
     Found found = find(parsed.parts);
     if (!found.entry) throw Error(found.folderExists ? err::FileNotFound : err::PathNotFound);
@@ -365,7 +365,7 @@ ImageSystem::Found ImageSystem::existing(const std::string& path, int emptyError
 
 ImageSystem::Found ImageSystem::writable(const std::string& path, int emptyError) const {
     if (path.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = hostdrives::parse(path);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(path);
     // Only the image is written; drive Z: is the host's, and a drive is no file.
     if (parsed.drive != 'C' || parsed.parts.empty()) throw Error(err::PathFileAccessError);
     Found found = find(parsed.parts);
@@ -399,10 +399,10 @@ unsigned ImageSystem::freeTemporaryNumber(const std::vector<Entry>& entries,
 }
 
 void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
-    check(change("mattrib",
-                 {attributes & attr::ReadOnly ? "+r" : "-r",
-                  attributes & attr::Hidden ? "+h" : "-h", attributes & attr::System ? "+s" : "-s",
-                  attributes & attr::Archive ? "+a" : "-a", drivePath}));
+    mustSucceed(change("mattrib", {attributes & attr::ReadOnly ? "+r" : "-r",
+                                   attributes & attr::Hidden ? "+h" : "-h",
+                                   attributes & attr::System ? "+s" : "-s",
+                                   attributes & attr::Archive ? "+a" : "-a", drivePath}));
 }
 
 void ImageSystem::writeThroughTemporary(const Found& target, const std::string& hostSource,
@@ -422,10 +422,10 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
         recordPath = Mtools::drivePath(plus(folder, recordName(number)));
         std::string record(kRecordHeader);
         record += finalName;
-        check(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
+        mustSucceed(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
     }
     try {
-        check(
+        mustSucceed(
             change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath}));
         // mcopy marks a new file for archiving, and nothing else.
         if (attributes != attr::Archive) setBits(temporaryPath, attributes);
@@ -433,7 +433,7 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
             failNextWrite_ = false;
             throw Error(err::DeviceIoError);
         }
-        check(change("mren", {"-D", "o", temporaryPath, targetPath}));
+        mustSucceed(change("mren", {"-D", "o", temporaryPath, targetPath}));
     } catch (...) {
         std::vector<std::string> doomed = {temporaryPath};
         if (!recordPath.empty()) doomed.push_back(recordPath);
@@ -447,7 +447,7 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
 void ImageSystem::copyFile(const std::string& source, const std::string& destination) {
     const Operation operation(*this);
     checkCopyable(source, destination, "");
-    const winpath::Parsed from = hostdrives::parse(source);
+    const winpath::Parsed from = hostdrives::parseOnHost(source);
     const Found to = writable(destination, err::PathFileAccessError);
     if (from.drive == 'Z') {
         writeThroughTemporary(to, hostdrives::hostPath(from.parts), "", attr::Archive);
@@ -462,7 +462,7 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
                                 const std::string& deletedFirst) {
     const Operation operation(*this);
     if (source.empty()) throw Error(err::FileNotFound);
-    const winpath::Parsed from = hostdrives::parse(source);
+    const winpath::Parsed from = hostdrives::parseOnHost(source);
     std::optional<Found> sourceFound;
     if (from.drive == 'Z') {
         const std::string host = hostdrives::hostPath(from.parts);
@@ -483,7 +483,7 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
     }
     if (sourceFound && !deletedFirst.empty()) {
         try {
-            const winpath::Parsed doomed = hostdrives::parse(deletedFirst);
+            const winpath::Parsed doomed = hostdrives::parseOnHost(deletedFirst);
             if (doomed.drive == 'C') {
                 const Found found = find(doomed.parts);
                 if (found.entry && found.parts == sourceFound->parts)
@@ -501,14 +501,14 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
 
 void ImageSystem::renameFile(const std::string& oldPath, const std::string& newPath) {
     const Operation operation(*this);
-    if (!oldPath.empty() && hostdrives::parse(oldPath).drive == 'Z') {
+    if (!oldPath.empty() && hostdrives::parseOnHost(oldPath).drive == 'Z') {
         if (!fileExists(oldPath)) throw Error(err::FileNotFound);
-        throw Error(!newPath.empty() && hostdrives::parse(newPath).drive == 'C'
+        throw Error(!newPath.empty() && hostdrives::parseOnHost(newPath).drive == 'C'
                         ? err::RenameAcrossDrives
                         : err::PathFileAccessError);
     }
     const Found from = existing(oldPath, err::FileNotFound);
-    if (!newPath.empty() && hostdrives::parse(newPath).drive != 'C') {
+    if (!newPath.empty() && hostdrives::parseOnHost(newPath).drive != 'C') {
         throw Error(err::RenameAcrossDrives);
     }
     Found to = writable(newPath, err::PathFileAccessError);
@@ -519,7 +519,7 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
         // through a temporary name.
         // Between the two steps the file has only the temporary name, so
         // that name's record says what it becomes.
-        const std::string wanted = hostdrives::parse(newPath).parts.back();
+        const std::string wanted = hostdrives::parseOnHost(newPath).parts.back();
         if (wanted == from.parts.back()) return;
         const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
         const unsigned number = freeTemporaryNumber(list(folder), wanted);
@@ -528,7 +528,7 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
         const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
         std::string text(kRecordHeader);
         text += wanted;
-        check(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
+        mustSucceed(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
         const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
         if (moved.status != 0) {
             change("mdel", {record});
@@ -536,11 +536,11 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
         }
         // Should the second step fail, the record stays for the next
         // session to finish the rename.
-        check(change("mren", {temporary, Mtools::drivePath(plus(folder, wanted))}));
+        mustSucceed(change("mren", {temporary, Mtools::drivePath(plus(folder, wanted))}));
         change("mdel", {record});
         return;
     }
-    check(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+    mustSucceed(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
 }
 
 void ImageSystem::deleteFile(const std::string& path) {
@@ -548,7 +548,7 @@ void ImageSystem::deleteFile(const std::string& path) {
     const Found found = existing(path, err::FileNotFound);
     if (found.parts.empty() || found.entry->folder) throw Error(err::PermissionDenied);
     if (found.entry->attributes & attr::ReadOnly) throw Error(err::PathFileAccessError);
-    check(change("mdel", {Mtools::drivePath(found.parts)}));
+    mustSucceed(change("mdel", {Mtools::drivePath(found.parts)}));
 }
 
 void ImageSystem::setAttributes(const std::string& path, unsigned attributes) {
@@ -560,9 +560,9 @@ void ImageSystem::setAttributes(const std::string& path, unsigned attributes) {
 
 unsigned ImageSystem::attributes(const std::string& path) {
     const Operation operation(*this);
-    if (!path.empty() && hostdrives::parse(path).drive == 'Z') {
+    if (!path.empty() && hostdrives::parseOnHost(path).drive == 'Z') {
         struct stat st {};
-        const std::string host = hostdrives::hostPath(hostdrives::parse(path).parts);
+        const std::string host = hostdrives::hostPath(hostdrives::parseOnHost(path).parts);
         if (::stat(host.c_str(), &st) != 0) throw Error(err::FileNotFound);
         if (S_ISDIR(st.st_mode)) return attr::Directory;
         return attr::Archive | ((st.st_mode & 0222) == 0 ? attr::ReadOnly : 0);
@@ -575,7 +575,7 @@ bool ImageSystem::fileExists(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) return false;
     try {
-        const winpath::Parsed parsed = hostdrives::parse(path);
+        const winpath::Parsed parsed = hostdrives::parseOnHost(path);
         if (parsed.drive == 'Z') {
             struct stat st {};
             return ::stat(hostdrives::hostPath(parsed.parts).c_str(), &st) == 0;
@@ -589,7 +589,7 @@ bool ImageSystem::fileExists(const std::string& path) {
 void ImageSystem::createDirectory(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const winpath::Parsed parsed = hostdrives::parse(path);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(path);
     if (parsed.drive != 'C') throw Error(err::PathFileAccessError);
     std::vector<std::string> current;
     for (const std::string& part : parsed.parts) {
@@ -600,7 +600,7 @@ void ImageSystem::createDirectory(const std::string& path) {
         }
         if (match && !match->folder) throw Error(err::PathFileAccessError);
         current.push_back(match ? match->name : part);
-        if (!match) check(change("mmd", {Mtools::drivePath(current)}));
+        if (!match) mustSucceed(change("mmd", {Mtools::drivePath(current)}));
     }
 }
 
@@ -633,7 +633,7 @@ void ImageSystem::replaceFile(const std::string& path, std::string_view bytes) {
 std::string ImageSystem::readFile(const std::string& path) {
     const Operation operation(*this);
     if (path.empty()) throw Error(err::FileNotFound);
-    const winpath::Parsed parsed = hostdrives::parse(path);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(path);
     if (parsed.drive == 'Z') {
         const std::string host = hostdrives::hostPath(parsed.parts);
         struct stat st {};
@@ -646,7 +646,7 @@ std::string ImageSystem::readFile(const std::string& path) {
     const Found found = existing(path, err::FileNotFound);
     if (found.entry->folder) throw Error(err::PathFileAccessError);
     const auto result = mtools_->run("mtype", {Mtools::drivePath(found.parts)});
-    check(result);
+    mustSucceed(result);
     return result.out;
 }
 
@@ -695,7 +695,7 @@ void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folde
     // One operation: the folders share their parents' listings.
     const Operation operation(*this);
     for (const std::string& folder : folders) {
-        const winpath::Parsed parsed = hostdrives::parse(folder);
+        const winpath::Parsed parsed = hostdrives::parseOnHost(folder);
         if (parsed.drive != 'C') continue;
         const Found found = find(parsed.parts);
         if (found.entry && found.entry->folder) recoverIn(found.parts);
@@ -732,7 +732,7 @@ void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
         // The old file is gone and the temporary one is whole, as mren
         // takes the old one away only after it is written: the replacement
         // is finished.
-        check(change("mren", {path(temporary), path(finalName)}));
+        mustSucceed(change("mren", {path(temporary), path(finalName)}));
         finished.push_back(temporary);
     }
     for (const auto& entry : entries) {
@@ -744,7 +744,7 @@ void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
     // A leftover whose chain cannot be made sound stays: removing it could
     // take another file's clusters, or the table's own first entries.
     std::erase_if(doomed, [&](const std::string& leftover) { return !madeSafeToDelete(leftover); });
-    if (!doomed.empty()) check(change("mdel", doomed));
+    if (!doomed.empty()) mustSucceed(change("mdel", doomed));
 }
 
 bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
@@ -800,7 +800,7 @@ bool ImageSystem::sessionRunning(const std::string& id) {
 
 std::string ImageSystem::hostPath(const std::string& windowsPath) {
     const Operation operation(*this);
-    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(windowsPath);
     if (parsed.drive == 'Z') return hostdrives::hostPath(parsed.parts);
     const Found found = find(parsed.parts);
     std::string host = cache_;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "system/image/fat_chains.h"
+#include "system/image/fat_volume.h"
 #include "system/image/image_error.h"
 #include "system/system.h"
 
@@ -145,7 +145,7 @@ private:
     // Finishes or removes what interrupted writes left in one folder.
     void recoverIn(const std::vector<std::string>& folder);
     // Whether mdel may remove a leftover: its cluster chain is its own and
-    // sound, or is made so (fat_chains.h).
+    // sound, or is made so (fat_volume.h).
     bool madeSafeToDelete(const std::string& leftoverDrivePath);
     std::optional<std::uint64_t> sizeOf(const std::string& drivePath) const;
 

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "system/posix_fd.h"
+
 namespace zarvo::hostfile {
 
 // Called before every write with the bytes already written to that file;
@@ -26,22 +28,9 @@ int writeErrorNumber(int errnoValue);
 // The folder part of a host path ("/" for "/x").
 std::string parentOf(const std::string& path);
 bool isDirectory(const std::string& path);
+bool isRegularFile(const std::string& path);
 
-// A file descriptor closed with its owner; -1 holds nothing.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd();
-    Fd(Fd&& other) noexcept : fd_(other.release()) {}
-    Fd& operator=(Fd&& other) noexcept;
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
+using Fd = posix::Fd;
 
 // A folder opened to work in; 76 when it is missing, the errno's number otherwise.
 Fd openFolder(const std::string& path);

@@ -114,7 +114,7 @@ std::string LinuxSystem::defaultRegistryStore(const std::string& driveRoot) {
 }
 
 std::string LinuxSystem::hostPath(const std::string& windowsPath) {
-    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(windowsPath);
     std::string result = parsed.drive == 'C' ? driveRoot_ : std::string("/");
     bool lookUp = true;  // false once a component is missing: the rest keeps its case
     for (const std::string& part : parsed.parts) {
@@ -172,7 +172,7 @@ std::string LinuxSystem::relativeToDrive(const std::string& host) const {
 
 LinuxSystem::Place LinuxSystem::writablePlace(const std::string& windowsPath, int emptyError) {
     if (windowsPath.empty()) throw Error(emptyError);
-    const winpath::Parsed parsed = hostdrives::parse(windowsPath);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(windowsPath);
     if (parsed.parts.empty()) throw Error(err::PathFileAccessError);  // a drive is no file
     const std::string host = hostPath(windowsPath);
     Place place;
@@ -202,7 +202,7 @@ LinuxSystem::Place LinuxSystem::writablePlace(const std::string& windowsPath, in
 
 Fd LinuxSystem::openForChange(const std::string& windowsPath, int flags) {
     const std::string host = existingHostPath(windowsPath, err::FileNotFound);
-    if (hostdrives::parse(windowsPath).drive != 'C') {
+    if (hostdrives::parseOnHost(windowsPath).drive != 'C') {
         Fd fd(::open(host.c_str(), flags | O_CLOEXEC));
         if (fd.get() < 0) hostfile::throwErrno(errno, err::PathFileAccessError);
         return fd;
@@ -290,7 +290,7 @@ void LinuxSystem::renameFile(const std::string& oldPath, const std::string& newP
         if (!sameEntry) throw Error(err::FileAlreadyExists);
         // The same file under another spelling: a change of case, which
         // Windows allows. Give it the name as written.
-        to.name = hostdrives::parse(newPath).parts.back();
+        to.name = hostdrives::parseOnHost(newPath).parts.back();
         if (to.name == from.name) return;
     }
     if (const int e =
@@ -318,7 +318,7 @@ void LinuxSystem::recoverInterruptedWrites(const std::vector<std::string>& folde
     // A host rename replaces a file in one step, so no temporary file is
     // ever the only copy of one: every leftover goes.
     for (const std::string& folder : folders) {
-        if (hostdrives::parse(folder).drive != 'C') continue;
+        if (hostdrives::parseOnHost(folder).drive != 'C') continue;
         const int fd = hostfile::openBeneath(
             openDriveRoot().get(), relativeToDrive(hostPath(folder)), O_RDONLY | O_DIRECTORY);
         if (fd < 0) continue;  // nothing there, or nothing of the drive's
@@ -386,7 +386,7 @@ bool LinuxSystem::fileExists(const std::string& path) {
 
 void LinuxSystem::createDirectory(const std::string& path) {
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const winpath::Parsed parsed = hostdrives::parse(path);
+    const winpath::Parsed parsed = hostdrives::parseOnHost(path);
     const bool onC = parsed.drive == 'C';
     std::string current = onC ? driveRoot_ : std::string("/");
     if (onC) {

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "formats/regedit4.h"
+#include "system/linux/host_file.h"
 #include "system/posix_process.h"
 
 namespace zarvo {
@@ -14,11 +15,6 @@ namespace zarvo {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool isFile(const fs::path& path) {
-    std::error_code ec;
-    return fs::is_regular_file(path, ec);
-}
 
 // A prefix made by an older Wine is updated first, which takes a while.
 constexpr int kImportSeconds = 300;
@@ -102,7 +98,9 @@ std::string winePrefixOf(const std::string& driveRoot) {
     if (!root.has_filename()) root = root.parent_path();
     if (root.filename() != "drive_c") return {};
     const fs::path prefix = root.parent_path();
-    if (!isFile(prefix / "system.reg") || !isFile(prefix / "user.reg")) return {};
+    if (!hostfile::isRegularFile((prefix / "system.reg").string()) ||
+        !hostfile::isRegularFile((prefix / "user.reg").string()))
+        return {};
     return prefix.string();
 }
 

@@ -20,7 +20,7 @@
 #include "support/error_of.h"
 #include "system/error.h"
 #include "system/forwarding_system.h"
-#include "system/image/fat_chains.h"
+#include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
 #include "system/image/image_system.h"
 #include "system/image/test_image.h"

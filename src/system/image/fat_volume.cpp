@@ -1,4 +1,4 @@
-#include "system/image/fat_chains.h"
+#include "system/image/fat_volume.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,16 +7,15 @@
 #include <cerrno>
 #include <charconv>
 
+#include "formats/little_endian.h"
+#include "system/posix_fd.h"
+
 namespace zarvo::image {
 
 namespace {
 
-std::uint32_t le16(const unsigned char* p) {
-    return p[0] | (p[1] << 8);
-}
-std::uint32_t le32(const unsigned char* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (std::uint32_t(p[3]) << 24);
-}
+using bytes::le16;
+using bytes::le32;
 
 bool readAt(int fd, std::uint64_t offset, unsigned char* bytes, std::size_t count) {
     std::size_t done = 0;
@@ -40,19 +39,7 @@ bool writeAt(int fd, std::uint64_t offset, const unsigned char* bytes, std::size
     return true;
 }
 
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
+using posix::Fd;
 
 }  // namespace
 
@@ -80,32 +67,42 @@ std::vector<std::uint32_t> chainListed(std::string_view output) {
     return clusters;
 }
 
-std::optional<FatLayout> fatLayout(const std::string& imagePath, std::uint64_t offset) {
-    const Fd fd(::open(imagePath.c_str(), O_RDONLY | O_CLOEXEC));
-    std::array<unsigned char, 512> boot{};
-    if (fd.get() < 0 || !readAt(fd.get(), offset, boot.data(), boot.size())) return std::nullopt;
-    const std::uint32_t bytesPerSector = le16(&boot[11]);
-    const std::uint32_t perCluster = boot[13];
-    const std::uint32_t reserved = le16(&boot[14]);
-    const std::uint32_t tables = boot[16];
-    const std::uint32_t rootEntries = le16(&boot[17]);
-    std::uint32_t total = le16(&boot[19]);
-    if (total == 0) total = le32(&boot[32]);
-    std::uint32_t fatSectors = le16(&boot[22]);
-    if (fatSectors == 0) fatSectors = le32(&boot[36]);
-    if (bytesPerSector < 512 || perCluster == 0 || tables == 0 || fatSectors == 0)
+std::optional<FatLayout> layoutOf(const unsigned char* s) {
+    const auto powerOfTwo = [](std::uint32_t n) { return n != 0 && (n & (n - 1)) == 0; };
+    if (!(s[0] == 0xEB || s[0] == 0xE9)) return std::nullopt;
+    const std::uint32_t bytesPerSector = le16(s + 11);
+    const std::uint32_t perCluster = s[13];
+    const std::uint32_t reserved = le16(s + 14);
+    const std::uint32_t tables = s[16];
+    const std::uint32_t rootEntries = le16(s + 17);
+    std::uint32_t total = le16(s + 19);
+    if (total == 0) total = le32(s + 32);
+    std::uint32_t tableSectors = le16(s + 22);
+    if (tableSectors == 0) tableSectors = le32(s + 36);
+    if (bytesPerSector < 512 || bytesPerSector > 4096 || !powerOfTwo(bytesPerSector) ||
+        !powerOfTwo(perCluster) || reserved == 0 || tables == 0 || tables > 4 ||
+        tableSectors == 0 || total == 0)
         return std::nullopt;
-    const std::uint64_t meta = reserved + std::uint64_t(tables) * fatSectors +
-                               (rootEntries * 32 + bytesPerSector - 1) / bytesPerSector;
+    const std::uint32_t rootSectors = (rootEntries * 32 + bytesPerSector - 1) / bytesPerSector;
+    const std::uint64_t meta = reserved + std::uint64_t(tables) * tableSectors + rootSectors;
     if (meta >= total) return std::nullopt;
     const std::uint64_t clusters = (total - meta) / perCluster;
     FatLayout layout;
     layout.bits = clusters < 4085 ? 12 : clusters < 65525 ? 16 : 32;
-    layout.firstTable = offset + std::uint64_t(reserved) * bytesPerSector;
-    layout.tableBytes = std::uint64_t(fatSectors) * bytesPerSector;
+    layout.firstTable = std::uint64_t(reserved) * bytesPerSector;
+    layout.tableBytes = std::uint64_t(tableSectors) * bytesPerSector;
     layout.tables = int(tables);
     layout.clusterBytes = bytesPerSector * perCluster;
     layout.lastCluster = std::uint32_t(clusters + 1);
+    return layout;
+}
+
+std::optional<FatLayout> fatLayout(const std::string& imagePath, std::uint64_t offset) {
+    const Fd fd(::open(imagePath.c_str(), O_RDONLY | O_CLOEXEC));
+    std::array<unsigned char, 512> boot{};
+    if (fd.get() < 0 || !readAt(fd.get(), offset, boot.data(), boot.size())) return std::nullopt;
+    auto layout = layoutOf(boot.data());
+    if (layout) layout->firstTable += offset;
     return layout;
 }
 

@@ -1,5 +1,8 @@
 #pragma once
 
+// The FAT volume's own structures, read and written where mtools cannot:
+// its layout from the boot sector, and the end of a cluster chain.
+//
 // What a killed mtools may leave in the FAT: a file whose directory entry
 // was written while the table was not, so that its chain runs into a free
 // entry. mdel follows such a chain into entry 0 and wipes the table's media
@@ -29,8 +32,13 @@ struct FatLayout {
     std::uint32_t lastCluster = 0;  // the highest cluster number there is
 };
 
-// The layout of the FAT volume at `offset`; nullopt when its boot sector
-// does not read.
+// The layout a boot sector with a FAT BIOS parameter block gives (tables
+// counted from the volume's start); nullopt for any other sector. The type
+// follows from the cluster count, as the FAT specification counts it.
+std::optional<FatLayout> layoutOf(const unsigned char* bootSector);
+
+// The layout of the FAT volume at `offset` of an image; nullopt when its
+// boot sector does not read as one.
 std::optional<FatLayout> fatLayout(const std::string& imagePath, std::uint64_t offset);
 
 // Ends a chain at `cluster` in every table, but only where its entry is
