@@ -133,6 +133,7 @@ void forgetStagedCopy(ISystem& system, const std::string& path) {
 }
 
 void clearLeftovers(ISystem& system) {
+    const auto batch = system.batch();
     try {
         system.recoverInterruptedWrites(programfolder::writtenFolders());
     } catch (const Error&) {

@@ -22,11 +22,13 @@ std::string ScreenFile::programCopy() const {
 }
 
 void ScreenSteps::putProgramCopy(ISystem& system) const {
+    const auto batch = system.batch();
     system.copyFile(screen_.programCopy(), screen_.path());
 }
 
 std::string ScreenSteps::stagingPath(ISystem& system, const std::string& source,
                                      const std::string& wanted) const {
+    const auto batch = system.batch();
     const auto usable = [&](const std::string& path) {
         if (winpath::sameName(path, source)) return false;
         return !system.fileExists(path) || (staged_ && winpath::sameName(path, *staged_));
@@ -40,6 +42,7 @@ std::string ScreenSteps::stagingPath(ISystem& system, const std::string& source,
 }
 
 void ScreenSteps::stage(ISystem& system, const std::string& source, const std::string& staged) {
+    const auto batch = system.batch();
     const std::string screen = screen_.path();
     // The screen file as the source counts as missing, as it did when the
     // screen file went first: installing a screen file over itself is no
@@ -79,6 +82,7 @@ void ScreenSteps::stage(ISystem& system, const std::string& source, const std::s
 
 void ScreenSteps::install(ISystem& system, const std::string& target) {
     if (!staged_) throw Error(err::FileNotFound);
+    const auto batch = system.batch();
     system.renameFile(*staged_, target);
     const std::string installed = *std::exchange(staged_, std::nullopt);
     try {

@@ -13,6 +13,7 @@ std::string winIni() {
 }
 
 bool setWallpaper(ISystem& system, const std::string& path) {
+    const auto batch = system.batch();
     try {
         if (!path.empty() &&
             (!system.fileExists(path) || (system.attributes(path) & attr::Directory)))

@@ -61,6 +61,7 @@ public:
     bool refreshWallpaper(const std::string& path) override {
         return system_.refreshWallpaper(path);
     }
+    std::unique_ptr<Batch> batch() override { return system_.batch(); }
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override {
         system_.recoverInterruptedWrites(folders);
     }

@@ -27,6 +27,7 @@ std::optional<std::string> iniValue(ISystem& system, const std::string& path,
     const auto ansiSection = system.ansiFromUtf8(section);
     const auto ansiKey = system.ansiFromUtf8(key);
     if (!ansiSection || !ansiKey) return std::nullopt;
+    const auto batch = system.batch();
     system.flushProfile(path);
     std::string text;
     try {
@@ -54,6 +55,7 @@ void setIniValue(ISystem& system, const std::string& path, std::string_view sect
         throw Error(err::InvalidProcedureCall);
     if (path.empty()) throw Error(err::PathFileAccessError);
 
+    const auto batch = system.batch();
     system.flushProfile(path);
     const bool existed = system.fileExists(path);
     if (existed && (system.attributes(path) & (attr::Directory | attr::ReadOnly)))

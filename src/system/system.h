@@ -150,6 +150,17 @@ public:
     // Windows runs, the profile is all there is, and this is true.
     virtual bool refreshWallpaper(const std::string& path) = 0;
 
+    // Calls made while the returned object lives make one change of the
+    // program's (a step, setting the wallpaper): a disk image keeps what it
+    // learnt of its folders across them, and makes sure once, before the
+    // first write, that no other program has it open. Batches nest; the
+    // outermost counts. Nothing where a call costs little.
+    class Batch {
+    public:
+        virtual ~Batch() = default;
+    };
+    virtual std::unique_ptr<Batch> batch() { return nullptr; }
+
     // Clears up what writes in these folders that a kill cut short left:
     // the temporary files are removed, except where one holds the only copy
     // of a file whose replacement was interrupted; that replacement is

@@ -149,6 +149,7 @@ public:
     }
     void rewrite(
         const std::function<std::string(const std::optional<std::string>&)>& change) override {
+        const auto batch = system_.batch();
         const auto before = read();
         const std::string after = change(before);
         if (before != after) system_.replaceFile(kRegistryFile, after);
@@ -192,6 +193,19 @@ private:
     ImageSystem& system_;
 };
 
+// A batch is an operation that spans the calls made within it.
+class ImageSystem::Batch : public ISystem::Batch {
+public:
+    explicit Batch(ImageSystem& system) : operation_(system) {}
+
+private:
+    Operation operation_;
+};
+
+std::unique_ptr<ISystem::Batch> ImageSystem::batch() {
+    return std::make_unique<Batch>(*this);
+}
+
 ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
                          std::unique_ptr<image::ImageHold> hold)
     : options_(std::move(options)),
@@ -211,7 +225,17 @@ posix::Ran ImageSystem::change(const std::string& program, const std::vector<std
         hold_->checkAlone();
         checked_ = true;
     }
-    forgetFolders();
+    // What changes is the folders the program names, and nothing else:
+    // what is known of the others stays.
+    for (const std::string& arg : args) {
+        if (!arg.starts_with("c:")) continue;
+        const std::size_t slash = arg.find_last_of('/');
+        const std::string parent = slash <= 2 ? std::string("c:/") : arg.substr(0, slash);
+        for (const std::string& folder : {parent, arg}) {
+            listings_.erase(folder);
+            marks_.erase(folder);
+        }
+    }
     return mtools_->run(program, args);
 }
 

@@ -87,6 +87,7 @@ public:
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
     bool refreshWallpaper(const std::string& path) override;
+    std::unique_ptr<ISystem::Batch> batch() override;
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
     std::string sessionId() override;
     bool sessionRunning(const std::string& id) override;
@@ -112,6 +113,7 @@ public:
 
 private:
     class Operation;
+    class Batch;
 
     // A folder's entries; kept until the next change or the end of the
     // operation, as one operation looks up the same folders again and again.
