@@ -207,24 +207,18 @@ double blurredPsnr(const QImage& picture, const Pixels& blurredReference) {
     return 10 * std::log10(255.0 * 255.0 / std::max(mse, 1e-12));
 }
 
-// What Zarvo's quantizer makes of the reference alone: a palette for all its
-// pixels and Floyd-Steinberg dithering, as the command does for a picture
-// that fills the screen.
+// What Zarvo's quantizer makes of the reference alone: its 256 colours and
+// dithering, as the command does for a picture that fills the screen.
 QImage zarvoQuantized(const QImage& reference) {
-    const QImage rgb = reference.convertToFormat(QImage::Format_RGB32);
-    std::vector<QRgb> colours;
-    for (int y = 0; y < rgb.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        colours.insert(colours.end(), row, row + rgb.width());
-    }
-    const zarvo::PaletteMatcher matcher(zarvo::choosePalette(colours, 256));
-    const std::vector<std::uint8_t> indices = zarvo::mapToPalette(rgb, matcher, true);
-    QImage out(rgb.size(), QImage::Format_RGB32);
+    const zarvo::Quantized quantized =
+        zarvo::quantizeDithered(reference.convertToFormat(QImage::Format_RGB32), 256);
+    QImage out(reference.size(), QImage::Format_RGB32);
     for (int y = 0; y < out.height(); ++y)
         for (int x = 0; x < out.width(); ++x)
-            out.setPixel(x, y,
-                         matcher.palette()[indices[std::size_t(y) * std::size_t(out.width()) +
-                                                   std::size_t(x)]]);
+            out.setPixel(
+                x, y,
+                quantized.palette[quantized.indices[std::size_t(y) * std::size_t(out.width()) +
+                                                    std::size_t(x)]]);
     return out;
 }
 
