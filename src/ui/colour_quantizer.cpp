@@ -174,9 +174,11 @@ std::vector<std::uint8_t> diffuse(const QImage& picture, const PaletteMatcher& m
     // The error one row ahead, with a pixel of margin each side; rows
     // alternate direction so that the error does not drift one way. It keeps
     // its fractions: rounded, a faint gradient loses its finest steps.
-    std::vector<float> current(std::size_t(width + 2) * 3, 0);
-    std::vector<float> next(current.size(), 0);
+    const std::size_t line = std::size_t(width + 2) * 3;
+    std::vector<float> errors(2 * line, 0.0f);
     for (int y = 0; y < height; ++y) {
+        float* current = &errors[std::size_t(y % 2) * line];
+        float* next = &errors[std::size_t((y + 1) % 2) * line];
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
         const bool leftToRight = y % 2 == 0;
         const int step = leftToRight ? 1 : -1;
@@ -207,18 +209,17 @@ std::vector<std::uint8_t> diffuse(const QImage& picture, const PaletteMatcher& m
             const QRgb got = palette[std::size_t(index)];
             const float error[3] = {want[0] - float(qRed(got)), want[1] - float(qGreen(got)),
                                     want[2] - float(qBlue(got))};
-            auto give = [&](std::vector<float>& line, int tx, int ty, float share) {
+            auto give = [&](float* to, int tx, int ty, float share) {
                 if (tx < 0 || tx >= width || ty >= height || !inside(tx, ty)) return;
-                const std::size_t to = std::size_t(tx + 1) * 3;
-                for (int c = 0; c < 3; ++c) line[to + c] += error[c] * share;
+                for (int c = 0; c < 3; ++c)
+                    to[std::size_t(tx + 1) * 3 + std::size_t(c)] += error[c] * share;
             };
             give(current, x + step, y, 7 / 16.0f);
             give(next, x - step, y + 1, 3 / 16.0f);
             give(next, x, y + 1, 5 / 16.0f);
             give(next, x + step, y + 1, 1 / 16.0f);
         }
-        std::swap(current, next);
-        std::fill(next.begin(), next.end(), 0.0f);
+        std::fill(current, current + line, 0.0f);
     }
     return indices;
 }
