@@ -1,41 +1,46 @@
 // How close `zarvo --make-screen` comes to a photo, next to ImageMagick and
 // pngquant: one row per photo, in dB of blurred PSNR, and the averages.
 //
-//   screen_quality_bench [--keep DIR]
+//   screen_quality_bench [--png] [--keep DIR]
 //   screen_quality_bench --compare REFERENCE PICTURE
 //
 // Needs ImageMagick (`magick` or `convert`), `pngquant`, and the photos of
 // the Debian packages mate-backgrounds (GPL-2+) and
 // plasma-workspace-wallpapers (LGPL-3, per photo in its metadata.json);
 // `scripts/zarvo.sh bench` installs them. --keep DIR leaves every picture
-// made on the way in DIR; --compare prints the
-// blurred PSNR of any 320 x 400 picture against a reference.
+// made on the way in DIR; --compare prints the blurred PSNR of any
+// 320 x 400 picture against a reference.
 //
-// The photos and their 4:3 crops (WIDTH x HEIGHT + LEFT + TOP of the file):
+// The photos, each file's size, and its 4:3 crop (WIDTHxHEIGHT+LEFT+TOP):
 //
-//   Aqua          mate nature/Aqua.jpg          2560 x 1600  2132x1599+214+0   a drop on grey water
-//   Storm         mate nature/Storm.jpg         1920 x 1280  1704x1278+108+1   dark sky over a road
-//   LadyBird      mate nature/LadyBird.jpg      2560 x 1600  400x300+1600+690  close-up, enlarged
-//   down FreshFlower   mate nature/FreshFlower.jpg   1600 x 1203  1600x1200+0+1     saturated
-//   orange petals Dune          mate nature/Dune.jpg          1680 x 1050  1400x1050+140+0   grass,
-//   sea and sky EveningGlow   plasma EveningGlow 2560x1600  2560 x 1600  2132x1599+214+0   boats
-//   under a sunset Summer1am     plasma summer_1am 2560x1600   2560 x 1600  480x360+1560+920  dusk
-//   sky and reeds, enlarged down ColorfulCups  plasma ColorfulCups 2560x1600 2560 x 1600
-//   1200x900+600+350  rows of saturated cups
+//   Aqua          mate nature/Aqua.jpg          2560x1600  2132x1599+214+0
+//   Storm         mate nature/Storm.jpg         1920x1280  1704x1278+108+1
+//   LadyBird      mate nature/LadyBird.jpg      2560x1600  400x300+1600+690
+//   FreshFlower   mate nature/FreshFlower.jpg   1600x1203  1600x1200+0+1
+//   Dune          mate nature/Dune.jpg          1680x1050  1400x1050+140+0
+//   EveningGlow   plasma EveningGlow            2560x1600  2132x1599+214+0
+//   Summer1am     plasma summer_1am             2560x1600  480x360+1560+920
+//   ColorfulCups  plasma ColorfulCups           2560x1600  1200x900+600+350
 //
-// (mate = /usr/share/backgrounds/mate/, plasma = /usr/share/wallpapers/NAME/
-// contents/images/.) For each, with ImageMagick 6 as Debian 12 ships it:
+// mate is /usr/share/backgrounds/mate/, plasma NAME is
+// /usr/share/wallpapers/NAME/contents/images/2560x1600.jpg. In turn: a drop
+// on grey water, a dark sky over a road, a ladybird close up, saturated
+// orange petals, grass with sea and sky, boats under a sunset, a dusk sky
+// over reeds, rows of saturated cups. The crops of LadyBird and Summer1am
+// have fewer than 400 lines and are enlarged down the screen.
+//
+// For each, with ImageMagick 6 as Debian 12 ships it:
 //
 //   crop       convert PHOTO -crop GEOMETRY +repage -strip -quality 95 crop.jpg
-//   reference  convert crop.jpg -filter Lanczos -resize '320x400!' -depth 16 -strip
-//   PNG48:reference16.png
+//   reference  convert crop.jpg -filter Lanczos -resize '320x400!' -depth 16
+//              -strip PNG48:reference16.png
 //
 // The crop is a JPEG, as most photos given to the command are, so that the
 // command's own way of reading JPEGs is part of what is measured (--png
 // crops keep them lossless instead). The reference is the crop as the
 // 320 x 400 screen file would show it at best: a 4:3 picture squeezed into
 // 320 x 400 pixels (each 5/3 as wide as tall), which is what --fill makes of
-// a 4:3 picture. Crops of fewer than 400 lines are enlarged down the screen.
+// a 4:3 picture.
 //
 // The reference is kept at 16 bits, and every 16-bit picture ImageMagick
 // makes is rounded to 8 bits here: ImageMagick 6 (Q16) truncates when it
@@ -49,7 +54,8 @@
 //   IM q        convert reference.png -dither FloydSteinberg -colors 256 -depth 16 PNG48:im.png
 //   pngquant    pngquant --speed 1 --output pq.png 256 reference.png
 //               (its Floyd-Steinberg dithering is on by default)
-//   Zarvo e2e   zarvo --make-screen --fill crop.jpg LOGO.SYS
+//   Zarvo e2e   zarvo --make-screen --fill crop.jpg LOGO.SYS (makeScreenFile, called
+//               in this process)
 //   IM e2e      convert crop.jpg -resize '320x400!' -dither FloydSteinberg -colors 256
 //               -depth 16 PNG48:im-e2e.png
 //               (ImageMagick's default filter: Lanczos when shrinking, Mitchell when
