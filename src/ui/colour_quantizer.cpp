@@ -233,36 +233,40 @@ double blurredError(const QImage& rgb, const std::vector<QRgb>& palette,
                     const std::vector<std::uint8_t>& region) {
     const int width = rgb.width();
     const int height = rgb.height();
-    // Rows blurred across, with two rows of nothing above and below.
     const std::size_t rowSize = std::size_t(width) * 3;
-    std::vector<float> across(rowSize * std::size_t(height + 4), 0.0f);
-    std::vector<float> difference(rowSize + 12, 0.0f);  // two pixels of nothing each side
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        float* d = &difference[6];
-        for (int x = 0; x < width; ++x, d += 3) {
-            const std::size_t at = std::size_t(y) * std::size_t(width) + std::size_t(x);
-            if (!region.empty() && !region[at]) {
-                d[0] = d[1] = d[2] = 0;
-                continue;
-            }
-            const QRgb got = palette[indices[at]];
-            d[0] = float(qRed(got) - qRed(row[x]));
-            d[1] = float(qGreen(got) - qGreen(row[x]));
-            d[2] = float(qBlue(got) - qBlue(row[x]));
-        }
-        const float* in = &difference[6];
-        float* out = &across[std::size_t(y + 2) * rowSize];
-        for (std::size_t i = 0; i < rowSize; ++i)
-            out[i] = in[i - 6] + 4 * in[i - 3] + 6 * in[i] + 4 * in[i + 3] + in[i + 6];
-    }
+    // The difference of one row, with two pixels of nothing each side, and
+    // the last five rows blurred across, row k in slot k mod 5; the rows
+    // above the picture and below it are nothing.
+    std::vector<float> difference(rowSize + 12, 0.0f);
+    std::vector<float> across(5 * rowSize, 0.0f);
+    auto slot = [&](int k) { return &across[std::size_t((k + 5) % 5) * rowSize]; };
     double total = 0;
-    for (int y = 0; y < height; ++y) {
-        const float* r0 = &across[std::size_t(y) * rowSize];
-        const float* r1 = r0 + rowSize;
-        const float* r2 = r1 + rowSize;
-        const float* r3 = r2 + rowSize;
-        const float* r4 = r3 + rowSize;
+    for (int k = 0; k < height + 2; ++k) {
+        float* out = slot(k);
+        if (k < height) {
+            const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(k));
+            float* d = &difference[6];
+            for (int x = 0; x < width; ++x, d += 3) {
+                const std::size_t at = std::size_t(k) * std::size_t(width) + std::size_t(x);
+                if (!region.empty() && !region[at]) {
+                    d[0] = d[1] = d[2] = 0;
+                    continue;
+                }
+                const QRgb got = palette[indices[at]];
+                d[0] = float(qRed(got) - qRed(row[x]));
+                d[1] = float(qGreen(got) - qGreen(row[x]));
+                d[2] = float(qBlue(got) - qBlue(row[x]));
+            }
+            const float* in = &difference[6];
+            for (std::size_t i = 0; i < rowSize; ++i)
+                out[i] = in[i - 6] + 4 * in[i - 3] + 6 * in[i] + 4 * in[i + 3] + in[i + 6];
+        } else {
+            std::fill(out, out + rowSize, 0.0f);
+        }
+        if (k < 2) continue;
+        // Row k - 2 blurred down as well.
+        const float *r0 = slot(k - 4), *r1 = slot(k - 3), *r2 = slot(k - 2), *r3 = slot(k - 1),
+                    *r4 = out;
         float sum = 0;
         for (std::size_t i = 0; i < rowSize; ++i) {
             const float v = r0[i] + 4 * r1[i] + 6 * r2[i] + 4 * r3[i] + r4[i];
