@@ -2,7 +2,8 @@
 # Sets up a Debian 12 machine for Zarvo, builds it, and then runs the program
 # (`run`) or every test (`test`); `test-windows` cross-builds the Win32 system
 # layer with mingw-w64 and runs its tests under Wine; `package` builds the
-# Debian package and checks it with lintian.
+# Debian package and checks it with lintian; `bench` prints how close and how
+# quickly `--make-screen` makes screen files, next to ImageMagick and pngquant.
 #
 # `run` and `test` share build/, configured the same way, so that switching
 # between them rebuilds nothing: `run` builds only the program there. `test`
@@ -21,6 +22,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
 test_packages=("${packages[@]}" qemu-utils)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
+# The screen-file quality bench compares with ImageMagick and pngquant on the
+# photos of two wallpaper packages.
+bench_packages=("${packages[@]}" imagemagick pngquant mate-backgrounds plasma-workspace-wallpapers)
 # 64-bit Wine only: the tests are 64-bit programs, no i386 architecture needed.
 # googletest: its sources, built with the cross compiler.
 windows_packages=(cmake ninja-build g++-mingw-w64-x86-64 googletest wine wine64 locales)
@@ -123,12 +127,19 @@ case "${1:-}" in
         install_packages "${windows_packages[@]}"
         test_windows "$root/build-win"
         ;;
+    bench)
+        install_packages "${bench_packages[@]}"
+        configure_main
+        cmake --build "$build" --target make_screen_bench screen_quality_bench
+        "$build/bench/make_screen_bench"
+        "$build/bench/screen_quality_bench"
+        ;;
     package)
         install_packages "${package_packages[@]}"
         "$root/packaging/build-deb.sh" "$root/build-deb"
         ;;
     *)
-        echo "usage: $0 run|test|test-windows|package" >&2
+        echo "usage: $0 run|test|test-windows|package|bench" >&2
         exit 2
         ;;
 esac

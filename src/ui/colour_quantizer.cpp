@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numeric>
+#include <set>
 
 namespace zarvo {
 namespace {
-
-constexpr int kRedWeight = 3;
-constexpr int kGreenWeight = 4;
-constexpr int kBlueWeight = 2;
 
 // Up to this many distinct colours are clustered exactly; a photo's hundred
 // thousand are first gathered into cells of 32 levels a channel, each
@@ -97,6 +97,11 @@ QRgb rounded(const std::array<double, 3>& c) {
     return qRgb(channel(c[0]), channel(c[1]), channel(c[2]));
 }
 
+// The squared distance between two colours, by `weights`.
+int distance(ColourWeights weights, int dr, int dg, int db) {
+    return weights.red * dr * dr + weights.green * dg * dg + weights.blue * db * db;
+}
+
 // Median cut places its colours at box means, which for a photo leaves many
 // of them between the colours that matter; a few rounds of k-means move each
 // entry to the centre of the pixels it actually stands for.
@@ -105,16 +110,26 @@ std::vector<QRgb> refine(const std::vector<Cluster>& clusters,
     constexpr int kRounds = 6;
     std::vector<int> owner(clusters.size(), -1);
     for (int round = 0; round < kRounds; ++round) {
+        // Each cluster lands in a cube of its own, where a matcher would
+        // learn nothing: every entry is tried.
         std::vector<QRgb> palette;
         for (const auto& c : centres) palette.push_back(rounded(c));
-        const PaletteMatcher matcher(palette);
         bool moved = false;
         std::vector<std::array<double, 4>> sums(centres.size(), {0, 0, 0, 0});
         for (std::size_t i = 0; i < clusters.size(); ++i) {
             const Cluster& c = clusters[i];
-            const int nearest = matcher.nearest(static_cast<int>(std::lround(c.mean[0])),
-                                                static_cast<int>(std::lround(c.mean[1])),
-                                                static_cast<int>(std::lround(c.mean[2])));
+            const QRgb colour = rounded(c.mean);
+            int nearest = 0;
+            int best = std::numeric_limits<int>::max();
+            for (std::size_t k = 0; k < palette.size(); ++k) {
+                const int d = distance(kEyeWeights, qRed(palette[k]) - qRed(colour),
+                                       qGreen(palette[k]) - qGreen(colour),
+                                       qBlue(palette[k]) - qBlue(colour));
+                if (d < best) {
+                    best = d;
+                    nearest = static_cast<int>(k);
+                }
+            }
             moved |= owner[i] != nearest;
             owner[i] = nearest;
             auto& sum = sums[static_cast<std::size_t>(nearest)];
@@ -131,6 +146,135 @@ std::vector<QRgb> refine(const std::vector<Cluster>& clusters,
     std::sort(palette.begin(), palette.end());
     palette.erase(std::unique(palette.begin(), palette.end()), palette.end());
     return palette;
+}
+
+constexpr int kCubeShift = 3;
+constexpr int kCubesPerChannel = 256 >> kCubeShift;
+constexpr int kLargeShift = 5;
+constexpr int kLargePerChannel = 256 >> kLargeShift;
+
+// Error diffusion of `picture` onto the matcher's palette; `wanted`, when
+// given, gathers for each entry the sum of the colours it was chosen for,
+// the error carried to them included, and their count.
+std::vector<std::uint8_t> diffuse(const QImage& picture, const PaletteMatcher& matcher, bool dither,
+                                  const std::vector<std::uint8_t>& region,
+                                  std::vector<std::array<double, 4>>* wanted) {
+    const QImage rgb =
+        picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
+            ? picture
+            : picture.convertToFormat(QImage::Format_RGB32);
+    const int width = rgb.width();
+    const int height = rgb.height();
+    std::vector<std::uint8_t> indices(std::size_t(width) * std::size_t(height), 0);
+    auto inside = [&](int x, int y) {
+        return region.empty() || region[std::size_t(y) * std::size_t(width) + std::size_t(x)] != 0;
+    };
+    const std::vector<QRgb>& palette = matcher.palette();
+
+    // The error one row ahead, with a pixel of margin each side; rows
+    // alternate direction so that the error does not drift one way. It keeps
+    // its fractions: rounded, a faint gradient loses its finest steps.
+    const std::size_t line = std::size_t(width + 2) * 3;
+    std::vector<float> errors(2 * line, 0.0f);
+    for (int y = 0; y < height; ++y) {
+        float* current = &errors[std::size_t(y % 2) * line];
+        float* next = &errors[std::size_t((y + 1) % 2) * line];
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        const bool leftToRight = y % 2 == 0;
+        const int step = leftToRight ? 1 : -1;
+        for (int i = 0; i < width; ++i) {
+            const int x = leftToRight ? i : width - 1 - i;
+            if (!inside(x, y)) continue;
+            const std::size_t at = std::size_t(x + 1) * 3;
+            float want[3] = {float(qRed(row[x])), float(qGreen(row[x])), float(qBlue(row[x]))};
+            // The matcher is asked for a colour there is, but the entry is
+            // told what was wanted: near black, clamping would tell it to
+            // be lighter than the picture needs.
+            float asked[3] = {want[0], want[1], want[2]};
+            if (dither)
+                for (int c = 0; c < 3; ++c) {
+                    asked[c] = want[c] + current[at + c];
+                    want[c] = std::clamp(asked[c], 0.0f, 255.0f);
+                }
+            const int index =
+                matcher.nearest(int(want[0] + 0.5f), int(want[1] + 0.5f), int(want[2] + 0.5f));
+            indices[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
+                static_cast<std::uint8_t>(index);
+            if (wanted) {
+                auto& sum = (*wanted)[std::size_t(index)];
+                for (int c = 0; c < 3; ++c) sum[c] += asked[c];
+                sum[3] += 1;
+            }
+            if (!dither) continue;
+            const QRgb got = palette[std::size_t(index)];
+            const float error[3] = {want[0] - float(qRed(got)), want[1] - float(qGreen(got)),
+                                    want[2] - float(qBlue(got))};
+            auto give = [&](float* to, int tx, int ty, float share) {
+                if (tx < 0 || tx >= width || ty >= height || !inside(tx, ty)) return;
+                for (int c = 0; c < 3; ++c)
+                    to[std::size_t(tx + 1) * 3 + std::size_t(c)] += error[c] * share;
+            };
+            give(current, x + step, y, 7 / 16.0f);
+            give(next, x - step, y + 1, 3 / 16.0f);
+            give(next, x, y + 1, 5 / 16.0f);
+            give(next, x + step, y + 1, 1 / 16.0f);
+        }
+        std::fill(current, current + line, 0.0f);
+    }
+    return indices;
+}
+
+// How far the dithered picture is from the picture as the eye sees both
+// from a little way off, where neighbouring dots merge: the sum of squares
+// of their difference blurred by the binomial filter 1 4 6 4 1 across and
+// down, a Gaussian of one pixel in all but name.
+double blurredError(const QImage& rgb, const std::vector<QRgb>& palette,
+                    const std::vector<std::uint8_t>& indices,
+                    const std::vector<std::uint8_t>& region) {
+    const int width = rgb.width();
+    const int height = rgb.height();
+    const std::size_t rowSize = std::size_t(width) * 3;
+    // The difference of one row, with two pixels of nothing each side, and
+    // the last five rows blurred across, row k in slot k mod 5; the rows
+    // above the picture and below it are nothing.
+    std::vector<float> difference(rowSize + 12, 0.0f);
+    std::vector<float> across(5 * rowSize, 0.0f);
+    auto slot = [&](int k) { return &across[std::size_t((k + 5) % 5) * rowSize]; };
+    double total = 0;
+    for (int k = 0; k < height + 2; ++k) {
+        float* out = slot(k);
+        if (k < height) {
+            const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(k));
+            float* d = &difference[6];
+            for (int x = 0; x < width; ++x, d += 3) {
+                const std::size_t at = std::size_t(k) * std::size_t(width) + std::size_t(x);
+                if (!region.empty() && !region[at]) {
+                    d[0] = d[1] = d[2] = 0;
+                    continue;
+                }
+                const QRgb got = palette[indices[at]];
+                d[0] = float(qRed(got) - qRed(row[x]));
+                d[1] = float(qGreen(got) - qGreen(row[x]));
+                d[2] = float(qBlue(got) - qBlue(row[x]));
+            }
+            const float* in = &difference[6];
+            for (std::size_t i = 0; i < rowSize; ++i)
+                out[i] = in[i - 6] + 4 * in[i - 3] + 6 * in[i] + 4 * in[i + 3] + in[i + 6];
+        } else {
+            std::fill(out, out + rowSize, 0.0f);
+        }
+        if (k < 2) continue;
+        // Row k - 2 blurred down as well.
+        const float *r0 = slot(k - 4), *r1 = slot(k - 3), *r2 = slot(k - 2), *r3 = slot(k - 1),
+                    *r4 = out;
+        float sum = 0;
+        for (std::size_t i = 0; i < rowSize; ++i) {
+            const float v = r0[i] + 4 * r1[i] + 6 * r2[i] + 4 * r3[i] + r4[i];
+            sum += v * v;
+        }
+        total += sum;
+    }
+    return total / (256.0 * 256.0);
 }
 
 }  // namespace
@@ -176,13 +320,16 @@ std::vector<QRgb> choosePalette(const std::vector<QRgb>& colours, int maxColours
     return refine(clusters, medianCut(clusters, maxColours));
 }
 
-PaletteMatcher::PaletteMatcher(std::vector<QRgb> palette) : palette_(std::move(palette)) {
-    for (std::size_t i = 0; i < palette_.size(); ++i) {
-        const QRgb c = palette_[i];
-        byGreen_.push_back({qRed(c), qGreen(c), qBlue(c), static_cast<int>(i)});
+PaletteMatcher::PaletteMatcher(std::vector<QRgb> palette, ColourWeights weights)
+    : palette_(std::move(palette)),
+      weights_(weights),
+      cubeStart_(std::size_t(kCubesPerChannel) * kCubesPerChannel * kCubesPerChannel, -1),
+      largeStart_(std::size_t(kLargePerChannel) * kLargePerChannel * kLargePerChannel, -1) {
+    for (QRgb c : palette_) {
+        reds_.push_back(qRed(c));
+        greens_.push_back(qGreen(c));
+        blues_.push_back(qBlue(c));
     }
-    std::sort(byGreen_.begin(), byGreen_.end(),
-              [](const Candidate& a, const Candidate& b) { return a.green < b.green; });
 }
 
 int PaletteMatcher::nearest(QRgb colour) const {
@@ -190,88 +337,154 @@ int PaletteMatcher::nearest(QRgb colour) const {
 }
 
 int PaletteMatcher::nearest(int red, int green, int blue) const {
-    if (byGreen_.empty()) return 0;
-    // Searched outward from the nearest green: once green alone is further
-    // than the best match on both sides, nothing beyond can be closer.
-    const auto start =
-        std::lower_bound(byGreen_.begin(), byGreen_.end(), green,
-                         [](const Candidate& c, int value) { return c.green < value; });
-    long best = -1;
+    if (palette_.empty()) return 0;
+    red = std::clamp(red, 0, 255);
+    green = std::clamp(green, 0, 255);
+    blue = std::clamp(blue, 0, 255);
+    const int* list = candidates(red, green, blue);
+    int best = std::numeric_limits<int>::max();
     int bestIndex = 0;
-    auto consider = [&](const Candidate& c) {
-        const long dg = c.green - green;
-        const long greenPart = kGreenWeight * dg * dg;
-        if (best >= 0 && greenPart >= best) return false;
-        const long dr = c.red - red;
-        const long db = c.blue - blue;
-        const long distance = kRedWeight * dr * dr + greenPart + kBlueWeight * db * db;
-        if (best < 0 || distance < best || (distance == best && c.index < bestIndex)) {
-            best = distance;
-            bestIndex = c.index;
+    for (int k = 1; k <= list[0]; ++k) {
+        const auto i = static_cast<std::size_t>(list[k]);
+        const int d = distance(weights_, reds_[i] - red, greens_[i] - green, blues_[i] - blue);
+        if (d < best) {
+            best = d;
+            bestIndex = list[k];
         }
-        return true;
-    };
-    auto up = start;
-    auto down = start;
-    bool upOpen = true;
-    bool downOpen = true;
-    while (upOpen || downOpen) {
-        if (upOpen) upOpen = up != byGreen_.end() && consider(*up++);
-        if (downOpen) downOpen = down != byGreen_.begin() && consider(*--down);
     }
     return bestIndex;
 }
 
+const int* PaletteMatcher::candidates(int red, int green, int blue) const {
+    const std::size_t cube =
+        (std::size_t(red >> kCubeShift) * kCubesPerChannel + std::size_t(green >> kCubeShift)) *
+            kCubesPerChannel +
+        std::size_t(blue >> kCubeShift);
+    if (cubeStart_[cube] < 0) {
+        // Worked out from the few entries of the large cube around it, as
+        // only those can be nearest anywhere inside the large one.
+        const std::size_t large = (std::size_t(red >> kLargeShift) * kLargePerChannel +
+                                   std::size_t(green >> kLargeShift)) *
+                                      kLargePerChannel +
+                                  std::size_t(blue >> kLargeShift);
+        if (largeStart_[large] < 0)
+            largeStart_[large] = listCube(red, green, blue, kLargeShift, -1);
+        cubeStart_[cube] = listCube(red, green, blue, kCubeShift, largeStart_[large]);
+    }
+    return &cubeLists_[std::size_t(cubeStart_[cube])];
+}
+
+// Appends to cubeLists_ the entries that can be nearest somewhere in the cube
+// of 2^shift a side around the colour, found among the list at `from` (or
+// all entries for -1), and says where: its count, then the entries in index
+// order. An entry qualifies if the cube comes as near to it as the cube's
+// furthest point is from the entry whose furthest point is nearest.
+int PaletteMatcher::listCube(int red, int green, int blue, int shift, int from) const {
+    const int last = (1 << shift) - 1;
+    const int r0 = red & ~last, g0 = green & ~last, b0 = blue & ~last;
+    const int count = from < 0 ? static_cast<int>(palette_.size()) : cubeLists_[std::size_t(from)];
+    auto entry = [&](int k) {
+        return static_cast<std::size_t>(from < 0 ? k : cubeLists_[std::size_t(from + 1 + k)]);
+    };
+    auto far = [last](int v, int lo) {
+        return std::max(std::abs(v - lo), std::abs(v - lo - last));
+    };
+    auto near = [last](int v, int lo) { return std::max({lo - v, v - lo - last, 0}); };
+    int bound = std::numeric_limits<int>::max();
+    for (int k = 0; k < count; ++k) {
+        const std::size_t i = entry(k);
+        bound = std::min(
+            bound, distance(weights_, far(reds_[i], r0), far(greens_[i], g0), far(blues_[i], b0)));
+    }
+    const auto start = static_cast<int>(cubeLists_.size());
+    cubeLists_.push_back(0);
+    for (int k = 0; k < count; ++k) {
+        const std::size_t i = entry(k);
+        if (distance(weights_, near(reds_[i], r0), near(greens_[i], g0), near(blues_[i], b0)) <=
+            bound)
+            cubeLists_.push_back(static_cast<int>(i));
+    }
+    cubeLists_[std::size_t(start)] = static_cast<int>(cubeLists_.size()) - start - 1;
+    return start;
+}
+
 std::vector<std::uint8_t> mapToPalette(const QImage& picture, const PaletteMatcher& matcher,
                                        bool dither, const std::vector<std::uint8_t>& region) {
-    const QImage rgb =
-        picture.format() == QImage::Format_RGB32 || picture.format() == QImage::Format_ARGB32
-            ? picture
-            : picture.convertToFormat(QImage::Format_RGB32);
+    return diffuse(picture, matcher, dither, region, nullptr);
+}
+
+Quantized quantizeDithered(const QImage& picture, int maxColours,
+                           const std::vector<std::uint8_t>& region) {
+    // Moved part of the way each round: all the way, the entries and the
+    // error they leave chase each other from round to round.
+    constexpr int kRounds = 4;
+    constexpr double kStride = 0.4;
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     const int width = rgb.width();
     const int height = rgb.height();
-    std::vector<std::uint8_t> indices(std::size_t(width) * std::size_t(height), 0);
-    auto inside = [&](int x, int y) {
-        return region.empty() || region[std::size_t(y) * std::size_t(width) + std::size_t(x)] != 0;
-    };
-    const std::vector<QRgb>& palette = matcher.palette();
-
-    // Error in sixteenths, one row ahead, with a pixel of margin each side;
-    // rows alternate direction so that the error does not drift one way.
-    std::vector<int> current(std::size_t(width + 2) * 3, 0);
-    std::vector<int> next(current.size(), 0);
+    std::vector<QRgb> colours;
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        const bool leftToRight = y % 2 == 0;
-        const int step = leftToRight ? 1 : -1;
-        for (int i = 0; i < width; ++i) {
-            const int x = leftToRight ? i : width - 1 - i;
-            if (!inside(x, y)) continue;
-            const std::size_t at = std::size_t(x + 1) * 3;
-            int want[3] = {qRed(row[x]), qGreen(row[x]), qBlue(row[x])};
-            if (dither)
-                for (int c = 0; c < 3; ++c)
-                    want[c] = std::clamp(want[c] + (current[at + c] + 8) / 16, 0, 255);
-            const int index = matcher.nearest(want[0], want[1], want[2]);
-            indices[std::size_t(y) * std::size_t(width) + std::size_t(x)] =
-                static_cast<std::uint8_t>(index);
-            if (!dither) continue;
-            const QRgb got = palette[std::size_t(index)];
-            const int error[3] = {want[0] - qRed(got), want[1] - qGreen(got), want[2] - qBlue(got)};
-            auto give = [&](std::vector<int>& line, int tx, int ty, int share) {
-                if (tx < 0 || tx >= width || ty >= height || !inside(tx, ty)) return;
-                const std::size_t to = std::size_t(tx + 1) * 3;
-                for (int c = 0; c < 3; ++c) line[to + c] += error[c] * share;
-            };
-            give(current, x + step, y, 7);
-            give(next, x - step, y + 1, 3);
-            give(next, x, y + 1, 5);
-            give(next, x + step, y + 1, 1);
-        }
-        std::swap(current, next);
-        std::fill(next.begin(), next.end(), 0);
+        for (int x = 0; x < width; ++x)
+            if (region.empty() || region[std::size_t(y) * std::size_t(width) + std::size_t(x)])
+                colours.push_back(row[x]);
     }
-    return indices;
+    Quantized best{choosePalette(colours, maxColours), {}};
+    if (best.palette.empty()) {
+        best.indices.assign(std::size_t(width) * std::size_t(height), 0);
+        return best;
+    }
+    std::vector<QRgb> palette = best.palette;
+    std::vector<std::array<double, 3>> centres;
+    for (QRgb c : palette)
+        centres.push_back({double(qRed(c)), double(qGreen(c)), double(qBlue(c))});
+    double bestError = std::numeric_limits<double>::max();
+    bool bestFull = false;
+    for (int round = 0;; ++round) {
+        std::vector<std::array<double, 4>> wanted(palette.size(), {0, 0, 0, 0});
+        std::vector<std::uint8_t> indices =
+            diffuse(rgb, PaletteMatcher(palette, kEvenWeights), true, region, &wanted);
+        // A round that leaves an entry unused wastes a colour: it is taken
+        // only if every round does.
+        const bool full =
+            std::none_of(wanted.begin(), wanted.end(), [](const auto& sum) { return sum[3] == 0; });
+        const double error = blurredError(rgb, palette, indices, region);
+        if (best.indices.empty() || (full && !bestFull) ||
+            (full == bestFull && error < bestError)) {
+            bestError = error;
+            bestFull = full;
+            best = {palette, std::move(indices)};
+        }
+        if (round == kRounds) break;
+        // An entry nobody asked for takes the place the busiest entries'
+        // pixels asked for, to share their load.
+        std::vector<std::size_t> busiest(palette.size());
+        std::iota(busiest.begin(), busiest.end(), std::size_t(0));
+        std::sort(busiest.begin(), busiest.end(),
+                  [&](std::size_t a, std::size_t b) { return wanted[a][3] > wanted[b][3]; });
+        const auto used = static_cast<std::size_t>(std::count_if(
+            wanted.begin(), wanted.end(), [](const auto& sum) { return sum[3] > 0; }));
+        std::vector<std::array<double, 3>> targets(palette.size());
+        std::size_t next = 0;
+        for (std::size_t k = 0; k < palette.size(); ++k) {
+            const std::size_t from = wanted[k][3] > 0 ? k : busiest[next++ % used];
+            for (int c = 0; c < 3; ++c) targets[k][c] = wanted[from][c] / wanted[from][3];
+        }
+        // An entry that would land on another stays where it is: the two
+        // would be one colour, the second never used.
+        std::set<QRgb> taken(palette.begin(), palette.end());
+        for (std::size_t k = 0; k < palette.size(); ++k) {
+            std::array<double, 3> moved = centres[k];
+            for (int c = 0; c < 3; ++c) moved[c] += kStride * (targets[k][c] - moved[c]);
+            const QRgb colour = rounded(moved);
+            if (colour != palette[k] && taken.count(colour)) continue;
+            taken.erase(palette[k]);
+            taken.insert(colour);
+            centres[k] = moved;
+            palette[k] = colour;
+        }
+    }
+    return best;
 }
 
 }  // namespace zarvo

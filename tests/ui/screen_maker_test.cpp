@@ -9,6 +9,7 @@
 
 #include "formats/screen_file.h"
 #include "ui/qt_ui_services.h"
+#include "ui/resampler.h"
 
 namespace zarvo {
 namespace {
@@ -144,8 +145,7 @@ TEST(ScreenMaker, FlatColoursStayFlatAndDitheringKeepsGradientsTrue) {
     for (int y = 0; y < 480; ++y)
         for (int x = 0; x < 640; ++x)
             gradient.setPixel(x, y, qRgb(x * 255 / 639, y * 255 / 479, 128));
-    const QImage expected =
-        gradient.scaled(320, 400, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage expected = resampled(gradient, QRectF(0, 0, 640, 480), QSize(320, 400));
     auto blockError = [&](bool dither) {
         ScreenOptions options;
         options.dither = dither;
