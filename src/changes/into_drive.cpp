@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "changes/copies.h"
 #include "changes/drive_c.h"
 #include "changes/program_folder.h"
 #include "changes/shell_icons.h"
@@ -11,32 +12,6 @@
 #include "system/windows_path.h"
 
 namespace zarvo {
-
-namespace {
-
-std::string fileNameOf(const std::string& path) {
-    const std::vector<std::string> parts = winpath::parse(path).parts;
-    return parts.empty() ? std::string() : parts.back();
-}
-
-// "name~2.ext" for ("name.ext", 2).
-std::string numbered(const std::string& name, int number) {
-    const std::size_t dot = name.rfind('.');
-    std::string out = name.substr(0, dot);
-    out += '~';
-    out += std::to_string(number);
-    if (dot != std::string::npos) out += name.substr(dot);
-    return out;
-}
-
-std::string joined(const std::string& folder, const std::string& name) {
-    std::string out = folder;
-    out += '\\';
-    out += name;
-    return out;
-}
-
-}  // namespace
 
 class IntoDrive::Writer : public ForwardingRegistryWriter {
 public:
@@ -77,29 +52,12 @@ bool IntoDrive::onDriveC(const std::string& path) {
     return partsOnDriveC(system_, path).has_value();
 }
 
-std::string IntoDrive::placeFor(const std::string& folder, const std::string& name,
-                                const std::string& bytes) {
-    for (int number = 1;; ++number) {
-        const std::string candidate = joined(folder, number == 1 ? name : numbered(name, number));
-        if (!system_.fileExists(candidate)) return candidate;
-        try {
-            if (system_.readFile(candidate) == bytes) return candidate;
-        } catch (const Error&) {
-            // A folder or an unreadable file of that name: take another.
-        }
-    }
-}
-
 std::string IntoDrive::intoDrive(const std::string& path, const std::string& folder) {
     if (path.empty() || onDriveC(path)) return path;
     for (const auto& [outside, copy] : renamed_)
         if (winpath::sameName(outside, path)) return copy;
     if (!system_.fileExists(path)) return path;
-    const std::string bytes = system_.readFile(path);
-    system_.createDirectory(folder);
-    const std::string copy = placeFor(folder, fileNameOf(path), bytes);
-    if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
-    return copy;
+    return placeCopy(system_, folder, fileNameOf(path), system_.readFile(path));
 }
 
 void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPath) {
@@ -109,12 +67,8 @@ void IntoDrive::renameFile(const std::string& oldPath, const std::string& newPat
     }
     // The user's own file stays as it is; the drive gets it under the new name.
     if (!system_.fileExists(oldPath)) throw Error(err::FileNotFound);
-    const std::string bytes = system_.readFile(oldPath);
-    const std::string folder = programfolder::iconFolder();
-    system_.createDirectory(folder);
-    const std::string copy = placeFor(folder, fileNameOf(newPath), bytes);
-    if (!system_.fileExists(copy)) system_.writeNewFile(copy, bytes);
-    renamed_[newPath] = copy;
+    renamed_[newPath] = placeCopy(system_, programfolder::iconFolder(), fileNameOf(newPath),
+                                  system_.readFile(oldPath));
 }
 
 std::unique_ptr<IRegistryWriter> IntoDrive::createRegistryWriter() {

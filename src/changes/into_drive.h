@@ -41,9 +41,6 @@ private:
     class Writer;
 
     bool onDriveC(const std::string& path);
-    // A free name in `folder` for `name`, or the name of an identical file.
-    std::string placeFor(const std::string& folder, const std::string& name,
-                         const std::string& bytes);
 
     // Outside names given by a "bmp" rename, and the copies made for them.
     std::map<std::string, std::string> renamed_;

@@ -8,4 +8,8 @@ std::string iconCache() {
     return std::string(kWindowsFolder) + "\\ShellIconCache";
 }
 
+std::string iconToStore(ISystem& /*system*/, IPictures& /*pictures*/, const std::string& path) {
+    return path;
+}
+
 }  // namespace zarvo

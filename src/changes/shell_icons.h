@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "changes/pictures.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -19,5 +20,10 @@ inline constexpr std::string_view kShellIconsKey =
 
 // C:\Windows\ShellIconCache
 std::string iconCache();
+
+// The path a slot's value should name for the icon file at `path`: the file
+// itself when Windows 98 can show it as it is, or when it is no icon at all;
+// else a Windows 98 icon made from it, in the program folder's icon folder.
+std::string iconToStore(ISystem& system, IPictures& pictures, const std::string& path);
 
 }  // namespace zarvo

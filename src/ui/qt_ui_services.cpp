@@ -13,7 +13,9 @@
 #include "formats/ico_header.h"
 #include "system/error.h"
 #include "system/system.h"
+#include "ui/icon_maker.h"
 #include "ui/twips.h"
+#include "ui/wallpaper_maker.h"
 
 namespace zarvo {
 
@@ -228,6 +230,16 @@ QImage QtUiServices::resourceIcon(int id) {
     const QImage image = readPicture(QStringLiteral(":/icons/%1.ico").arg(id));
     if (image.size() == kIconSize) return image;
     return image.scaled(kIconSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+std::optional<std::string> QtUiServices::windowsBitmap(const std::string& hostPath, int maxWidth,
+                                                       int maxHeight, std::uint32_t background) {
+    return windowsBitmapOf(QFile::decodeName(QByteArray::fromStdString(hostPath)),
+                           QSize(maxWidth, maxHeight), QColor(QRgb(background)));
+}
+
+std::optional<std::string> QtUiServices::windows98Icon(const std::string& hostPath) {
+    return windows98IconOf(QFile::decodeName(QByteArray::fromStdString(hostPath)));
 }
 
 QSizeF QtUiServices::screenSizeTwips() {

@@ -36,6 +36,9 @@ public:
     QImage loadPicture(const QString& windowsPath) override;
     QImage resourceIcon(int id) override;
     QSizeF screenSizeTwips() override;
+    std::optional<std::string> windowsBitmap(const std::string& hostPath, int maxWidth,
+                                             int maxHeight, std::uint32_t background) override;
+    std::optional<std::string> windows98Icon(const std::string& hostPath) override;
 
     // loadPicture for a picture shown in a box of this size: a large JPEG is
     // decoded at about the shown size, which is what makes start-up quick.

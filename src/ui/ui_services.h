@@ -9,6 +9,8 @@
 #include <QSizeF>
 #include <QString>
 
+#include "changes/pictures.h"
+
 class QWidget;
 
 namespace zarvo {
@@ -51,10 +53,9 @@ private:
     QString fileTitle_;
 };
 
-class IUiServices {
+// The pictures it makes for Windows 98 (IPictures) are the ui's too.
+class IUiServices : public IPictures {
 public:
-    virtual ~IUiServices() = default;
-
     // Modal; a null title shows the application title. The answer is not read.
     virtual void messageBox(const QString& text, int style, const QString& title = QString()) = 0;
     // Modal open-file dialog. On a choice the dialog's file name (a Windows

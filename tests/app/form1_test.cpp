@@ -181,6 +181,11 @@ TEST(ErrorDispatchTest, ReportsTheErrorAbandonsTheHandlerAndKeepsRunning) {
         QImage loadPicture(const QString&) override { return {}; }
         QImage resourceIcon(int) override { return {}; }
         QSizeF screenSizeTwips() override { return {}; }
+        std::optional<std::string> windowsBitmap(const std::string&, int, int,
+                                                 std::uint32_t) override {
+            return {};
+        }
+        std::optional<std::string> windows98Icon(const std::string&) override { return {}; }
         QStringList shown, titles;
         QList<int> styles;
     } recorder;
