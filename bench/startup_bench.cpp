@@ -4,6 +4,7 @@
 
 #include "app/form1.h"
 #include "app/startup.h"
+#include "plugin_path.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ private:
 }  // namespace
 
 int main(int argc, char** argv) {
+    zarvo::bench::usePluginFolderFromEnvironment();
     QApplication app(argc, argv);
     FirstPaint watcher;
     zarvo::Program program = zarvo::startProgram();

@@ -106,10 +106,13 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # mtools opens disk images and partitions (--image); dpkg-shlibdeps adds the
 # libraries to this list.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "mtools")
-# Russian Qt dialogs, a Cyrillic stand-in for MS Sans Serif, xdg-open for
-# the help file and the web links, and Wine to bring the values into a Wine
-# prefix's registry.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-translations-l10n, fonts-liberation, xdg-utils, wine")
+# Today's picture formats (WebP, TIFF, SVG...) to make screen files,
+# wallpapers and icons of, Russian Qt dialogs, a Cyrillic stand-in for MS
+# Sans Serif, xdg-open for the help file and the web links, and Wine to bring
+# the values into a Wine prefix's registry. Without the first two the
+# program still works, with the formats Qt reads by itself.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "qt6-image-formats-plugins, libqt6svg6, qt6-translations-l10n, fonts-liberation, xdg-utils, wine")
 # The synopsis line is the summary above; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Zarvo changes the boot picture and the two shut-down pictures of a

@@ -15,9 +15,12 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build"
 
+# qt6-image-formats-plugins and libqt6svg6: the pictures people find today
+# (WebP, TIFF, SVG...), read wherever the program reads a picture.
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
           tango-icon-theme librsvg2-bin qt6-translations-l10n fonts-liberation fonts-dejavu-core xvfb xauth
-          desktop-file-utils appstream mtools dosfstools fdisk)
+          desktop-file-utils appstream mtools dosfstools fdisk
+          qt6-image-formats-plugins libqt6svg6)
 # The tests also check that QEMU cannot write an image Zarvo holds.
 test_packages=("${packages[@]}" qemu-utils)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.

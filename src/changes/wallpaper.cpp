@@ -2,7 +2,10 @@
 
 #include <optional>
 
+#include "changes/copies.h"
 #include "changes/drive_c.h"
+#include "changes/program_folder.h"
+#include "formats/screen_file.h"
 #include "system/error.h"
 #include "system/ini_files.h"
 
@@ -49,6 +52,44 @@ bool setWallpaper(ISystem& system, const std::string& path) {
             return false;
         }
         return true;
+    } catch (const Error&) {
+        return false;
+    }
+}
+
+namespace {
+
+// A bitmap whose header reads and whose pixels are all there: what Windows
+// can draw as it is.
+bool isWholeBitmap(std::string_view bytes) {
+    if (!bytes.starts_with("BM")) return false;
+    const screen::Check check = screen::check(bytes);
+    return check.bandStart != -1 && check.missingBytes == 0;
+}
+
+}  // namespace
+
+bool setWallpaperFrom(ISystem& system, IPictures& pictures, const std::string& path) {
+    if (path.empty()) return setWallpaper(system, path);  // no wallpaper
+    const auto batch = system.batch();
+    std::string bytes;
+    try {
+        bytes = system.readFile(path);
+    } catch (const Error&) {
+        return false;
+    }
+    if (bytes.starts_with("BM")) return isWholeBitmap(bytes) && setWallpaper(system, path);
+    std::optional<std::string> bitmap;
+    try {
+        bitmap = pictures.windowsBitmap(system.hostPath(path), kMostWallpaperWidth,
+                                        kMostWallpaperHeight, kDesktopColour);
+    } catch (const Error&) {
+    }
+    if (!bitmap) return false;
+    try {
+        const std::string copy = placeCopy(system, programfolder::wallpaperFolder(),
+                                           withExtension(fileNameOf(path), ".bmp"), *bitmap);
+        return setWallpaper(system, copy);
     } catch (const Error&) {
         return false;
     }

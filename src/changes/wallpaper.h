@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "changes/pictures.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -28,5 +29,19 @@ std::string winIni();
 // names no file, when a step is refused, or when Windows refuses the
 // picture. A drive another program has open throws DriveInUse.
 bool setWallpaper(ISystem& system, const std::string& path);
+
+// The largest wallpaper made from a picture, and the colour that shows
+// through its transparent parts: Windows 98's own desktop, teal.
+inline constexpr int kMostWallpaperWidth = 1600;
+inline constexpr int kMostWallpaperHeight = 1200;
+inline constexpr std::uint32_t kDesktopColour = 0x008080;
+
+// Makes the picture at `path` the wallpaper, as setWallpaper does. Windows
+// 98 shows only bitmaps there: a bitmap is used where it is, and any other
+// picture Qt reads (a JPEG photo, a PNG, a WebP, an SVG drawing...) becomes a
+// 24-bit bitmap in the program's Wallpaper folder, which the values then
+// name; the chosen file stays as it is. False for a file that is no picture,
+// or a bitmap cut short, with nothing written.
+bool setWallpaperFrom(ISystem& system, IPictures& pictures, const std::string& path);
 
 }  // namespace zarvo

@@ -24,6 +24,8 @@ namespace {
 constexpr QSize kIconSize(32, 32);
 constexpr int kFirstResourceIcon = 200;
 constexpr int kLastResourceIcon = 239;
+// The side of the square an SVG drawing is drawn into when no box is given.
+constexpr int kDrawingSide = 512;
 
 quint16 le16(const QByteArray& data, qsizetype at) {
     return qFromLittleEndian<quint16>(data.constData() + at);
@@ -131,7 +133,8 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
     reader.setAutoTransform(false);
 
     const QByteArray format = reader.format();
-    static const QList<QByteArray> kPictureFormats{"bmp", "jpeg", "jpg", "ico", "cur", "gif"};
+    static const QList<QByteArray> kPictureFormats{"bmp", "jpeg", "jpg",  "ico", "cur", "gif",
+                                                   "png", "webp", "tiff", "tif", "svg", "svgz"};
     if (!kPictureFormats.contains(format)) throw Error(err::InvalidPicture);
     if (format == "bmp" && !bitmapComplete(data)) throw Error(err::InvalidPicture);
     if (format == "ico" || format == "cur") {
@@ -140,6 +143,12 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
         const QSize full = reader.size();
         const QSize shown = full.scaled(boxSize, Qt::KeepAspectRatioByExpanding);
         if (full.isValid() && shown.width() < full.width()) reader.setScaledSize(shown);
+    } else if (format.startsWith("svg") && reader.size().isValid()) {
+        // A drawing is drawn at the size it is shown; without a box, large
+        // enough for any the program has.
+        const QSize box = boxSize.isValid() ? boxSize : QSize(kDrawingSide, kDrawingSide);
+        reader.setScaledSize(reader.size().scaled(
+            box, boxSize.isValid() ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio));
     }
 
     QImage image = reader.read();

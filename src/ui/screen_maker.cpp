@@ -85,6 +85,12 @@ QImage readPicture(const QString& path, bool fill) {
                stored.height() % (2 * step) == 0)
             step *= 2;
         if (step > 1) reader.setScaledSize(stored / step);
+    } else if (format.startsWith("svg") && stored.isValid()) {
+        // A drawing is drawn at the size the screen shows it, with as many
+        // lines to spare as a photo keeps for the filter.
+        const double scale = kDecodedPerScreenLine * frameScale(QSizeF(stored), fill);
+        reader.setScaledSize(QSize(static_cast<int>(std::ceil(stored.width() * scale)),
+                                   static_cast<int>(std::ceil(stored.height() * scale))));
     }
     // A JPEG cut short still decodes, grey where the data ran out; Qt only
     // logs it. A boot screen made of it would be cut short too. Other

@@ -35,8 +35,10 @@ public:
         setObjectName(objectName);
     }
 
-    // "Label|pattern|Label|pattern|" as the window defines it.
+    // "Label|pattern|Label|pattern|" as the window defines it, or as a page
+    // sets it before showing the dialog.
     const QString& filter() const { return filter_; }
+    void setFilter(const QString& filter) { filter_ = filter; }
     // Windows path of the last file chosen, "" until a choice is made.
     const QString& fileName() const { return fileName_; }
     // That file's name without its folder.

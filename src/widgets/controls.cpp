@@ -181,12 +181,17 @@ void PictureBox::resizeEvent(QResizeEvent*) {
 
 }  // namespace zarvo
 
+#include <QFileInfo>
 #include <QImageReader>
 
 namespace zarvo {
 
 QImage builtInPicture(const QString& resourcePath, const QSize& shownSize) {
-    QImageReader reader(resourcePath);
+    // The program's own pictures are what their names say: told the format,
+    // the reader asks no image plugin but the one that reads it, and the
+    // others (WebP, TIFF, SVG...) are never loaded at start-up.
+    QImageReader reader(resourcePath, QFileInfo(resourcePath).suffix().toLower().toLatin1());
+    reader.setAutoDetectImageFormat(false);
     if (shownSize.isValid() && reader.format() == "jpeg") {
         QSize full = reader.size();
         if (full.isValid())

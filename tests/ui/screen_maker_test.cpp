@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <set>
@@ -126,6 +127,45 @@ TEST(ScreenMaker, CirclesStayRoundOnTheStretchedScreenAndBarsAreBlack) {
             EXPECT_EQ(edge == qRgb(0, 0, 0), !fill);
         }
     }
+}
+
+// Today's formats too: a WebP photo, and an SVG drawing, which is drawn at
+// the size the screen shows it however small it says it is.
+TEST(ScreenMaker, WebPAndSvgBecomeScreenFiles) {
+    QTemporaryDir folder;
+    const auto made = [&](const QString& input) {
+        const QString output = input + QStringLiteral(".sys");
+        makeScreenFile(input, output, ScreenOptions());
+        QFile file(output);
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        const std::string bytes = file.readAll().toStdString();
+        EXPECT_TRUE(screen::check(bytes).fine());
+        return decoded(bytes);
+    };
+
+    const QString svg = folder.filePath(QStringLiteral("disc.svg"));
+    {
+        QFile file(svg);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(
+            "<svg xmlns='http://www.w3.org/2000/svg' width='12' height='9'>"
+            "<rect width='12' height='9' fill='#1e3c8c'/>"
+            "<circle cx='6' cy='4.5' r='3' fill='white'/></svg>");
+    }
+    const QImage drawing = made(svg);
+    EXPECT_NEAR(shownDisc(drawing).height(), 400 * 6 / 9.0, 8);
+    // Sharp: across its middle row the disc's edge takes a few pixels, not
+    // the forty a 12-pixel picture stretched to the screen would blur.
+    int edge = 0;
+    for (int x = 0; x < 320; ++x)
+        edge += qGray(drawing.pixel(x, 200)) > 90 && qGray(drawing.pixel(x, 200)) < 200;
+    EXPECT_LT(edge, 12);
+
+    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("webp"))
+        << "Qt's WebP plugin is missing: install qt6-image-formats-plugins";
+    const QString webp = folder.filePath(QStringLiteral("photo.webp"));
+    ASSERT_TRUE(photoLike(640, 480).save(webp, "WEBP"));
+    EXPECT_EQ(made(webp).size(), QSize(320, 400));
 }
 
 TEST(ScreenMaker, FlatColoursStayFlatAndDitheringKeepsGradientsTrue) {

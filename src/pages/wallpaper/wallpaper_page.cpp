@@ -1,13 +1,19 @@
 #include "pages/wallpaper/wallpaper_page.h"
 
-#include <QImageReader>
-
 #include "changes/wallpaper.h"
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
 
 namespace zarvo {
+
+namespace {
+
+const QString kPicturesFilter = QStringLiteral(
+    "Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
+    "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|");
+
+}  // namespace
 
 WallpaperPage::WallpaperPage(PageContext& context, QWidget* parent)
     : Page(context, parent, QStringLiteral("Frame4"), QStringLiteral("Фон")) {
@@ -28,33 +34,22 @@ void WallpaperPage::onOpen() {
     // The dialog is shared with the screen-file pages: after a cancel its
     // remembered name, possibly chosen on another page, is what is used.
     CommonDialog& dialog = context().pictureDialog;
+    // Any picture can be a wallpaper here: a bitmap, first and the default,
+    // or one to be made into a bitmap. Only this page shows the second
+    // filter; what was chosen stays the other pages' too.
+    const QString defined = dialog.filter();
+    dialog.setFilter(defined + kPicturesFilter);
     ui().showOpen(dialog, this);
+    dialog.setFilter(defined);
     if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
     // Kept even when the preview failed: "Выполнить" looks at the file again.
     pathField->setText(dialog.fileName());
 }
 
-bool WallpaperPage::isWallpaperBitmap(const QString& path) {
-    try {
-        // What the picture loader refuses (not a picture, a truncated
-        // bitmap, a missing file) Windows could not show either.
-        if (ui().loadPicture(path).isNull()) return false;
-        // Windows 98 draws only bitmaps as wallpaper: a JPEG, GIF or icon
-        // that reads well here would leave the desktop blank there, so it is
-        // refused rather than reported as set. Judged by the content, not by
-        // the name.
-        QImageReader reader(QString::fromStdString(system().hostPath(toStd(path))));
-        reader.setDecideFormatFromContent(true);
-        return reader.format() == "bmp";
-    } catch (const Error&) {
-        return false;
-    }
-}
-
 void WallpaperPage::onSetWallpaper() {
     const QString path = pathField->text();
     // An empty path removes the wallpaper, which is a success too.
-    if ((path.isEmpty() || isWallpaperBitmap(path)) && setWallpaper(system(), toStd(path)))
+    if (setWallpaperFrom(system(), ui(), toStd(path)))
         ui().messageBox(QStringLiteral("Фон установлен"), mb::OkOnly);
     else
         ui().messageBox(QStringLiteral("Не удалось установить фон"), mb::Exclamation);

@@ -21,8 +21,6 @@ public:
 private:
     void onOpen();
     void onSetWallpaper();
-    // Whether the file is a bitmap Windows can show as the wallpaper.
-    bool isWallpaperBitmap(const QString& path);
 };
 
 }  // namespace zarvo

@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QImageWriter>
 #include <fstream>
 #include <iterator>
 
@@ -74,7 +75,7 @@ TEST_F(WallpaperPageTest, ChosenBitmapIsPreviewedStretchedAndBecomesTheWallpaper
     EXPECT_EQ(wallpaper(), "C:\\Red.bmp");
 }
 
-TEST_F(WallpaperPageTest, OnlyABitmapBecomesTheWallpaperAndARefusalWritesNothing) {
+TEST_F(WallpaperPageTest, WhatIsNoWholePictureIsRefusedAndARefusalWritesNothing) {
     writeBitmap("C:\\Red.bmp", Qt::red);
     open("C:\\Red.bmp");
     click("Command6");
@@ -84,13 +85,10 @@ TEST_F(WallpaperPageTest, OnlyABitmapBecomesTheWallpaperAndARefusalWritesNothing
     ASSERT_FALSE(store.empty());
 
     const std::string bitmap = encode(Qt::blue, "BMP");
-    // Pictures Windows 98 cannot show as wallpaper are refused too, whatever
-    // their name says; a missing file says nothing on opening.
+    // Whatever the name says; a missing file says nothing on opening.
     const std::pair<const char*, std::string> refused[] = {
         {"C:\\Notes.bmp", "not a picture"},
         {"C:\\Half.bmp", bitmap.substr(0, bitmap.size() / 2)},
-        {"C:\\Photo.bmp", encode(Qt::blue, "JPEG")},
-        {"C:\\Icon.bmp", encode(Qt::blue, "ICO")},
         {"C:\\Gone.bmp", ""}};
     for (const auto& [path, bytes] : refused) {
         if (!bytes.empty()) writeHost(path, bytes);
@@ -102,7 +100,7 @@ TEST_F(WallpaperPageTest, OnlyABitmapBecomesTheWallpaperAndARefusalWritesNothing
         EXPECT_EQ(storeBytes(), store) << path;
         EXPECT_EQ(readHost("C:\\Windows\\WIN.INI"), winIni) << path;
     }
-    EXPECT_EQ(preview().pixelColor(0, 0), QColor(Qt::blue));  // the JPEG and the icon were shown
+    EXPECT_FALSE(existsOnDrive("C:\\Program Files\\Zarvo\\Wallpaper"));
 
     open("C:\\Notes.bmp");
     EXPECT_EQ(message(), "Испорчена картинка|0|Zarvo");
@@ -110,6 +108,85 @@ TEST_F(WallpaperPageTest, OnlyABitmapBecomesTheWallpaperAndARefusalWritesNothing
     click("Command6");
     EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
     EXPECT_EQ(wallpaper(), "C:\\Notes.bmp");
+}
+
+// Windows 98 draws only bitmaps as wallpaper: any other picture becomes a
+// 24-bit bitmap in the program's Wallpaper folder, no larger than 1600 x
+// 1200, see-through parts in the desktop's teal, and the values name it.
+TEST_F(WallpaperPageTest, AnyPictureBecomesABitmapCopyInTheWallpaperFolder) {
+    const auto picture = [](QSize size, const char* format) {
+        QImage image(size, QImage::Format_ARGB32);
+        image.fill(Qt::transparent);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width() / 2; ++x) image.setPixelColor(x, y, Qt::red);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(image.save(&buffer, format)) << format;
+        return bytes.toStdString();
+    };
+    // The copy's header and a pixel of each half, top row first.
+    const auto copy = [&](const std::string& path) {
+        const std::string bytes = readHost(path);
+        const QImage image = QImage::fromData(QByteArray::fromStdString(bytes), "BMP");
+        return QStringLiteral("%1 bits %2x%3 left %4 right %5")
+            .arg(int(static_cast<unsigned char>(bytes.at(28))))
+            .arg(image.width())
+            .arg(image.height())
+            .arg(image.pixelColor(0, 0).name(), image.pixelColor(image.width() - 1, 0).name());
+    };
+    const std::string folder = "C:\\Program Files\\Zarvo\\Wallpaper\\";
+    click("Option2");
+
+    writeHost("C:\\Clear.png", picture(QSize(40, 30), "PNG"));
+    const std::string png = readHost("C:\\Clear.png");
+    open("C:\\Clear.png");
+    click("Command6");
+    EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
+    EXPECT_EQ(wallpaper(), folder + "Clear.bmp");
+    EXPECT_EQ(copy(folder + "Clear.bmp"), "24 bits 40x30 left #ff0000 right #008080");
+    EXPECT_EQ(readHost("C:\\Clear.png"), png);  // the chosen file stays as it was
+
+    // A photo larger than the screen is scaled to fit it, its aspect kept.
+    writeHost("C:\\Wide.jpg", picture(QSize(3200, 1000), "JPEG"));
+    open("C:\\Wide.jpg");
+    click("Command6");
+    EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
+    EXPECT_EQ(copy(folder + "Wide.bmp").left(21), "24 bits 1600x500 left");
+
+    // An identical copy is used again; another picture of that name never
+    // takes its place.
+    open("C:\\Clear.png");
+    click("Command6");
+    EXPECT_EQ(wallpaper(), folder + "Clear.bmp");
+    writeHost("C:\\Clear.jpg", picture(QSize(20, 10), "JPEG"));
+    open("C:\\Clear.jpg");
+    click("Command6");
+    EXPECT_EQ(wallpaper(), folder + "Clear~2.bmp");
+    EXPECT_EQ(copy(folder + "Clear.bmp"), "24 bits 40x30 left #ff0000 right #008080");
+    ui->clearMessages();
+
+    ASSERT_TRUE(QImageWriter::supportedImageFormats().contains("webp"))
+        << "Qt's WebP plugin is missing: install qt6-image-formats-plugins";
+    writeHost("C:\\Web.webp", picture(QSize(16, 8), "WEBP"));
+    open("C:\\Web.webp");
+    EXPECT_TRUE(messages().empty());  // previewed
+    click("Command6");
+    EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
+    EXPECT_EQ(copy(folder + "Web.bmp").left(15), "24 bits 16x8 le");
+}
+
+// The Фон page offers pictures of every kind after its bitmaps; the screen
+// pages, which install the file as it is, only bitmaps.
+TEST_F(WallpaperPageTest, TheDialogOffersPicturesOnThisPageOnly) {
+    open(QString());
+    ui->answerCancel();
+    click("Command14");
+    ASSERT_EQ(ui->openRequests().size(), 2u);
+    EXPECT_EQ(ui->openRequests()[0].filter,
+              "BitMap(*.bmp)|*.bmp|Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
+              "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|");
+    EXPECT_EQ(ui->openRequests()[1].filter, "BitMap(*.bmp)|*.bmp|");
 }
 
 TEST_F(WallpaperPageTest, CancelGoesOnWithTheNameTheSharedDialogRemembers) {
