@@ -14,8 +14,12 @@ const QString kDescription = QStringLiteral(
     "  zarvo --make-screen [--fill] [--no-dither] [--band FIRST] [--force] INPUT OUTPUT\n"
     "      Makes a Windows 98 screen file (Logo.sys, Logow.sys, Logos.sys) from a\n"
     "      picture: 320 x 400, 256 colours, framed for the 4:3 screen.\n"
+    "  zarvo --make-icon [--force] INPUT OUTPUT\n"
+    "      Makes a Windows 98 icon from a picture: 16 x 16, 32 x 32 and, from a\n"
+    "      picture that large, 48 x 48 images in 16 and 256 colours.\n"
     "  zarvo --check FILE...\n"
-    "      Says whether Windows 98 shows each file as a screen file, and why not.\n"
+    "      Says whether Windows 98 shows each file: a bitmap as a screen file, an\n"
+    "      icon or a cursor as one; and why not.\n"
     "  zarvo [--image FILE [--partition N] | --drive DIR] [--restore]\n"
     "      Works on drive C: inside a disk image (86Box, PCem, QEMU, VirtualBox raw\n"
     "      or fixed VHD) or on a partition (--image /dev/sdb1), in place, without\n"
@@ -40,9 +44,13 @@ struct Options {
     QCommandLineOption makeScreen{QStringLiteral("make-screen"),
                                   QStringLiteral("Make the screen file OUTPUT from the picture "
                                                  "INPUT (PNG, JPEG, BMP, GIF, ICO...).")};
-    QCommandLineOption check{QStringLiteral("check"),
-                             QStringLiteral("Check each FILE as a Windows 98 screen file; the "
-                                            "exit status is 0 only when all are fine.")};
+    QCommandLineOption makeIcon{QStringLiteral("make-icon"),
+                                QStringLiteral("Make the Windows 98 icon OUTPUT from the picture "
+                                               "INPUT (an icon, SVG, PNG...).")};
+    QCommandLineOption check{
+        QStringLiteral("check"),
+        QStringLiteral("Check each FILE as a Windows 98 screen file, icon or cursor; the exit "
+                       "status is 0 only when all are fine.")};
     QCommandLineOption restore{
         QStringLiteral("restore"),
         QStringLiteral("Put back the originals kept on drive C: (--image, --drive, "
@@ -76,16 +84,18 @@ struct Options {
         QStringLiteral("FIRST")};
     QCommandLineOption force{
         QStringLiteral("force"),
-        QStringLiteral("With --make-screen: replace OUTPUT if it is already there.")};
+        QStringLiteral("With --make-screen or --make-icon: replace OUTPUT if it is already "
+                       "there.")};
 
     void addTo(QCommandLineParser& parser) const {
         parser.setApplicationDescription(kDescription);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-        parser.addOptions({help, version, makeScreen, check, restore, image, partition, drive, fill,
-                           noDither, band, force});
+        parser.addOptions({help, version, makeScreen, makeIcon, check, restore, image, partition,
+                           drive, fill, noDither, band, force});
         parser.addPositionalArgument(QStringLiteral("files"),
-                                     QStringLiteral("INPUT OUTPUT for --make-screen, the files to "
-                                                    "look at for --check."),
+                                     QStringLiteral("INPUT OUTPUT for --make-screen and "
+                                                    "--make-icon, the files to look at for "
+                                                    "--check."),
                                      QStringLiteral("[FILE...]"));
     }
 };
@@ -126,7 +136,9 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     CommandLine result;
     result.helpText = helpTextFor(parser, arguments.value(0));
     const bool makeScreen = parser.isSet(options.makeScreen);
+    const bool makeIcon = parser.isSet(options.makeIcon);
     const bool check = parser.isSet(options.check);
+    const bool makeFile = makeScreen || makeIcon;
     if (parser.isSet(options.help)) {
         result.command = Command::Help;
         return result;
@@ -136,18 +148,19 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return result;
     }
     const QList<const QCommandLineOption*> screenOnly = {&options.fill, &options.noDither,
-                                                         &options.band, &options.force};
-    bool screenOption = false;
-    for (const QCommandLineOption* option : screenOnly) screenOption |= parser.isSet(*option);
+                                                         &options.band};
+    const bool force = parser.isSet(options.force);
+    bool fileOption = force;
+    for (const QCommandLineOption* option : screenOnly) fileOption |= parser.isSet(*option);
     const bool restore = parser.isSet(options.restore);
     const bool targetOption = parser.isSet(options.image) || parser.isSet(options.partition) ||
                               parser.isSet(options.drive);
     if (targetOption) {
         // The window ignores options it does not know, but not a target
         // option without its value.
-        if (!parsed && (parser.unknownOptionNames().isEmpty() || restore || makeScreen || check))
+        if (!parsed && (parser.unknownOptionNames().isEmpty() || restore || makeFile || check))
             return usageError(parser.errorText());
-        if (makeScreen || check || screenOption)
+        if (makeFile || check || fileOption)
             return usageError(
                 QStringLiteral("--image, --partition and --drive go with the window "
                                "or --restore"));
@@ -171,21 +184,23 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                         .arg(value));
         }
     }
-    if (!makeScreen && !check && !screenOption && !restore) return result;  // the window
+    if (!makeFile && !check && !fileOption && !restore) return result;  // the window
 
     if (!parsed) return usageError(parser.errorText());
     if (restore) {
-        if (makeScreen || check || screenOption || !parser.positionalArguments().isEmpty())
+        if (makeFile || check || fileOption || !parser.positionalArguments().isEmpty())
             return usageError(QStringLiteral("--restore goes alone or with --image or --drive"));
         result.command = Command::Restore;
         return result;
     }
-    if (makeScreen && check)
-        return usageError(QStringLiteral("--make-screen and --check go alone"));
+    if (int(makeScreen) + int(makeIcon) + int(check) > 1)
+        return usageError(QStringLiteral("--make-screen, --make-icon and --check go alone"));
     for (const QCommandLineOption* option : screenOnly)
         if (!makeScreen && parser.isSet(*option))
             return usageError(
                 QStringLiteral("--%1 goes with --make-screen").arg(option->names().constLast()));
+    if (force && !makeFile)
+        return usageError(QStringLiteral("--force goes with --make-screen or --make-icon"));
 
     result.files = parser.positionalArguments();
     if (check) {
@@ -194,12 +209,18 @@ CommandLine parseCommandLine(const QStringList& arguments) {
         return result;
     }
     if (result.files.size() != 2)
-        return usageError(QStringLiteral("--make-screen needs INPUT and OUTPUT, got %1 file name%2")
+        return usageError(QStringLiteral("--%1 needs INPUT and OUTPUT, got %2 file name%3")
+                              .arg(makeIcon ? "make-icon" : "make-screen")
                               .arg(result.files.size())
                               .arg(result.files.size() == 1 ? "" : "s"));
+    if (makeIcon) {
+        result.icon.replace = force;
+        result.command = Command::MakeIcon;
+        return result;
+    }
     result.screen.fill = parser.isSet(options.fill);
     result.screen.dither = !parser.isSet(options.noDither);
-    result.screen.replace = parser.isSet(options.force);
+    result.screen.replace = force;
     if (parser.isSet(options.band)) {
         bool number = false;
         const QString value = parser.value(options.band);

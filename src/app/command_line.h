@@ -7,17 +7,19 @@
 #include <QStringList>
 
 #include "app/target.h"
+#include "ui/icon_maker.h"
 #include "ui/screen_maker.h"
 
 namespace zarvo {
 
-enum class Command { Window, Help, Version, MakeScreen, Check, Restore };
+enum class Command { Window, Help, Version, MakeScreen, MakeIcon, Check, Restore };
 
 struct CommandLine {
     Command command = Command::Window;
     // The file names, in the order given, wherever the options stood.
     QStringList files;
     ScreenOptions screen;
+    IconOptions icon;
     // The drive the window and --restore work on: --image, --partition, --drive.
     TargetOptions target;
     // A usage error, one line; the command is not run.

@@ -4,15 +4,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
+#include <functional>
 #include <memory>
+#include <utility>
 
 #include "app/reports.h"
 #include "app/target.h"
 #include "changes/kept_originals.h"
 #include "changes/leftovers.h"
+#include "formats/ico_judge.h"
 #include "formats/screen_file.h"
 #include "system/image/image_error.h"
 #include "system/linux/wine_prefix.h"
+#include "ui/icon_maker.h"
 #include "ui/screen_maker.h"
 
 namespace zarvo {
@@ -20,6 +24,33 @@ namespace zarvo {
 namespace {
 
 const QString kVersion = QStringLiteral(ZARVO_VERSION);
+
+// What --check says of one file after its name, and whether it is fine: an
+// icon or a cursor is judged as one, anything else as a screen file.
+std::pair<QString, bool> checkFile(QFile& file) {
+    static_assert(ico::kDirectoryStart <= screen::kHeadSize);
+    const QByteArray head = file.read(qint64(screen::kHeadSize));
+    if (ico::startsAsDirectory(std::string_view(head.constData(), std::size_t(head.size())))) {
+        const QByteArray whole = head + file.readAll();
+        const auto judgement =
+            ico::judge(std::string_view(whole.constData(), std::size_t(whole.size())));
+        if (judgement) return {iconCheckText(*judgement), judgement->fine()};
+    }
+    const screen::Check check =
+        screen::check(std::string_view(head.constData(), std::size_t(head.size())),
+                      static_cast<std::uint64_t>(file.size()));
+    QString line;
+    if (check.fine()) {
+        line += QStringLiteral("fine, ");
+    } else {
+        line += QStringLiteral("will not show at boot: ");
+        for (const std::string& problem : check.problems)
+            line += QString::fromStdString(problem) + QStringLiteral("; ");
+    }
+    if (check.bandStart >= 0) line += QString::fromStdString(screen::describeBand(check.bandStart));
+    if (line.endsWith(QStringLiteral("; "))) line.chop(2);
+    return {line, check.fine()};
+}
 
 int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {
     int status = 0;
@@ -35,28 +66,15 @@ int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {
             status = 1;
             continue;
         }
-        const QByteArray head = file.read(screen::kHeadSize);
-        const screen::Check check =
-            screen::check(std::string_view(head.constData(), std::size_t(head.size())),
-                          static_cast<std::uint64_t>(file.size()));
-        QString line = path + QStringLiteral(": ");
-        if (check.fine()) {
-            line += QStringLiteral("fine, ");
-        } else {
-            line += QStringLiteral("will not show at boot: ");
-            for (const std::string& problem : check.problems)
-                line += QString::fromStdString(problem) + QStringLiteral("; ");
-            status = 1;
-        }
-        if (check.bandStart >= 0)
-            line += QString::fromStdString(screen::describeBand(check.bandStart));
-        if (line.endsWith(QStringLiteral("; "))) line.chop(2);
-        out << line << '\n';
+        const auto [line, fine] = checkFile(file);
+        if (!fine) status = 1;
+        out << path << ": " << line << '\n';
     }
     return status;
 }
 
-int makeScreen(const CommandLine& commandLine, QTextStream& err) {
+// --make-screen and --make-icon: `make` writes the file or throws ScreenError.
+int makeFile(const std::function<void()>& make, QTextStream& err) {
     // Reading pictures needs Qt's image plugins, which a QCoreApplication
     // finds; no display is needed for it.
     std::unique_ptr<QCoreApplication> app;
@@ -65,7 +83,7 @@ int makeScreen(const CommandLine& commandLine, QTextStream& err) {
     static char* argv[] = {name, nullptr};
     if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
     try {
-        makeScreenFile(commandLine.files.at(0), commandLine.files.at(1), commandLine.screen);
+        make();
     } catch (const ScreenError& error) {
         err << "zarvo: " << QString::fromStdString(error.what());
         if (error.kind() == ScreenError::Kind::OutputExists) err << " (--force replaces it)";
@@ -120,7 +138,19 @@ int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& er
         case Command::Check:
             return checkFiles(commandLine.files, out, err);
         case Command::MakeScreen:
-            return makeScreen(commandLine, err);
+            return makeFile(
+                [&] {
+                    makeScreenFile(commandLine.files.at(0), commandLine.files.at(1),
+                                   commandLine.screen);
+                },
+                err);
+        case Command::MakeIcon:
+            return makeFile(
+                [&] {
+                    makeIconFile(commandLine.files.at(0), commandLine.files.at(1),
+                                 commandLine.icon);
+                },
+                err);
         case Command::Restore:
             return runRestore(commandLine.target, out, err);
         case Command::Window:

@@ -1,8 +1,9 @@
 #pragma once
 
 // Running what the command line asks for, other than the window: --help,
-// --version, --make-screen, --check and --restore. They run without a
-// display, so they can be used on a server, in scripts and over ssh.
+// --version, --make-screen, --make-icon, --check and --restore. They run
+// without a display, so they can be used on a server, in scripts and over
+// ssh.
 
 #include "app/command_line.h"
 

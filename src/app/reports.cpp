@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "changes/kept_originals.h"
+#include "formats/ico_judge.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
 #include "system/image/image_error.h"
@@ -43,7 +44,50 @@ QString because(const Error& error) {
     return QString::number(error.number()) + ' ' + text(error.description());
 }
 
+QString sizeText(int width, int height) {
+    return QStringLiteral("%1 \u00d7 %2").arg(width).arg(height);
+}
+
+QString iconProblemText(const ico::Problem& problem) {
+    using Kind = ico::Problem::Kind;
+    const QString size = sizeText(problem.width, problem.height);
+    switch (problem.kind) {
+        case Kind::PngImage:
+            return QStringLiteral("PNG-compressed %1 image: Windows 98 cannot read it").arg(size);
+        case Kind::DamagedImage:
+            return QStringLiteral("damaged or unknown %1 image: Windows 98 cannot read it")
+                .arg(size);
+        case Kind::AlphaOverEmptyMask:
+            return QStringLiteral(
+                       "%1 image, %2 bits per pixel with alpha over an empty mask: Windows 98 "
+                       "shows it on black")
+                .arg(size)
+                .arg(problem.bitCount);
+        case Kind::NoSmallImage:
+            break;
+    }
+    const int largest = ico::kLargestShown;
+    return QStringLiteral("no image of %1 or smaller").arg(sizeText(largest, largest));
+}
+
 }  // namespace
+
+QString iconCheckText(const ico::Judgement& judgement) {
+    const QString kind = judgement.type == ico::Type::Cursor ? QStringLiteral("a cursor")
+                                                             : QStringLiteral("an icon");
+    if (judgement.fine()) {
+        QStringList sizes;
+        for (const ico::Size& size : judgement.shown) sizes << sizeText(size.width, size.height);
+        const QString last = sizes.takeLast();
+        const QString all = sizes.isEmpty()
+                                ? last
+                                : sizes.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
+        return QStringLiteral("fine, %1 Windows 98 shows at %2").arg(kind, all);
+    }
+    QStringList reasons;
+    for (const ico::Problem& problem : judgement.problems) reasons << iconProblemText(problem);
+    return QStringLiteral("will not show as %1: %2").arg(kind, reasons.join(QStringLiteral("; ")));
+}
 
 QString inUseLine(const DriveInUse& inUse) {
     QString line = text(inUse.drive());

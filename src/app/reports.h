@@ -14,6 +14,9 @@ class DriveInUse;
 class ImageError;
 struct RestoreReport;
 struct WineImport;
+namespace ico {
+struct Judgement;
+}
 
 // "win98.img: 86Box (pid 4242) has it open; close it and try again"
 QString inUseLine(const DriveInUse& inUse);
@@ -21,6 +24,11 @@ QString inUseLine(const DriveInUse& inUse);
 // Why an image is refused, naming the file: "disk.vhd: a dynamic VHD;
 // convert it to a fixed VHD first".
 QString imageRefusalLine(const ImageError& error);
+
+// What --check says of an icon or a cursor after its name: "fine, an icon
+// Windows 98 shows at 16 × 16 and 32 × 32", or "will not show as an icon: "
+// and every reason, "; " between them.
+QString iconCheckText(const ico::Judgement& judgement);
 
 // What --restore prints: a line for each item it changed, a line for each
 // item it could not restore (and for a damaged manifest), and when nothing

@@ -1,6 +1,12 @@
 #include "changes/shell_icons.h"
 
+#include <optional>
+
+#include "changes/copies.h"
 #include "changes/drive_c.h"
+#include "changes/program_folder.h"
+#include "formats/ico_judge.h"
+#include "system/error.h"
 
 namespace zarvo {
 
@@ -8,8 +14,22 @@ std::string iconCache() {
     return std::string(kWindowsFolder) + "\\ShellIconCache";
 }
 
-std::string iconToStore(ISystem& /*system*/, IPictures& /*pictures*/, const std::string& path) {
-    return path;
+std::string iconToStore(ISystem& system, IPictures& pictures, const std::string& path) {
+    const auto batch = system.batch();
+    std::string bytes;
+    try {
+        if (!system.fileExists(path)) return path;
+        bytes = system.readFile(path);
+    } catch (const Error&) {
+        // What cannot be read is stored as it always was: the value names it.
+        return path;
+    }
+    const std::optional<ico::Judgement> judgement = ico::judge(bytes);
+    if (!judgement || judgement->fine()) return path;
+    const std::optional<std::string> icon = pictures.windows98Icon(system.hostPath(path));
+    if (!icon) return path;
+    return placeCopy(system, programfolder::iconFolder(), withExtension(fileNameOf(path), ".ico"),
+                     *icon);
 }
 
 }  // namespace zarvo

@@ -22,8 +22,10 @@ inline constexpr std::string_view kShellIconsKey =
 std::string iconCache();
 
 // The path a slot's value should name for the icon file at `path`: the file
-// itself when Windows 98 can show it as it is, or when it is no icon at all;
-// else a Windows 98 icon made from it, in the program folder's icon folder.
+// itself when Windows 98 can show it as it is, or when it is no icon at all
+// (nor one the pictures can read); else a Windows 98 icon made from it, in
+// the program folder's icon folder under the file's name (placeCopy's
+// rules). Failures to write that icon throw zarvo::Error.
 std::string iconToStore(ISystem& system, IPictures& pictures, const std::string& path);
 
 }  // namespace zarvo

@@ -9,7 +9,6 @@ namespace {
 using bytes::le16;
 using bytes::le32;
 
-constexpr std::size_t kDirectorySize = 6;
 constexpr std::size_t kEntrySize = 16;
 constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
 constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER, OS/2's
@@ -22,20 +21,23 @@ int side(std::string_view b, std::size_t at) {
 
 }  // namespace
 
+bool startsAsDirectory(std::string_view head) {
+    if (head.size() < kDirectoryStart || le16(head, 0) != 0 || le16(head, 4) == 0) return false;
+    const std::uint32_t type = le16(head, 2);
+    return type == static_cast<std::uint16_t>(Type::Icon) ||
+           type == static_cast<std::uint16_t>(Type::Cursor);
+}
+
 std::optional<Header> readHeader(std::string_view bytes) {
-    if (bytes.size() < kDirectorySize || le16(bytes, 0) != 0) return std::nullopt;
-    const std::uint16_t type = le16(bytes, 2);
-    if (type != static_cast<std::uint16_t>(Type::Icon) &&
-        type != static_cast<std::uint16_t>(Type::Cursor)) {
-        return std::nullopt;
-    }
+    if (!startsAsDirectory(bytes)) return std::nullopt;
+    const std::uint16_t type = static_cast<std::uint16_t>(le16(bytes, 2));
     const std::size_t count = le16(bytes, 4);
-    if (count == 0 || (bytes.size() - kDirectorySize) / kEntrySize < count) return std::nullopt;
+    if ((bytes.size() - kDirectoryStart) / kEntrySize < count) return std::nullopt;
 
     Header header;
     header.type = static_cast<Type>(type);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::size_t at = kDirectorySize + i * kEntrySize;
+        const std::size_t at = kDirectoryStart + i * kEntrySize;
         Entry entry;
         entry.width = side(bytes, at);
         entry.height = side(bytes, at + 1);

@@ -4,6 +4,7 @@
 // type and one entry for each image. The images themselves are device-
 // independent bitmaps or PNG files, which a picture reader decodes.
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string_view>
@@ -29,6 +30,13 @@ struct Header {
     Type type = Type::Icon;
     std::vector<Entry> entries;
 };
+
+// How much of a file tells whether it starts with an icon or cursor directory.
+constexpr std::size_t kDirectoryStart = 6;
+
+// Whether `head` (at least kDirectoryStart bytes) starts as an icon or
+// cursor directory does, so that the rest of the file is worth reading.
+bool startsAsDirectory(std::string_view head);
 
 // nullopt when the bytes start with no icon or cursor directory, or its
 // entries run past their end. The images need not be within the bytes: a

@@ -1,9 +1,298 @@
 #include "ui/icon_maker.h"
 
-namespace zarvo {
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QSaveFile>
+#include <algorithm>
+#include <vector>
 
-std::optional<std::string> windows98IconOf(const QString& /*hostPath*/) {
-    return std::nullopt;
+#include "formats/ico_header.h"
+#include "formats/ico_writer.h"
+#include "ui/colour_quantizer.h"
+#include "ui/resampler.h"
+#include "ui/screen_maker.h"
+
+namespace zarvo {
+namespace {
+
+using Kind = ScreenError::Kind;
+
+// Windows 98's small and large icons; the large ones may be set to 48 x 48,
+// which the icon holds only when the picture has the detail for it.
+constexpr int kSmallSide = 16;
+constexpr int kLargeSide = 32;
+constexpr int kLargestSide = 48;
+// Windows 98 draws a pixel or leaves it to the mask, nothing between; at
+// least half opaque, it is drawn.
+constexpr int kDrawnFrom = 128;
+
+bool isVector(const QByteArray& format) {
+    return format == "svg" || format == "svgz";
+}
+
+// Formats whose images are one picture at several sizes, not frames.
+bool holdsSizes(const QByteArray& format) {
+    return format == "ico" || format == "cur" || format == "icns";
+}
+
+// The picture the sizes are drawn from: an SVG is drawn anew at each size,
+// any other picture scaled from its images.
+class Source {
+public:
+    explicit Source(const QString& path);
+
+    bool hasLargest() const;
+    // The picture fitted into a side x side square, centred, ARGB32.
+    QImage drawn(int side) const;
+
+private:
+    struct Image {
+        QImage picture;
+        int bitCount;  // an icon image's own; 0 when the format has no say
+    };
+    QImage readAt(QSize size) const;
+    // The smallest image that covers `side`, else the largest; the richest
+    // colours among images of one size.
+    const Image& bestFor(int side) const;
+
+    QByteArray data_;
+    QByteArray format_;
+    QSize vectorSize_;
+    std::vector<Image> images_;
+};
+
+int longest(QSize size) {
+    return std::max(size.width(), size.height());
+}
+
+QSize fitted(QSize size, int side) {
+    const QSize fit = size.scaled(side, side, Qt::KeepAspectRatio);
+    return fit.expandedTo(QSize(1, 1));
+}
+
+Source::Source(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) throw ScreenError(Kind::Input, path, QStringLiteral("no such file"));
+    if (info.isDir())
+        throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+    data_ = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw ScreenError(Kind::Input, path, QStringLiteral("cannot read: ") + file.errorString());
+
+    QBuffer buffer(&data_);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setDecideFormatFromContent(true);
+    reader.setAutoTransform(true);
+    if (!reader.canRead())
+        throw ScreenError(Kind::Input, path, QStringLiteral("not a picture Qt can read"));
+    format_ = reader.format();
+    if (isVector(format_)) {
+        vectorSize_ = reader.size().isValid() ? reader.size() : QSize(kLargestSide, kLargestSide);
+        if (readAt(fitted(vectorSize_, kSmallSide)).isNull())
+            throw ScreenError(Kind::Input, path, QStringLiteral("cannot draw the picture"));
+        return;
+    }
+    const std::string_view bytes(data_.constData(), std::size_t(data_.size()));
+    const auto header = ico::readHeader(bytes);
+    const int count = holdsSizes(format_) ? std::max(reader.imageCount(), 1) : 1;
+    for (int i = 0; i < count; ++i) {
+        if (i > 0 && !reader.jumpToImage(i)) break;
+        QImage picture = reader.read();
+        if (picture.isNull()) continue;  // one damaged image of an icon spoils no other
+        int bitCount = 0;
+        if (header && std::size_t(i) < header->entries.size())
+            bitCount = ico::imageBitCount(bytes, header->entries[std::size_t(i)]).value_or(0);
+        images_.push_back({std::move(picture), bitCount});
+    }
+    if (images_.empty())
+        throw ScreenError(Kind::Input, path,
+                          QStringLiteral("cannot read the picture: ") + reader.errorString());
+}
+
+bool Source::hasLargest() const {
+    if (!vectorSize_.isEmpty()) return true;
+    return std::any_of(images_.begin(), images_.end(), [](const Image& image) {
+        return longest(image.picture.size()) >= kLargestSide;
+    });
+}
+
+QImage Source::readAt(QSize size) const {
+    QByteArray data = data_;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format_);
+    reader.setScaledSize(size);
+    return reader.read();
+}
+
+const Source::Image& Source::bestFor(int side) const {
+    auto better = [side](const Image& a, const Image& b) {
+        const int sa = longest(a.picture.size());
+        const int sb = longest(b.picture.size());
+        if ((sa >= side) != (sb >= side)) return sa >= side;
+        if (sa != sb) return sa >= side ? sa < sb : sa > sb;
+        return a.bitCount > b.bitCount;
+    };
+    return *std::min_element(images_.begin(), images_.end(), better);
+}
+
+// Scaled with its transparency: the colour is filtered as premultiplied,
+// which is what resampled() gives, and the alpha through the same filter.
+QImage scaledWithAlpha(const QImage& picture, QSize size) {
+    const QRectF whole(picture.rect());
+    const QImage colour = resampled(picture, whole, size);
+    if (!picture.hasAlphaChannel()) return colour.convertToFormat(QImage::Format_ARGB32);
+    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
+    QImage alphaAsGrey(source.size(), QImage::Format_RGB32);
+    for (int y = 0; y < source.height(); ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(alphaAsGrey.scanLine(y));
+        for (int x = 0; x < source.width(); ++x)
+            out[x] = qRgb(qAlpha(in[x]), qAlpha(in[x]), qAlpha(in[x]));
+    }
+    const QImage alpha = resampled(alphaAsGrey, whole, size);
+    QImage out(size, QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < size.height(); ++y) {
+        const auto* c = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
+        const auto* a = reinterpret_cast<const QRgb*>(alpha.constScanLine(y));
+        auto* o = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < size.width(); ++x) {
+            const int opacity = qRed(a[x]);
+            o[x] = qRgba(std::min(qRed(c[x]), opacity), std::min(qGreen(c[x]), opacity),
+                         std::min(qBlue(c[x]), opacity), opacity);
+        }
+    }
+    return out.convertToFormat(QImage::Format_ARGB32);
+}
+
+QImage Source::drawn(int side) const {
+    QImage picture;
+    if (!vectorSize_.isEmpty()) {
+        picture = readAt(fitted(vectorSize_, side));
+    } else {
+        const QImage& best = bestFor(side).picture;
+        const QSize size = fitted(best.size(), side);
+        picture = best.size() == size ? best : scaledWithAlpha(best, size);
+    }
+    QImage square(side, side, QImage::Format_ARGB32);
+    square.fill(Qt::transparent);
+    picture = picture.convertToFormat(QImage::Format_ARGB32);
+    const int left = (side - picture.width()) / 2;
+    const int top = (side - picture.height()) / 2;
+    for (int y = 0; y < std::min(picture.height(), side); ++y)
+        std::copy_n(reinterpret_cast<const QRgb*>(picture.constScanLine(y)),
+                    std::min(picture.width(), side),
+                    reinterpret_cast<QRgb*>(square.scanLine(top + y)) + left);
+    return square;
+}
+
+// One image of the icon: a palette of 1 << bitCount colours chosen for the
+// picture, black among them for the pixels the mask shows through. Sixteen
+// colours are dithered; 256 are close enough to an icon's own without.
+ico::IndexedImage indexed(const QImage& drawn, int bitCount) {
+    const int side = drawn.width();
+    const std::size_t pixels = std::size_t(side) * std::size_t(side);
+    ico::IndexedImage image;
+    image.width = image.height = side;
+    image.bitCount = bitCount;
+    image.transparent.resize(pixels);
+    std::vector<std::uint8_t> drawnPixels(pixels);
+    std::vector<QRgb> colours;
+    QImage opaque(side, side, QImage::Format_RGB32);
+    for (int y = 0; y < side; ++y) {
+        const auto* in = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
+        auto* out = reinterpret_cast<QRgb*>(opaque.scanLine(y));
+        for (int x = 0; x < side; ++x) {
+            const std::size_t at = std::size_t(y) * std::size_t(side) + std::size_t(x);
+            const bool shown = qAlpha(in[x]) >= kDrawnFrom;
+            image.transparent[at] = !shown;
+            drawnPixels[at] = shown;
+            out[x] = shown ? in[x] | 0xff000000u : qRgb(0, 0, 0);
+            if (shown) colours.push_back(out[x]);
+        }
+    }
+
+    const QRgb black = qRgb(0, 0, 0);
+    const int most = (1 << bitCount) - 1;  // one left for black
+    Quantized quantized;
+    if (bitCount < 8) {
+        quantized = quantizeDithered(opaque, most, drawnPixels);
+    } else {
+        quantized.palette = choosePalette(colours, most);
+        if (!quantized.palette.empty())
+            quantized.indices =
+                mapToPalette(opaque, PaletteMatcher(quantized.palette), false, drawnPixels);
+    }
+    std::vector<QRgb>& palette = quantized.palette;
+    auto blackAt = std::find(palette.begin(), palette.end(), black);
+    if (blackAt == palette.end()) blackAt = palette.insert(palette.end(), black);
+    const auto blackIndex = static_cast<std::uint8_t>(blackAt - palette.begin());
+    image.indices = std::move(quantized.indices);
+    image.indices.resize(pixels, blackIndex);
+    for (std::size_t i = 0; i < pixels; ++i)
+        if (image.transparent[i]) image.indices[i] = blackIndex;
+    for (QRgb colour : palette) image.palette.push_back(colour & 0xffffffu);
+    return image;
+}
+
+std::string iconFor(const Source& source) {
+    std::vector<int> sides = {kSmallSide, kLargeSide};
+    if (source.hasLargest()) sides.push_back(kLargestSide);
+    std::vector<ico::IndexedImage> images;
+    for (int side : sides) {
+        const QImage drawn = source.drawn(side);
+        for (int bitCount : {4, 8}) images.push_back(indexed(drawn, bitCount));
+    }
+    return ico::encodeIcon(images);
+}
+
+}  // namespace
+
+std::optional<std::string> windows98IconOf(const QString& hostPath) {
+    try {
+        return iconFor(Source(hostPath));
+    } catch (const ScreenError&) {
+        return std::nullopt;
+    }
+}
+
+void makeIconFile(const QString& input, const QString& output, const IconOptions& options) {
+    const QFileInfo target(output);
+    if (target.isDir()) throw ScreenError(Kind::Output, output, QStringLiteral("is a folder"));
+    if (target.exists() && !options.replace)
+        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
+    if (!target.absoluteDir().exists())
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("folder %1 does not exist").arg(target.absolutePath()));
+
+    const std::string bytes = iconFor(Source(input));
+
+    // Written beside the target and renamed over it, so that the name holds
+    // either nothing, the old file or the whole new one.
+    QSaveFile file(output);
+    if (!file.open(QIODevice::WriteOnly))
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("cannot write: ") + file.errorString());
+    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
+        static_cast<qint64>(bytes.size())) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw ScreenError(Kind::Output, output, QStringLiteral("cannot write: ") + reason);
+    }
+    if (!options.replace && QFileInfo::exists(output)) {
+        file.cancelWriting();
+        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
+    }
+    if (!file.commit())
+        throw ScreenError(Kind::Output, output,
+                          QStringLiteral("cannot write: ") + file.errorString());
 }
 
 }  // namespace zarvo

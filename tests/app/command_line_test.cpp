@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -16,6 +18,7 @@
 #include "formats/screen_file.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
+#include "support/icon_bytes.h"
 #include "system/linux/linux_system.h"
 
 namespace zarvo {
@@ -65,7 +68,9 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
           QStringList{"--make-screen", "a", "b", "--band", "x"}, QStringList{"--check"},
           QStringList{"--check", "--make-screen", "a", "b"}, QStringList{"--force", "a", "b"},
           QStringList{"--check", "a", "--no-such-option"}, QStringList{"--restore", "a"},
-          QStringList{"--restore", "--check", "a"}}) {
+          QStringList{"--restore", "--check", "a"}, QStringList{"--make-icon", "a"},
+          QStringList{"--make-icon", "a", "b", "--band", "236"},
+          QStringList{"--make-icon", "--make-screen", "a", "b"}}) {
         const Ran ran = run(arguments);
         EXPECT_EQ(ran.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(ran.err.startsWith("zarvo: ")) << ran.err.toStdString();
@@ -115,6 +120,71 @@ TEST_F(CommandLineFiles, CheckNamesEveryBadFileWithItsReasons) {
     EXPECT_EQ(lines[3], path("notes.txt") + ": will not show at boot: not a bitmap");
     EXPECT_TRUE(bad.err.startsWith("zarvo: " + path("missing.sys") + ": cannot read"));
     EXPECT_EQ(bad.err.count('\n'), 1);
+}
+
+TEST_F(CommandLineFiles, CheckJudgesIconsAndCursorsAndMakeIconMakesFineOnes) {
+    auto write = [&](const QString& name, const std::string& bytes) {
+        QFile file(path(name));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes.data(), qint64(bytes.size()));
+        return file.fileName();
+    };
+    QImage disc(256, 256, QImage::Format_ARGB32);
+    disc.fill(Qt::transparent);
+    QPainter(&disc).fillRect(QRect(40, 40, 176, 176), QColor(40, 160, 80));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    disc.save(&buffer, "PNG");
+    const QString vista = write("vista.ico", test::iconFileOf({{256, 256, 32, png.toStdString()}}));
+    const QString xp = write(
+        "xp.ico", test::iconFileOf({test::argbImage(16, 16, test::discPixels(16, 0xff28a050)),
+                                    test::argbImage(32, 32, test::discPixels(32, 0xff28a050))}));
+    const auto opaque = [](int side) {
+        return test::argbImage(side, side, std::vector<std::uint32_t>(side * side, 0xff28a050));
+    };
+    const QString large = write("large.ico", test::iconFileOf({opaque(64)}));
+    const QString cursor = write("arrow.cur", test::iconFileOf({opaque(32)}, 2));
+    const QString made = path("made.ico");
+    EXPECT_EQ(run({"--make-icon", vista, made}).status, 0);
+
+    const Ran checked = run({"--check", vista, xp, large, made, cursor});
+    EXPECT_EQ(checked.status, 1);
+    const QString alpha = QStringLiteral(
+        " image, 32 bits per pixel with alpha over an empty mask: Windows 98 shows it on black");
+    EXPECT_EQ(
+        checked.out,
+        vista +
+            ": will not show as an icon: PNG-compressed 256 \u00d7 256 image: Windows 98 "
+            "cannot read it; no image of 48 \u00d7 48 or smaller\n" +
+            xp + ": will not show as an icon: 16 \u00d7 16" + alpha + "; 32 \u00d7 32" + alpha +
+            "\n" + large + ": will not show as an icon: no image of 48 \u00d7 48 or smaller\n" +
+            made +
+            ": fine, an icon Windows 98 shows at 16 \u00d7 16, 32 \u00d7 32 and 48 \u00d7 48\n" +
+            cursor + ": fine, a cursor Windows 98 shows at 32 \u00d7 32\n");
+    EXPECT_EQ(run({"--check", made, cursor}).status, 0);
+
+    // Never over a file without --force; nothing at all from what is no picture.
+    const QByteArray before = [&] {
+        QFile file(made);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    const Ran kept = run({"--make-icon", xp, made});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_EQ(kept.err, "zarvo: " + made + ": already exists (--force replaces it)\n");
+    const QString notes = write("notes.txt", "plain text");
+    const QStringList files = folderContents();
+    const Ran notPicture = run({"--make-icon", notes, path("notes.ico")});
+    EXPECT_EQ(notPicture.status, 1);
+    EXPECT_EQ(notPicture.err, "zarvo: " + notes + ": not a picture Qt can read\n");
+    EXPECT_EQ(folderContents(), files);
+    QFile madeFile(made);
+    ASSERT_TRUE(madeFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(madeFile.readAll(), before);
+    madeFile.close();
+    EXPECT_EQ(run({"--make-icon", "--force", xp, made}).status, 0);
+    EXPECT_EQ(run({"--check", made}).out,
+              made + ": fine, an icon Windows 98 shows at 16 \u00d7 16 and 32 \u00d7 32\n");
 }
 
 TEST_F(CommandLineFiles, MakeScreenRefusesAndLeavesNothingBehind) {
@@ -185,8 +255,8 @@ TEST_F(CommandLineFiles, RunsWithoutADisplay) {
     };
     const auto [helpStatus, help] = start({"--help"});
     EXPECT_EQ(helpStatus, 0);
-    EXPECT_TRUE(help.contains("--make-screen") && help.contains("--check") &&
-                help.contains("--band") && help.contains("--restore"));
+    EXPECT_TRUE(help.contains("--make-screen") && help.contains("--make-icon") &&
+                help.contains("--check") && help.contains("--band") && help.contains("--restore"));
     EXPECT_EQ(start({"--version"}).first, 0);
     EXPECT_EQ(start({photo(), path("LOGO.SYS"), "--make-screen", "--band", "236"}).first, 0);
     const auto [checkStatus, check] = start({"--check", path("LOGO.SYS")});

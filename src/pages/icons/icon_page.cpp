@@ -130,6 +130,9 @@ void IconPage::storeIcon() {
     }
     IRegistryWriter* registry = context().registry.get();
     if (!registry) throw Error(err::ObjectVariableNotSet);
+    // An icon Windows 98 cannot show is replaced by one made from it.
+    pathField->setText(
+        QString::fromStdString(iconToStore(system(), ui(), toStd(pathField->text()))));
     registry->storeString(kShellIconsRoot, kShellIconsKey, toStd(slotField->text()),
                           toStd(pathField->text()));
     ui().messageBox(QStringLiteral("После выбора всех иконок перезагрузитесь!!!"), mb::OkOnly);

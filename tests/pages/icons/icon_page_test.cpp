@@ -1,13 +1,19 @@
 #include "pages/icons/icon_page.h"
 
 #include <QAbstractItemView>
+#include <QBuffer>
 #include <QComboBox>
+#include <QPainter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "formats/cp1251.h"
 #include "support/fixture.h"
+#include "support/icon_bytes.h"
 #include "system/linux/host_store.h"
 #include "widgets/controls.h"
 #include "widgets/error_dispatch.h"
@@ -78,6 +84,75 @@ protected:
         ui->clearMessages();
     }
 };
+
+// What icotool (icoutils) lists of an icon file: "16x4" for a 16 x 16 image
+// of 4 bits per pixel; nullopt without icotool.
+std::optional<QStringList> icotoolImages(const std::filesystem::path& file) {
+    QProcess icotool;
+    icotool.start(QStringLiteral("icotool"), {QStringLiteral("-l"), QString::fromStdString(file)});
+    if (!icotool.waitForFinished()) return std::nullopt;
+    QStringList images;
+    const QRegularExpression image(QStringLiteral("--width=(\\d+) .*--bit-depth=(\\d+)"));
+    for (const QString& line : QString::fromUtf8(icotool.readAllStandardOutput()).split('\n')) {
+        const QRegularExpressionMatch match = image.match(line);
+        if (match.hasMatch()) images << match.captured(1) + 'x' + match.captured(2);
+    }
+    return images;
+}
+
+TEST_F(IconPageTest, IconsWindows98CannotShowAreStoredAsIconsMadeFromThem) {
+    const std::string folder = "C:\\Program Files\\Zarvo\\ico";
+    auto folderFiles = [&] {
+        std::set<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(host(folder)))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    const std::set<std::string> before = folderFiles();
+    makePicture("C:\\Icons\\fine.ico");
+    open("C:\\Icons\\fine.ico");
+    click("Command2");
+    EXPECT_EQ(value("0"), "C:\\Icons\\fine.ico");
+    EXPECT_EQ(folderFiles(), before);
+    ui->clearMessages();
+
+    // A Vista icon of one PNG image, and an XP icon whose mask is empty.
+    QImage disc(64, 64, QImage::Format_ARGB32);
+    disc.fill(Qt::transparent);
+    QPainter(&disc).fillRect(QRect(8, 8, 48, 48), QColor(200, 30, 30));
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    disc.save(&buffer, "PNG");
+    writeHost("C:\\Icons\\Vista.ico", test::iconFileOf({{64, 64, 32, png.toStdString()}}));
+    writeHost("C:\\Icons\\XP.ico",
+              test::iconFileOf({test::argbImage(16, 16, test::discPixels(16, 0xffc81e1e)),
+                                test::argbImage(32, 32, test::discPixels(32, 0xffc81e1e))}));
+
+    const QStringList smaller = {"16x4", "16x8", "32x4", "32x8"};
+    bool noIcotool = false;
+    for (const auto& [name, images] :
+         {std::pair{"Vista.ico", smaller + QStringList{"48x4", "48x8"}},
+          std::pair{"XP.ico", smaller}}) {
+        open(std::string("C:\\Icons\\") + name);
+        click("Command2");
+        expectOnly(kStored);
+        const std::string made = folder + "\\" + name;
+        EXPECT_EQ(value("0"), made);
+        // Transparent around the picture, which keeps its colour.
+        const QImage shown = ui->loadPicture(QString::fromStdString(made));
+        EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0) << name;
+        EXPECT_EQ(shown.pixelColor(16, 16), QColor(200, 30, 30)) << name;
+        const auto listed = icotoolImages(host(made));
+        if (!listed) noIcotool = true;
+        EXPECT_EQ(listed.value_or(images), images) << name;
+    }
+    // Stored again, the same icon is the same file.
+    click("Command2");
+    EXPECT_EQ(value("0"), folder + "\\XP.ico");
+    EXPECT_EQ(folderFiles().size(), before.size() + 2);
+    if (noIcotool) GTEST_SKIP() << "no icotool (icoutils) to list the icons";
+}
 
 TEST_F(IconPageTest, EveryListEntryStoresItsOwnSlotOnceAndNoSkippedNumber) {
     const std::vector<std::string> slotNumbers = {

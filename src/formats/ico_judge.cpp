@@ -1,0 +1,178 @@
+#include "formats/ico_judge.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "formats/little_endian.h"
+
+namespace zarvo::ico {
+namespace {
+
+using bytes::be32;
+using bytes::le16;
+using bytes::le32;
+
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
+constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER
+constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER and its longer successors
+constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kBitFields = 3;
+// Far beyond any icon; keeps the sums below from overflowing.
+constexpr std::int64_t kMostSide = 1 << 16;
+
+// What one image is to Windows 98.
+struct Image {
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+    bool png = false;
+    bool readable = false;
+    bool alphaOverEmptyMask = false;
+};
+
+// What the directory says of an image, until its own header says more.
+Image entryImage(const Entry& entry) {
+    Image image;
+    image.width = entry.width;
+    image.height = entry.height;
+    return image;
+}
+
+// A PNG's own size is in its IHDR chunk.
+Image pngImage(std::string_view image, const Entry& entry) {
+    Image png = entryImage(entry);
+    png.bitCount = 32;
+    png.png = true;
+    constexpr std::size_t kIhdrEnd = 24;
+    if (image.size() >= kIhdrEnd) {
+        const auto* p = reinterpret_cast<const unsigned char*>(image.data());
+        png.width = static_cast<int>(std::min<std::uint32_t>(be32(p + 16), kMostSide));
+        png.height = static_cast<int>(std::min<std::uint32_t>(be32(p + 20), kMostSide));
+    }
+    return png;
+}
+
+// Whether a 32-bit image draws, for Windows XP, transparent pixels that the
+// mask leaves for Windows 98 to draw in their colour. An alpha channel of
+// zeros throughout is none at all, as XP reads it: the mask alone counts.
+bool alphaOverEmptyMask(std::string_view pixels, std::string_view mask, std::int64_t width,
+                        std::int64_t height) {
+    const std::int64_t pixelStride = width * 4;
+    const std::int64_t maskStride = (width + 31) / 32 * 4;
+    bool anyAlpha = false;
+    bool unmarked = false;
+    for (std::int64_t y = 0; y < height; ++y) {
+        for (std::int64_t x = 0; x < width; ++x) {
+            const auto alpha =
+                static_cast<std::uint8_t>(pixels[std::size_t(y * pixelStride + x * 4 + 3)]);
+            const auto maskByte =
+                static_cast<std::uint8_t>(mask[std::size_t(y * maskStride + x / 8)]);
+            const bool marked = (maskByte >> (7 - x % 8)) & 1;
+            anyAlpha |= alpha != 0;
+            unmarked |= alpha < 255 && !marked;
+        }
+    }
+    return anyAlpha && unmarked;
+}
+
+Image dibImage(std::string_view image, const Entry& entry) {
+    Image dib = entryImage(entry);
+    if (image.size() < 4) return dib;
+    const std::uint32_t headerSize = le32(image, 0);
+    std::int64_t width = 0;
+    std::int64_t doubleHeight = 0;
+    std::uint32_t compression = kRgb;
+    std::int64_t paletteBytes = 0;
+    if (headerSize == kCoreHeaderSize && image.size() >= kCoreHeaderSize) {
+        width = le16(image, 4);
+        doubleHeight = le16(image, 6);
+        dib.bitCount = static_cast<int>(le16(image, 10));
+        if (dib.bitCount <= 8) paletteBytes = 3 * (std::int64_t{1} << dib.bitCount);
+    } else if (headerSize >= kInfoHeaderSize && image.size() >= kInfoHeaderSize) {
+        width = static_cast<std::int32_t>(le32(image, 4));
+        doubleHeight = static_cast<std::int32_t>(le32(image, 8));
+        dib.bitCount = static_cast<int>(le16(image, 14));
+        compression = le32(image, 16);
+        const std::uint32_t used = le32(image, 32);
+        if (dib.bitCount <= 8)
+            paletteBytes =
+                4 * (used != 0 && used < (1u << dib.bitCount) ? std::int64_t{used}
+                                                              : std::int64_t{1} << dib.bitCount);
+        if (compression == kBitFields && headerSize == kInfoHeaderSize) paletteBytes = 12;
+    } else {
+        return dib;
+    }
+    // The height counts the colour rows and the mask rows together.
+    const std::int64_t height = doubleHeight / 2;
+    if (width <= 0 || height <= 0 || width > kMostSide || height > kMostSide) return dib;
+    dib.width = static_cast<int>(width);
+    dib.height = static_cast<int>(height);
+
+    const int bits = dib.bitCount;
+    const bool knownDepth =
+        bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+    const bool uncompressed =
+        compression == kRgb || (compression == kBitFields && (bits == 16 || bits == 32));
+    if (!knownDepth || !uncompressed) return dib;
+    const std::int64_t pixelStart = headerSize + paletteBytes;
+    const std::int64_t pixelBytes = (width * bits + 31) / 32 * 4 * height;
+    const std::int64_t maskBytes = (width + 31) / 32 * 4 * height;
+    if (pixelStart + pixelBytes + maskBytes > std::int64_t(image.size())) return dib;
+    dib.readable = true;
+    // Bit fields name no alpha in a 40-byte header, so only plain 32-bit
+    // pixels can carry one.
+    if (bits == 32 && compression == kRgb)
+        dib.alphaOverEmptyMask =
+            alphaOverEmptyMask(image.substr(std::size_t(pixelStart), std::size_t(pixelBytes)),
+                               image.substr(std::size_t(pixelStart + pixelBytes)), width, height);
+    return dib;
+}
+
+Image imageOf(std::string_view bytes, const Entry& entry) {
+    if (entry.offset >= bytes.size()) return entryImage(entry);
+    // Windows reads no further than the entry says, nor past the file's end.
+    const std::string_view image = bytes.substr(entry.offset, entry.size);
+    if (image.starts_with(kPngSignature)) return pngImage(image, entry);
+    return dibImage(image, entry);
+}
+
+bool small(const Image& image) {
+    return image.width <= kLargestShown && image.height <= kLargestShown;
+}
+
+}  // namespace
+
+std::optional<Judgement> judge(std::string_view bytes) {
+    const std::optional<Header> header = readHeader(bytes);
+    if (!header) return std::nullopt;
+    Judgement judgement;
+    judgement.type = header->type;
+    std::vector<Problem> problems;
+    bool anySmall = false;
+    for (const Entry& entry : header->entries) {
+        const Image image = imageOf(bytes, entry);
+        anySmall |= small(image);
+        auto problem = [&](Problem::Kind kind) {
+            problems.push_back({kind, image.width, image.height, image.bitCount});
+        };
+        if (image.png)
+            problem(Problem::Kind::PngImage);
+        else if (!image.readable)
+            problem(Problem::Kind::DamagedImage);
+        else if (image.alphaOverEmptyMask)
+            problem(Problem::Kind::AlphaOverEmptyMask);
+        else if (small(image))
+            judgement.shown.push_back({image.width, image.height});
+    }
+    if (!anySmall) problems.push_back({Problem::Kind::NoSmallImage, 0, 0, 0});
+    // An image it shows is all it needs; the others it passes over.
+    if (judgement.shown.empty()) judgement.problems = std::move(problems);
+    auto& shown = judgement.shown;
+    std::sort(shown.begin(), shown.end(), [](const Size& a, const Size& b) {
+        return std::pair(a.width, a.height) < std::pair(b.width, b.height);
+    });
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    return judgement;
+}
+
+}  // namespace zarvo::ico
