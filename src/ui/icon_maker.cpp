@@ -1,11 +1,8 @@
 #include "ui/icon_maker.h"
 
 #include <QBuffer>
-#include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 #include <algorithm>
 #include <vector>
 
@@ -74,13 +71,8 @@ QSize fitted(QSize size, int side) {
 }
 
 Source::Source(const QString& path) {
-    const QFileInfo info(path);
-    if (!info.exists()) throw ScreenError(Kind::Input, path, QStringLiteral("no such file"));
-    if (info.isDir())
-        throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+    openPicture(file);
     data_ = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw ScreenError(Kind::Input, path, QStringLiteral("cannot read: ") + file.errorString());
@@ -264,35 +256,7 @@ std::optional<std::string> windows98IconOf(const QString& hostPath) {
 }
 
 void makeIconFile(const QString& input, const QString& output, const IconOptions& options) {
-    const QFileInfo target(output);
-    if (target.isDir()) throw ScreenError(Kind::Output, output, QStringLiteral("is a folder"));
-    if (target.exists() && !options.replace)
-        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
-    if (!target.absoluteDir().exists())
-        throw ScreenError(Kind::Output, output,
-                          QStringLiteral("folder %1 does not exist").arg(target.absolutePath()));
-
-    const std::string bytes = iconFor(Source(input));
-
-    // Written beside the target and renamed over it, so that the name holds
-    // either nothing, the old file or the whole new one.
-    QSaveFile file(output);
-    if (!file.open(QIODevice::WriteOnly))
-        throw ScreenError(Kind::Output, output,
-                          QStringLiteral("cannot write: ") + file.errorString());
-    if (file.write(bytes.data(), static_cast<qint64>(bytes.size())) !=
-        static_cast<qint64>(bytes.size())) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw ScreenError(Kind::Output, output, QStringLiteral("cannot write: ") + reason);
-    }
-    if (!options.replace && QFileInfo::exists(output)) {
-        file.cancelWriting();
-        throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
-    }
-    if (!file.commit())
-        throw ScreenError(Kind::Output, output,
-                          QStringLiteral("cannot write: ") + file.errorString());
+    saveMadeFile(output, options.replace, [&] { return iconFor(Source(input)); });
 }
 
 }  // namespace zarvo

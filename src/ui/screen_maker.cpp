@@ -37,13 +37,8 @@ double frameScale(QSizeF size, bool fill) {
 
 QImage readPicture(const QString& path, bool fill) {
     using Kind = ScreenError::Kind;
-    const QFileInfo info(path);
-    if (!info.exists()) throw ScreenError(Kind::Input, path, QStringLiteral("no such file"));
-    if (info.isDir())
-        throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+    openPicture(file);
 
     // Qt reads a bitmap cut short without a word, the missing rows black.
     const QByteArray head = file.peek(screen::kHeadSize);
@@ -246,17 +241,28 @@ std::string screenFileFor(const QImage& picture, const ScreenOptions& options) {
     return screen::encode(pixels, palette, band);
 }
 
-void makeScreenFile(const QString& input, const QString& output, const ScreenOptions& options) {
+void openPicture(QFile& file) {
+    using Kind = ScreenError::Kind;
+    const QString path = file.fileName();
+    const QFileInfo info(path);
+    if (!info.exists()) throw ScreenError(Kind::Input, path, QStringLiteral("no such file"));
+    if (info.isDir())
+        throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
+    if (!file.open(QIODevice::ReadOnly))
+        throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+}
+
+void saveMadeFile(const QString& output, bool replace, const std::function<std::string()>& make) {
     using Kind = ScreenError::Kind;
     const QFileInfo target(output);
     if (target.isDir()) throw ScreenError(Kind::Output, output, QStringLiteral("is a folder"));
-    if (target.exists() && !options.replace)
+    if (target.exists() && !replace)
         throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
     if (!target.absoluteDir().exists())
         throw ScreenError(Kind::Output, output,
                           QStringLiteral("folder %1 does not exist").arg(target.absolutePath()));
 
-    const std::string bytes = screenFileFor(readPicture(input, options.fill), options);
+    const std::string bytes = make();
 
     // Written beside the target and renamed over it, so that the name holds
     // either nothing, the old file or the whole new one.
@@ -271,13 +277,18 @@ void makeScreenFile(const QString& input, const QString& output, const ScreenOpt
         throw ScreenError(Kind::Output, output, QStringLiteral("cannot write: ") + reason);
     }
     // Another program may have made the file while the picture was converted.
-    if (!options.replace && QFileInfo::exists(output)) {
+    if (!replace && QFileInfo::exists(output)) {
         file.cancelWriting();
         throw ScreenError(Kind::OutputExists, output, QStringLiteral("already exists"));
     }
     if (!file.commit())
         throw ScreenError(Kind::Output, output,
                           QStringLiteral("cannot write: ") + file.errorString());
+}
+
+void makeScreenFile(const QString& input, const QString& output, const ScreenOptions& options) {
+    saveMadeFile(output, options.replace,
+                 [&] { return screenFileFor(readPicture(input, options.fill), options); });
 }
 
 }  // namespace zarvo

@@ -4,8 +4,10 @@
 // 4:3 screen it is stretched over, fitted into 256 colours, and optionally
 // given a colour-cycling bar that Windows animates while it boots.
 
+#include <QFile>
 #include <QImage>
 #include <QString>
+#include <functional>
 #include <stdexcept>
 #include <string>
 
@@ -40,6 +42,15 @@ private:
 // The screen file's bytes for a picture. Throws std::invalid_argument for a
 // band start outside 1-255 other than 0, or a null picture.
 std::string screenFileFor(const QImage& picture, const ScreenOptions& options);
+
+// Opens the picture `file` names for reading. Throws ScreenError saying
+// why it cannot be read: missing, a folder, or not open to this user.
+void openPicture(QFile& file);
+
+// Saves the bytes `make` returns as `output`, whole or not at all, for the
+// commands that make a file from a picture. `output` is checked before the
+// work starts and again before the rename. Throws ScreenError.
+void saveMadeFile(const QString& output, bool replace, const std::function<std::string()>& make);
 
 // Reads `input`, makes its screen file and saves it as `output` whole or
 // not at all. Throws ScreenError.
