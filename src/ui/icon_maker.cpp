@@ -91,6 +91,7 @@ Source::Source(const QString& path) {
             throw ScreenError(Kind::Input, path, QStringLiteral("cannot draw the picture"));
         return;
     }
+    refuseTooLarge(reader, path);
     const std::string_view bytes(data_.constData(), std::size_t(data_.size()));
     const auto header = ico::readHeader(bytes);
     const int count = holdsSizes(format_) ? std::max(reader.imageCount(), 1) : 1;

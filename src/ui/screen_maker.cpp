@@ -87,6 +87,7 @@ QImage readPicture(const QString& path, bool fill) {
         reader.setScaledSize(QSize(static_cast<int>(std::ceil(stored.width() * scale)),
                                    static_cast<int>(std::ceil(stored.height() * scale))));
     }
+    refuseTooLarge(reader, path);
     // A JPEG cut short still decodes, grey where the data ran out; Qt only
     // logs it. A boot screen made of it would be cut short too. Other
     // messages, such as a camera's harmless extra bytes, go on as before.
@@ -250,6 +251,20 @@ void openPicture(QFile& file) {
         throw ScreenError(Kind::Input, path, QStringLiteral("is a folder, not a picture"));
     if (!file.open(QIODevice::ReadOnly))
         throw ScreenError(Kind::Input, path, QStringLiteral("cannot open: ") + file.errorString());
+}
+
+void refuseTooLarge(const QImageReader& reader, const QString& path) {
+    // Qt refuses such a picture with words that sound like damage; the
+    // user should hear it is only its size.
+    const QSize size = reader.scaledSize().isValid() ? reader.scaledSize() : reader.size();
+    const qint64 limit = qint64(QImageReader::allocationLimit()) * 1024 * 1024;
+    if (size.isValid() && limit > 0 && qint64(size.width()) * size.height() * 4 > limit)
+        throw ScreenError(
+            ScreenError::Kind::Input, path,
+            QStringLiteral("the picture is %1 × %2 pixels, too large to read within %3 MB")
+                .arg(size.width())
+                .arg(size.height())
+                .arg(QImageReader::allocationLimit()));
 }
 
 void saveMadeFile(const QString& output, bool replace, const std::function<std::string()>& make) {

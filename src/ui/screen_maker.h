@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QString>
 #include <functional>
 #include <stdexcept>
@@ -46,6 +47,10 @@ std::string screenFileFor(const QImage& picture, const ScreenOptions& options);
 // Opens the picture `file` names for reading. Throws ScreenError saying
 // why it cannot be read: missing, a folder, or not open to this user.
 void openPicture(QFile& file);
+
+// Throws ScreenError for a picture `reader` would refuse as larger than
+// Qt's allocation limit, saying so, before it is read.
+void refuseTooLarge(const QImageReader& reader, const QString& path);
 
 // Saves the bytes `make` returns as `output`, whole or not at all, for the
 // commands that make a file from a picture. `output` is checked before the

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -215,6 +216,17 @@ TEST_F(CommandLineFiles, MakeScreenRefusesAndLeavesNothingBehind) {
         QFile(cut).resize(QFileInfo(cut).size() / 2);
         refused({"--make-screen", cut, path("out.sys")}, cut, "short");
     }
+    // A picture larger than Qt decodes within its memory cap, for both
+    // commands; the cap is lowered so that a small file is enough.
+    const int cap = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(1);
+    QImage large(1000, 600, QImage::Format_RGB32);
+    large.fill(Qt::darkCyan);
+    ASSERT_TRUE(large.save(path("large.png")));
+    for (const char* command : {"--make-screen", "--make-icon"})
+        refused({command, path("large.png"), path("out")}, path("large.png"),
+                "the picture is 1000 \u00d7 600 pixels, too large to read within 1 MB");
+    QImageReader::setAllocationLimit(cap);
 
     // An existing output stays as it was until --force.
     QFile::copy(path("notes.txt"), path("LOGO.SYS"));
