@@ -92,8 +92,8 @@ bool isRealWindowsTree(const std::string& driveRoot) {
     return true;
 }
 
-std::string registryStoreFor(const std::string& driveRoot) {
-    if (!isRealWindowsTree(driveRoot)) return LinuxSystem::defaultRegistryStore(driveRoot);
+std::string registryStoreFor(const std::string& driveRoot, bool realTree) {
+    if (!realTree) return LinuxSystem::defaultRegistryStore(driveRoot);
     const std::string name = winpath::parse(kDriveRegistryFile).parts.back();
     const fs::path existing = entryNamed(driveRoot, name);
     return (existing.empty() ? fs::path(driveRoot) / name : existing).string();
@@ -129,14 +129,14 @@ Target openTarget(const DriveSetting& drive, std::function<bool()> restart,
     } else {
         LinuxSystem::Options options;
         options.driveRoot = drive.root;
-        options.registryStorePath = registryStoreFor(drive.root);
+        realTree = isRealWindowsTree(drive.root);
+        options.registryStorePath = registryStoreFor(drive.root, realTree);
         options.restart = std::move(restart);
         options.openHelp = std::move(openHelp);
         target.registryStore = options.registryStorePath;
         auto system = std::make_unique<LinuxSystem>(options);
         target.name = system->driveRoot();
         target.base = std::move(system);
-        realTree = isRealWindowsTree(drive.root);
         const std::string prefix = winePrefixOf(drive.root);
         if (!prefix.empty())
             target.wine = std::make_unique<WinePrefix>(*target.base, prefix, target.registryStore);

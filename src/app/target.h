@@ -51,8 +51,8 @@ DriveSetting driveSetting(const TargetOptions& target = {});
 bool isRealWindowsTree(const std::string& driveRoot);
 // Where the registry store lives for a drive folder: C:\ZARVO.REG inside a
 // real Windows tree (in whatever case it is already spelled), zarvo.reg
-// beside any other drive.
-std::string registryStoreFor(const std::string& driveRoot);
+// beside any other drive (`realTree`: what isRealWindowsTree says of it).
+std::string registryStoreFor(const std::string& driveRoot, bool realTree);
 
 // The system over a drive, from the bottom up: the drive's own system, then
 // what the kind of drive needs, then the keeping of originals.

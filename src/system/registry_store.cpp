@@ -110,14 +110,4 @@ std::optional<std::string> RegistryStore::readString(std::uint32_t rootKey,
     }
 }
 
-void RegistryStore::check() {
-    const auto text = this->text();
-    if (!text) return;
-    try {
-        regedit4::check(*text);
-    } catch (const regedit4::ParseError& e) {
-        damaged(e.line());
-    }
-}
-
 }  // namespace zarvo

@@ -65,9 +65,6 @@ public:
     std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
                                           std::string_view valueName) override;
 
-    // Throws, as storeString would, when the store exists but does not parse.
-    void check();
-
 private:
     std::optional<std::string> text();
     void rewrite(const std::function<std::string(const std::string&)>& edit);

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
+#include "formats/cp1251.h"
 #include "formats/text.h"
-#include "system/error.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -36,6 +36,15 @@ int exitWindowsThrough(const std::function<bool()>& restart) {
     } catch (...) {
         return 0;
     }
+}
+
+// Where no Windows runs, the drive is a Russian Windows 98's.
+std::optional<std::string> ISystem::ansiFromUtf8(std::string_view utf8) {
+    return cp1251::fromUtf8(utf8);
+}
+
+std::string ISystem::utf8FromAnsi(std::string_view ansi) {
+    return cp1251::toUtf8(ansi);
 }
 
 }  // namespace zarvo

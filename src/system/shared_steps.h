@@ -4,9 +4,7 @@
 // ShellExecute opens as a link, which files it hands to the help viewer, and
 // how a restart that is only asked for answers.
 
-#include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 

@@ -131,12 +131,12 @@ public:
     // Text in the ANSI code page of this Windows (1251 on the emulated
     // drive and in images, the system's own on Windows), as INI files and
     // the shell take it; nullopt for what the code page cannot hold.
-    virtual std::optional<std::string> ansiFromUtf8(std::string_view utf8) = 0;
-    virtual std::string utf8FromAnsi(std::string_view ansi) = 0;
+    virtual std::optional<std::string> ansiFromUtf8(std::string_view utf8);
+    virtual std::string utf8FromAnsi(std::string_view ansi);
     // Windows 98 keeps INI files such as WIN.INI in memory: this writes that
     // copy out before the file is read, and drops it after the file was
     // written. Nothing where no Windows runs.
-    virtual void flushProfile(const std::string& path) = 0;
+    virtual void flushProfile(const std::string& /*path*/) {}
 
     virtual std::unique_ptr<IRegistryWriter> createRegistryWriter() = 0;
 
@@ -148,7 +148,7 @@ public:
     // SystemParametersInfoA(SPI_SETDESKWALLPAPER), which leaves the profile
     // to whoever wrote it. False when Windows refuses the picture. Where no
     // Windows runs, the profile is all there is, and this is true.
-    virtual bool refreshWallpaper(const std::string& path) = 0;
+    virtual bool refreshWallpaper(const std::string& /*path*/) { return true; }
 
     // Calls made while the returned object lives make one change of the
     // program's (a step, setting the wallpaper): a disk image keeps what it

@@ -1,6 +1,8 @@
 #include "widgets/controls.h"
 
+#include <QFileInfo>
 #include <QFontDatabase>
+#include <QImageReader>
 #include <QPainter>
 #include <QPalette>
 
@@ -179,20 +181,14 @@ void PictureBox::resizeEvent(QResizeEvent*) {
     pixmapValid_ = false;
 }
 
-}  // namespace zarvo
-
-#include <QFileInfo>
-#include <QImageReader>
-
-namespace zarvo {
-
 QImage builtInPicture(const QString& resourcePath, const QSize& shownSize) {
     // The program's own pictures are what their names say: told the format,
     // the reader asks no image plugin but the one that reads it, and the
     // others (WebP, TIFF, SVG...) are never loaded at start-up.
-    QImageReader reader(resourcePath, QFileInfo(resourcePath).suffix().toLower().toLatin1());
+    const QByteArray format = QFileInfo(resourcePath).suffix().toLower().toLatin1();
+    QImageReader reader(resourcePath, format);
     reader.setAutoDetectImageFormat(false);
-    if (shownSize.isValid() && reader.format() == "jpeg") {
+    if (shownSize.isValid() && (format == "jpg" || format == "jpeg")) {
         QSize full = reader.size();
         if (full.isValid())
             reader.setScaledSize(full.scaled(shownSize, Qt::KeepAspectRatioByExpanding));

@@ -82,7 +82,10 @@ protected:
     void open() {
         TargetOptions options;
         options.drive = drive.string();
-        const DriveSetting setting = driveSetting(options);
+        openWindow(driveSetting(options));
+    }
+    // The window on `setting`'s drive, as main() puts it together.
+    void openWindow(const DriveSetting& setting) {
         target = openTarget(setting);
         keeping = target.keeping.get();
         ui = std::make_unique<test::ScriptedUi>(*keeping);
@@ -176,7 +179,7 @@ TEST_F(RealTreeTest, WhatMakesATarget) {
     EXPECT_TRUE(isRealWindowsTree(drive.string()));
     fs::remove(drive / "windows/User.Dat");
     EXPECT_FALSE(isRealWindowsTree(drive.string()));
-    EXPECT_EQ(registryStoreFor(drive.string()), (base / "zarvo.reg").string());
+    EXPECT_EQ(registryStoreFor(drive.string(), false), (base / "zarvo.reg").string());
 
     // A Wine prefix needs both registry files beside drive_c.
     const fs::path prefix = base / "prefix";
@@ -231,11 +234,7 @@ TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
 
     DriveSetting setting;
     setting.image = image;
-    target = openTarget(setting);
-    keeping = target.keeping.get();
-    ui = std::make_unique<test::ScriptedUi>(*keeping);
-    ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
-    form = new Form1(*keeping, *ui);
+    ASSERT_NO_FATAL_FAILURE(openWindow(setting));
 
     const std::string picture = bitmap(Qt::red);
     write(base / "home/sunset.bmp", picture);
@@ -258,11 +257,7 @@ TEST_F(RealTreeTest, NoStepWritesAnImageAnotherProgramHasOpen) {
     const std::string image = makeImage();
     DriveSetting setting;
     setting.image = image;
-    target = openTarget(setting);
-    keeping = target.keeping.get();
-    ui = std::make_unique<test::ScriptedUi>(*keeping);
-    ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
-    form = new Form1(*keeping, *ui);
+    ASSERT_NO_FATAL_FAILURE(openWindow(setting));
     write(base / "home/sunset.bmp", bitmap(Qt::red));
     ui->answerOpen(
         QString::fromStdString(keeping->windowsPath((base / "home/sunset.bmp").string())));

@@ -14,6 +14,7 @@
 #include "formats/little_endian.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_error.h"
+#include "system/posix_fd.h"
 
 namespace zarvo::image {
 
@@ -27,33 +28,22 @@ using Reason = ImageError::Reason;
 
 class File {
 public:
-    explicit File(const std::string& path) : path_(path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd_ < 0) fail(Reason::CannotOpen, errno);
+    explicit File(const std::string& path)
+        : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+        if (fd_.get() < 0) fail(Reason::CannotOpen, errno);
         struct stat st {};
-        if (::fstat(fd_, &st) != 0) fail(Reason::CannotOpen, errno);
+        if (::fstat(fd_.get(), &st) != 0) fail(Reason::CannotOpen, errno);
         if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) fail(Reason::NotAFileOrDevice);
-        const off_t end = ::lseek(fd_, 0, SEEK_END);
+        const off_t end = ::lseek(fd_.get(), 0, SEEK_END);
         size_ = end > 0 ? static_cast<std::uint64_t>(end) : 0;
     }
-    ~File() { ::close(fd_); }
-    File(const File&) = delete;
-    File& operator=(const File&) = delete;
 
     std::uint64_t size() const { return size_; }
-    int fd() const { return fd_; }
 
     // `count` bytes at `offset`, zeros past the end.
     std::vector<unsigned char> read(std::uint64_t offset, std::size_t count) const {
         std::vector<unsigned char> bytes(count, 0);
-        std::size_t done = 0;
-        while (done < count) {
-            const ssize_t n =
-                ::pread(fd_, bytes.data() + done, count - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
+        posix::readAt(fd_.get(), offset, bytes.data(), count);
         return bytes;
     }
 
@@ -63,15 +53,9 @@ public:
 
 private:
     std::string path_;
-    int fd_ = -1;
+    posix::Fd fd_;
     std::uint64_t size_ = 0;
 };
-
-// "FAT12", "FAT16" or "FAT32" for a FAT boot sector, "" for any other.
-std::string fatTypeOf(const unsigned char* sector) {
-    const auto layout = layoutOf(sector);
-    return layout ? "FAT" + std::to_string(layout->bits) : std::string();
-}
 
 bool isFatPartitionType(unsigned type) {
     return type == 0x01 || type == 0x04 || type == 0x06 || type == 0x0B || type == 0x0C ||
@@ -143,10 +127,9 @@ Volume locateVolume(const std::string& path, int partition) {
         diskSize -= kSector;
     }
 
-    const std::string bare = fatTypeOf(head.data());
-    if (!bare.empty()) {
+    if (const auto bare = layoutOf(head.data())) {
         if (partition > 1) file.fail(Reason::BareVolumePartition);
-        return {0, bare};
+        return {0, *bare};
     }
     if (head[510] != 0x55 || head[511] != 0xAA) file.fail(Reason::NoPartitionTable);
 
@@ -166,11 +149,10 @@ Volume locateVolume(const std::string& path, int partition) {
         }
         if (p.start + kSector > diskSize) file.fail(Reason::PartitionPastEnd, p.number);
         const auto boot = file.read(p.start, kSector);
-        const std::string type = fatTypeOf(boot.data());
-        if (type.empty()) {
-            file.fail(Reason::PartitionNotFormatted, p.number, hexType(p.type));
-        }
-        return {p.start, type};
+        auto layout = layoutOf(boot.data());
+        if (!layout) file.fail(Reason::PartitionNotFormatted, p.number, hexType(p.type));
+        layout->firstTable += p.start;
+        return {p.start, *layout};
     }
     if (partitions.empty()) file.fail(Reason::NoPartitions);
     if (partition != 0) {

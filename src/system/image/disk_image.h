@@ -8,11 +8,13 @@
 #include <cstdint>
 #include <string>
 
+#include "system/image/fat_volume.h"
+
 namespace zarvo::image {
 
 struct Volume {
     std::uint64_t offset = 0;  // bytes from the start of the file
-    std::string fatType;       // "FAT12", "FAT16" or "FAT32"
+    FatLayout layout;          // its tables counted from the start of the file
 };
 
 // The FAT volume to use: partition 0 is the first FAT partition of a

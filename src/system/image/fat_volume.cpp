@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <charconv>
 
 #include "formats/little_endian.h"
@@ -16,28 +15,6 @@ namespace {
 
 using bytes::le16;
 using bytes::le32;
-
-bool readAt(int fd, std::uint64_t offset, unsigned char* bytes, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pread(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
-
-bool writeAt(int fd, std::uint64_t offset, const unsigned char* bytes, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(fd, bytes + done, count - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
-}
 
 using posix::Fd;
 
@@ -97,15 +74,6 @@ std::optional<FatLayout> layoutOf(const unsigned char* s) {
     return layout;
 }
 
-std::optional<FatLayout> fatLayout(const std::string& imagePath, std::uint64_t offset) {
-    const Fd fd(::open(imagePath.c_str(), O_RDONLY | O_CLOEXEC));
-    std::array<unsigned char, 512> boot{};
-    if (fd.get() < 0 || !readAt(fd.get(), offset, boot.data(), boot.size())) return std::nullopt;
-    auto layout = layoutOf(boot.data());
-    if (layout) layout->firstTable += offset;
-    return layout;
-}
-
 bool endChainAtFreeEntry(const std::string& imagePath, const FatLayout& layout,
                          std::uint32_t cluster) {
     if (cluster < 2 || cluster > layout.lastCluster) return false;
@@ -126,7 +94,7 @@ bool endChainAtFreeEntry(const std::string& imagePath, const FatLayout& layout,
     std::vector<std::uint32_t> words;
     for (int table = 0; table < layout.tables; ++table) {
         std::array<unsigned char, 4> bytes{};
-        if (!readAt(fd.get(), place(table), bytes.data(), size)) return false;
+        if (posix::readAt(fd.get(), place(table), bytes.data(), size) != size) return false;
         const std::uint32_t word = size == 4 ? le32(bytes.data()) : le16(bytes.data());
         if (entryOf(word) != 0) return false;  // some file's, or a bad cluster
         words.push_back(word);
@@ -140,7 +108,7 @@ bool endChainAtFreeEntry(const std::string& imagePath, const FatLayout& layout,
         std::array<unsigned char, 4> bytes{};
         for (std::size_t i = 0; i < size; ++i)
             bytes[i] = static_cast<unsigned char>(word >> (8 * i));
-        if (!writeAt(fd.get(), place(table), bytes.data(), size)) return false;
+        if (!posix::writeAt(fd.get(), place(table), bytes.data(), size)) return false;
     }
     return ::fsync(fd.get()) == 0;
 }

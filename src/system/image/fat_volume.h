@@ -37,10 +37,6 @@ struct FatLayout {
 // follows from the cluster count, as the FAT specification counts it.
 std::optional<FatLayout> layoutOf(const unsigned char* bootSector);
 
-// The layout of the FAT volume at `offset` of an image; nullopt when its
-// boot sector does not read as one.
-std::optional<FatLayout> fatLayout(const std::string& imagePath, std::uint64_t offset);
-
 // Ends a chain at `cluster` in every table, but only where its entry is
 // free, so that no file's cluster changes hands; false when it is not free
 // or cannot be written.

@@ -124,10 +124,9 @@ std::optional<Holder> otherHolder(const std::string& path) {
     return holderOf(idOf(st));
 }
 
-ImageHold::ImageHold(const std::string& path, std::string shownName)
-    : path_(path), shownName_(std::move(shownName)) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw ImageError(ImageError::Reason::CannotOpen, path, errno);
+ImageHold::ImageHold(const std::string& path)
+    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    if (fd_.get() < 0) throw ImageError(ImageError::Reason::CannotOpen, path, errno);
     // Locks first, then the look for others, as QEMU does: two programs
     // starting at once both see the other and both give up, rather than
     // both going ahead.
@@ -139,25 +138,16 @@ ImageHold::ImageHold(const std::string& path, std::string shownName)
         lock.l_len = 1;
         // A file system without such locks still gets the look at the
         // processes.
-        ::fcntl(fd_, F_OFD_SETLK, &lock);
+        ::fcntl(fd_.get(), F_OFD_SETLK, &lock);
     }
-    try {
-        checkAlone();
-    } catch (...) {
-        ::close(fd_);
-        throw;
-    }
-}
-
-ImageHold::~ImageHold() {
-    ::close(fd_);
+    checkAlone();
 }
 
 void ImageHold::checkAlone() const {
     struct stat st {};
-    if (::fstat(fd_, &st) == 0) {
+    if (::fstat(fd_.get(), &st) == 0) {
         if (const auto holder = holderOf(idOf(st)))
-            throw DriveInUse(shownName_, holder->program, holder->pid);
+            throw DriveInUse(path_, holder->program, holder->pid);
     }
     // A lock of anyone else's on any byte: an emulator of another user's,
     // whose processes cannot be looked into. Our own locks do not count, as
@@ -167,9 +157,9 @@ void ImageHold::checkAlone() const {
     lock.l_whence = SEEK_SET;
     lock.l_start = 0;
     lock.l_len = 0;
-    if (::fcntl(fd_, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK) {
-        if (lock.l_pid > 0) throw DriveInUse(shownName_, programOf(lock.l_pid), lock.l_pid);
-        throw DriveInUse(shownName_, "", 0);
+    if (::fcntl(fd_.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK) {
+        if (lock.l_pid > 0) throw DriveInUse(path_, programOf(lock.l_pid), lock.l_pid);
+        throw DriveInUse(path_, "", 0);
     }
 }
 

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include "system/posix_fd.h"
+
 namespace zarvo::image {
 
 // A process that has a file open.
@@ -30,11 +32,8 @@ std::optional<Holder> otherHolder(const std::string& path);
 class ImageHold {
 public:
     // Opens and locks the image. Throws ImageError when it cannot be opened
-    // and DriveInUse, naming `shownName`, when another program holds it.
-    ImageHold(const std::string& path, std::string shownName);
-    ~ImageHold();
-    ImageHold(const ImageHold&) = delete;
-    ImageHold& operator=(const ImageHold&) = delete;
+    // and DriveInUse, naming it, when another program holds it.
+    explicit ImageHold(const std::string& path);
 
     // Throws DriveInUse when another program has the image open or holds a
     // lock on it.
@@ -42,8 +41,7 @@ public:
 
 private:
     std::string path_;
-    std::string shownName_;
-    int fd_ = -1;  // close-on-exec: no program started from here keeps the locks
+    posix::Fd fd_;  // close-on-exec: no program started from here keeps the locks
 };
 
 }  // namespace zarvo::image

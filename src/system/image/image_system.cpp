@@ -1,7 +1,6 @@
 #include "system/image/image_system.h"
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,7 +12,6 @@
 #include <iterator>
 #include <utility>
 
-#include "formats/cp1251.h"
 #include "formats/text.h"
 #include "system/error.h"
 #include "system/host_drives.h"
@@ -164,11 +162,11 @@ private:
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
     // Before anything else: an image an emulator runs is not to be touched,
     // and none is to start on it while this session lasts.
-    auto hold = std::make_unique<image::ImageHold>(options.imagePath, options.imagePath);
+    auto hold = std::make_unique<image::ImageHold>(options.imagePath);
     const image::Volume volume = image::locateVolume(options.imagePath, options.partition);
     if (::access(options.imagePath.c_str(), W_OK) != 0)
         throw ImageError(ImageError::Reason::NotWritable, options.imagePath, errno);
-    return std::make_unique<ImageSystem>(options, volume.offset, std::move(hold));
+    return std::make_unique<ImageSystem>(options, volume, std::move(hold));
 }
 
 // The span of one operation of the interface, however many others it calls:
@@ -206,12 +204,12 @@ std::unique_ptr<ISystem::Batch> ImageSystem::batch() {
     return std::make_unique<Batch>(*this);
 }
 
-ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
+ImageSystem::ImageSystem(ImageOptions options, const image::Volume& volume,
                          std::unique_ptr<image::ImageHold> hold)
     : options_(std::move(options)),
       hold_(std::move(hold)),
-      mtools_(std::make_unique<Mtools>(options_.imagePath, volumeOffset)),
-      layout_(image::fatLayout(options_.imagePath, volumeOffset)) {
+      mtools_(std::make_unique<Mtools>(options_.imagePath, volume.offset)),
+      layout_(volume.layout) {
     cache_ = mtools_->workFolder();
     cache_ += "/drive_c";
     std::filesystem::create_directories(cache_);
@@ -220,11 +218,15 @@ ImageSystem::ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
 
 ImageSystem::~ImageSystem() = default;
 
-posix::Ran ImageSystem::change(const std::string& program, const std::vector<std::string>& args) {
+void ImageSystem::beforeWriting() {
     if (!checked_) {
         hold_->checkAlone();
         checked_ = true;
     }
+}
+
+posix::Ran ImageSystem::change(const std::string& program, const std::vector<std::string>& args) {
+    beforeWriting();
     // What changes is the folders the program names, and nothing else:
     // what is known of the others stays.
     for (const std::string& arg : args) {
@@ -701,20 +703,6 @@ int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
 }
 
-std::optional<std::string> ImageSystem::ansiFromUtf8(std::string_view utf8) {
-    return cp1251::fromUtf8(utf8);
-}
-
-std::string ImageSystem::utf8FromAnsi(std::string_view ansi) {
-    return cp1251::toUtf8(ansi);
-}
-
-void ImageSystem::flushProfile(const std::string& /*path*/) {}
-
-bool ImageSystem::refreshWallpaper(const std::string& /*path*/) {
-    return true;
-}
-
 void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folders) {
     // One operation: the folders share their parents' listings.
     const Operation operation(*this);
@@ -772,24 +760,24 @@ void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
 }
 
 bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
-    if (!layout_) return false;
     const auto shown = mtools_->run("mshowfat", {leftover});
     const auto size = sizeOf(leftover);
     if (shown.status != 0 || !size) return false;
     const std::vector<std::uint32_t> chain = image::chainListed(shown.out);
     if (chain.empty()) return true;  // no cluster at all
     std::size_t sound = 0;
-    while (sound < chain.size() && chain[sound] >= 2 && chain[sound] <= layout_->lastCluster)
+    while (sound < chain.size() && chain[sound] >= 2 && chain[sound] <= layout_.lastCluster)
         ++sound;
-    const std::uint64_t needed = (*size + layout_->clusterBytes - 1) / layout_->clusterBytes;
+    const std::uint64_t needed = (*size + layout_.clusterBytes - 1) / layout_.clusterBytes;
     if (sound == chain.size()) return sound == needed;  // any other length is no chain of its own
     if (sound == 0) return chain.front() == 0;          // an entry that owns no cluster
     // The table was not written after the entry: the chain runs into a free
     // entry, where it is ended, so that mdel frees what the file took.
     if (sound > needed) return false;
-    const bool ended = image::endChainAtFreeEntry(options_.imagePath, *layout_, chain[sound - 1]);
-    forgetFolders();
-    return ended;
+    // The table itself is written, not a folder: what is known of the
+    // folders stays true.
+    beforeWriting();
+    return image::endChainAtFreeEntry(options_.imagePath, layout_, chain[sound - 1]);
 }
 
 std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {

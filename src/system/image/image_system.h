@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "system/image/fat_volume.h"
+#include "system/image/disk_image.h"
 #include "system/image/image_error.h"
 #include "system/system.h"
 
@@ -63,7 +63,7 @@ struct Ran;
 //   for reading only; windowsPath() maps that folder back to C:.
 class ImageSystem : public ISystem {
 public:
-    ImageSystem(ImageOptions options, std::uint64_t volumeOffset,
+    ImageSystem(ImageOptions options, const image::Volume& volume,
                 std::unique_ptr<image::ImageHold> hold);
     ~ImageSystem() override;
 
@@ -80,13 +80,9 @@ public:
     void replaceFile(const std::string& path, std::string_view bytes) override;
     void checkReplaceable(const std::string& path) override;
     std::string readFile(const std::string& path) override;
-    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override;
-    std::string utf8FromAnsi(std::string_view ansi) override;
-    void flushProfile(const std::string& path) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
-    bool refreshWallpaper(const std::string& path) override;
     std::unique_ptr<ISystem::Batch> batch() override;
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
     std::string sessionId() override;
@@ -123,8 +119,10 @@ private:
     unsigned attributesOf(const std::vector<std::string>& folder, const std::string& name) const;
     // What was learnt of the folders: at every change and every operation's end.
     void forgetFolders() const;
-    // Runs an mtools program that changes the volume; the first in an
-    // operation makes sure the image is not open elsewhere.
+    // Before any write to the volume: the first in an operation makes sure
+    // the image is not open elsewhere.
+    void beforeWriting();
+    // Runs an mtools program that changes the volume.
     posix::Ran change(const std::string& program, const std::vector<std::string>& args);
     Found find(const std::vector<std::string>& parts) const;
     // The long name of the entry whose short name is this (folded); nullopt
@@ -154,7 +152,7 @@ private:
     ImageOptions options_;
     std::unique_ptr<image::ImageHold> hold_;
     std::unique_ptr<image::Mtools> mtools_;
-    std::optional<image::FatLayout> layout_;
+    image::FatLayout layout_;
     std::string cache_;
     mutable std::map<std::string, std::vector<Entry>> listings_;
     mutable std::map<std::string, std::map<std::string, unsigned>> marks_;

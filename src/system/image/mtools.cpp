@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "system/host_drives.h"
 #include "system/image/image_error.h"
 #include "system/posix_process.h"
 
@@ -59,16 +60,10 @@ Mtools::~Mtools() {
 }
 
 std::string Mtools::drivePath(const std::vector<std::string>& parts) {
-    std::string out = "c:";
-    if (parts.empty()) out += '/';
-    for (const auto& part : parts) {
-        out += '/';
-        out += part;
-    }
-    return out;
+    return "c:" + hostdrives::hostPath(parts);
 }
 
-MtoolsResult Mtools::run(const std::string& program, const std::vector<std::string>& args) const {
+posix::Ran Mtools::run(const std::string& program, const std::vector<std::string>& args) const {
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
     // Long names come out in UTF-8 whatever the user's locale.

@@ -14,7 +14,6 @@
 namespace zarvo::image {
 
 // The exit status (-1 when the program did not run) and the output.
-using MtoolsResult = posix::Ran;
 
 class Mtools {
 public:
@@ -25,7 +24,7 @@ public:
     Mtools& operator=(const Mtools&) = delete;
 
     // Runs `program` (mcopy, mdir, ...) with `args`; standard input is empty.
-    MtoolsResult run(const std::string& program, const std::vector<std::string>& args) const;
+    posix::Ran run(const std::string& program, const std::vector<std::string>& args) const;
 
     // "c:/a/b" for the components a, b of a path on the volume.
     static std::string drivePath(const std::vector<std::string>& parts);

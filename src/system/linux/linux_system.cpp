@@ -6,15 +6,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <utility>
 
-#include "formats/cp1251.h"
 #include "system/error.h"
 #include "system/host_drives.h"
 #include "system/linux/host_store.h"
@@ -135,14 +132,12 @@ std::string LinuxSystem::windowsPath(const std::string& hostPath) {
     std::string path = hostdrives::windowsPath(absolute, driveRoot_);
     if (path.front() == 'C') return path;
     // The drive root may have been named through a symbolic link.
-    char* realRoot = ::realpath(driveRoot_.c_str(), nullptr);
-    char* realPath = ::realpath(hostPath.c_str(), nullptr);
+    const auto realRoot = canonicalHostPath(driveRoot_);
+    const auto realPath = canonicalHostPath(hostPath);
     if (realRoot && realPath) {
-        const std::string real = hostdrives::windowsPath(realPath, realRoot);
-        if (real.front() == 'C') path = real;
+        std::string real = hostdrives::windowsPath(*realPath, *realRoot);
+        if (real.front() == 'C') return real;
     }
-    std::free(realRoot);
-    std::free(realPath);
     return path;
 }
 
@@ -467,16 +462,6 @@ std::string LinuxSystem::readFile(const std::string& path) {
     return hostfile::readAll(in.get());
 }
 
-std::optional<std::string> LinuxSystem::ansiFromUtf8(std::string_view utf8) {
-    return cp1251::fromUtf8(utf8);
-}
-
-std::string LinuxSystem::utf8FromAnsi(std::string_view ansi) {
-    return cp1251::toUtf8(ansi);
-}
-
-void LinuxSystem::flushProfile(const std::string& /*path*/) {}
-
 std::unique_ptr<IRegistryWriter> LinuxSystem::createRegistryWriter() {
     return std::make_unique<RegistryStore>(hostStoreFile(storePath_, options_.writeFault));
 }
@@ -506,10 +491,6 @@ void LinuxSystem::shellExecute(const ShellRequest& request) {
 
 int LinuxSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
-}
-
-bool LinuxSystem::refreshWallpaper(const std::string& /*path*/) {
-    return true;
 }
 
 }  // namespace zarvo

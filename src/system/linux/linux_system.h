@@ -76,15 +76,11 @@ public:
     std::string readFile(const std::string& path) override;
 
     // Code page 1251, as a Russian Windows 98 has it.
-    std::optional<std::string> ansiFromUtf8(std::string_view utf8) override;
-    std::string utf8FromAnsi(std::string_view ansi) override;
-    void flushProfile(const std::string& path) override;
 
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
     void shellExecute(const ShellRequest& request) override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
-    bool refreshWallpaper(const std::string& path) override;
 
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;
     std::string sessionId() override;

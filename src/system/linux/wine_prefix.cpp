@@ -58,16 +58,13 @@ WineImport WinePrefix::importChanges() {
         return result;
     }
     std::string file = prefix_ + "/zarvo-import-XXXXXX.reg";
-    const int fd = ::mkstemps(file.data(), 4);
-    bool written = fd >= 0;
-    for (std::size_t done = 0; written && done < text.size();) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        written = n > 0;
-        done += written ? std::size_t(n) : 0;
-    }
-    if (fd >= 0) written = ::close(fd) == 0 && written;
+    posix::Fd fd(::mkstemps(file.data(), 4));
+    const bool made = fd.get() >= 0;
+    bool written = made && posix::writeAt(fd.get(), 0, text.data(), text.size());
+    // A write the disk could not keep shows at close.
+    if (made) written = ::close(fd.release()) == 0 && written;
     if (!written) {
-        if (fd >= 0) ::unlink(file.c_str());
+        if (made) ::unlink(file.c_str());
         result.outcome = WineImport::Outcome::NoImportFile;
         return result;
     }

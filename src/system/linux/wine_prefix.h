@@ -48,15 +48,16 @@ public:
     // Imports the values changed since the start, or since the last import,
     // into the prefix's registry with `wine reg import`.
     WineImport importChanges();
-    // The import file for the values changed so far, removals as "name"=-;
-    // empty when none changed.
-    std::string importText();
 
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
     Runner runner;
 
 private:
+    // The import file for the values changed so far, removals as "name"=-;
+    // empty when none changed.
+    std::string importText();
+
     using Value = std::tuple<std::uint32_t, std::string, std::string>;  // root, key, name
 
     std::string prefix_;

@@ -291,6 +291,10 @@ TEST_F(IconPageTest, RefusedStoresWriteAndRenameNothing) {
 }
 
 TEST_F(IconPageTest, OpenPreviewsAndACancelKeepsTheLastChoice) {
+    // The built-in photo is decoded near the size it is shown, not whole.
+    const QImage builtIn = find<PictureBox>("Image6")->picture();
+    EXPECT_FALSE(builtIn.isNull());
+    EXPECT_LT(builtIn.width(), 2 * find<PictureBox>("Image6")->width());
     writeHost("C:\\Windows\\broken.ico", "not a picture");
     open("C:\\Windows\\broken.ico");
     EXPECT_EQ(field("Text2"), "C:\\Windows\\broken.ico");

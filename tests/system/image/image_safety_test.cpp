@@ -20,6 +20,7 @@
 #include "support/error_of.h"
 #include "system/error.h"
 #include "system/forwarding_system.h"
+#include "system/image/disk_image.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
 #include "system/image/image_system.h"
@@ -183,14 +184,14 @@ TEST_F(ImageSafetyTest, TheNextSessionFinishesOrRemovesWhatAKilledOneLeft) {
     plant("c:/Windows/ZRV00008.TMP", std::string(200000, 'y'));
     std::string shown;
     mtools({"mshowfat", "c:/Windows/ZRV00008.TMP"}, &shown);
-    const auto layout = image::fatLayout(disk, kMiB);
-    ASSERT_TRUE(layout);
+    const image::FatLayout layout = image::locateVolume(disk, 0).layout;
+    ASSERT_EQ(layout.bits, 16);
     {
         std::fstream raw(disk, std::ios::in | std::ios::out | std::ios::binary);
         for (const std::uint32_t cluster : image::chainListed(shown))
-            for (int table = 0; table < layout->tables; ++table) {
+            for (int table = 0; table < layout.tables; ++table) {
                 raw.seekp(
-                    std::streamoff(layout->firstTable + table * layout->tableBytes + cluster * 2));
+                    std::streamoff(layout.firstTable + table * layout.tableBytes + cluster * 2));
                 raw.write("\0\0", 2);
             }
     }

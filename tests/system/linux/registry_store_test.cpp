@@ -157,7 +157,8 @@ TEST_F(RegistryStoreTest, DamagedStoreIsReportedAndNeverOverwritten) {
 TEST_F(RegistryStoreTest, AnEmptyStoreFileIsAnEmptyStore) {
     writeBytes(drive.store, "");
     EXPECT_EQ(read(hkey::LocalMachine, kShellIcons, "3"), std::nullopt);
-    EXPECT_NO_THROW(RegistryStore(hostStoreFile(drive.store)).check());
+    EXPECT_NO_THROW(RegistryStore(hostStoreFile(drive.store))
+                        .readString(hkey::CurrentUser, "Control Panel\\Desktop", "Wallpaper"));
     std::make_unique<RegistryStore>(hostStoreFile(drive.store))
         ->deleteValue(hkey::LocalMachine, kShellIcons, "3");
     EXPECT_EQ(readBytes(drive.store), "");
