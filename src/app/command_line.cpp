@@ -1,7 +1,6 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 

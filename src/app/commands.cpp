@@ -39,17 +39,7 @@ std::pair<QString, bool> checkFile(QFile& file) {
     const screen::Check check =
         screen::check(std::string_view(head.constData(), std::size_t(head.size())),
                       static_cast<std::uint64_t>(file.size()));
-    QString line;
-    if (check.fine()) {
-        line += QStringLiteral("fine, ");
-    } else {
-        line += QStringLiteral("will not show at boot: ");
-        for (const std::string& problem : check.problems)
-            line += QString::fromStdString(problem) + QStringLiteral("; ");
-    }
-    if (check.bandStart >= 0) line += QString::fromStdString(screen::describeBand(check.bandStart));
-    if (line.endsWith(QStringLiteral("; "))) line.chop(2);
-    return {line, check.fine()};
+    return {screenCheckText(check), check.fine()};
 }
 
 int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {

@@ -8,6 +8,7 @@
 #include "changes/kept_originals.h"
 #include "formats/ico_judge.h"
 #include "formats/regedit4.h"
+#include "formats/screen_file.h"
 #include "system/error.h"
 #include "system/image/image_error.h"
 #include "system/linux/wine_prefix.h"
@@ -87,6 +88,14 @@ QString iconCheckText(const ico::Judgement& judgement) {
     QStringList reasons;
     for (const ico::Problem& problem : judgement.problems) reasons << iconProblemText(problem);
     return QStringLiteral("will not show as %1: %2").arg(kind, reasons.join(QStringLiteral("; ")));
+}
+
+QString screenCheckText(const screen::Check& check) {
+    QStringList said;
+    for (const std::string& problem : check.problems) said << text(problem);
+    if (check.bandStart >= 0) said << text(screen::describeBand(check.bandStart));
+    return (check.fine() ? QStringLiteral("fine, ") : QStringLiteral("will not show at boot: ")) +
+           said.join(QStringLiteral("; "));
 }
 
 QString inUseLine(const DriveInUse& inUse) {

@@ -17,6 +17,9 @@ struct WineImport;
 namespace ico {
 struct Judgement;
 }
+namespace screen {
+struct Check;
+}
 
 // "win98.img: 86Box (pid 4242) has it open; close it and try again"
 QString inUseLine(const DriveInUse& inUse);
@@ -29,6 +32,10 @@ QString imageRefusalLine(const ImageError& error);
 // Windows 98 shows at 16 × 16 and 32 × 32", or "will not show as an icon: "
 // and every reason, "; " between them.
 QString iconCheckText(const ico::Judgement& judgement);
+
+// What --check says of any other file, as a screen file: "fine, a still
+// picture", or "will not show at boot: " and every reason, "; " between.
+QString screenCheckText(const screen::Check& check);
 
 // What --restore prints: a line for each item it changed, a line for each
 // item it could not restore (and for a damaged manifest), and when nothing

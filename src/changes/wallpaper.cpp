@@ -57,18 +57,6 @@ bool setWallpaper(ISystem& system, const std::string& path) {
     }
 }
 
-namespace {
-
-// A bitmap whose header reads and whose pixels are all there: what Windows
-// can draw as it is.
-bool isWholeBitmap(std::string_view bytes) {
-    if (!bytes.starts_with("BM")) return false;
-    const screen::Check check = screen::check(bytes);
-    return check.bandStart != -1 && check.missingBytes == 0;
-}
-
-}  // namespace
-
 bool setWallpaperFrom(ISystem& system, IPictures& pictures, const std::string& path) {
     if (path.empty()) return setWallpaper(system, path);  // no wallpaper
     const auto batch = system.batch();
@@ -78,7 +66,7 @@ bool setWallpaperFrom(ISystem& system, IPictures& pictures, const std::string& p
     } catch (const Error&) {
         return false;
     }
-    if (bytes.starts_with("BM")) return isWholeBitmap(bytes) && setWallpaper(system, path);
+    if (bytes.starts_with("BM")) return screen::isWholeBitmap(bytes) && setWallpaper(system, path);
     std::optional<std::string> bitmap;
     try {
         bitmap = pictures.windowsBitmap(system.hostPath(path), kMostWallpaperWidth,

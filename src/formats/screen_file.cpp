@@ -183,6 +183,11 @@ Check check(std::string_view bytes, std::uint64_t fileSize) {
     return result;
 }
 
+bool isWholeBitmap(std::string_view bytes) {
+    const Check found = check(bytes);
+    return found.bandStart != -1 && found.missingBytes == 0;
+}
+
 std::string describeBand(int bandStart) {
     if (bandStart < 0) return "animation unknown";
     if (bandStart == 0) return "a still picture";

@@ -51,6 +51,11 @@ Check check(std::string_view bytes);
 // reads, so `head` need hold no more than its first 54 bytes.
 Check check(std::string_view head, std::uint64_t fileSize);
 
+// A bitmap whose header reads and whose pixels are all there, whatever its
+// size and colours: what Windows can draw as it is. Qt's reader stops
+// quietly at the end of a short file, so only the header tells.
+bool isWholeBitmap(std::string_view bytes);
+
 // How much of a file check() looks at.
 constexpr std::size_t kHeadSize = 54;
 

@@ -413,6 +413,34 @@ std::vector<std::uint8_t> mapToPalette(const QImage& picture, const PaletteMatch
     return diffuse(picture, matcher, dither, region, nullptr);
 }
 
+namespace {
+
+std::vector<QRgb> coloursIn(const QImage& rgb, const std::vector<std::uint8_t>& region) {
+    std::vector<QRgb> colours;
+    for (int y = 0; y < rgb.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x)
+            if (region.empty() ||
+                region[std::size_t(y) * std::size_t(rgb.width()) + std::size_t(x)])
+                colours.push_back(row[x]);
+    }
+    return colours;
+}
+
+}  // namespace
+
+Quantized quantize(const QImage& picture, int maxColours, bool dither,
+                   const std::vector<std::uint8_t>& region) {
+    if (dither) return quantizeDithered(picture, maxColours, region);
+    const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
+    Quantized result{choosePalette(coloursIn(rgb, region), maxColours), {}};
+    if (result.palette.empty())
+        result.indices.assign(std::size_t(rgb.width()) * std::size_t(rgb.height()), 0);
+    else
+        result.indices = mapToPalette(rgb, PaletteMatcher(result.palette), false, region);
+    return result;
+}
+
 Quantized quantizeDithered(const QImage& picture, int maxColours,
                            const std::vector<std::uint8_t>& region) {
     // Moved part of the way each round: all the way, the entries and the
@@ -422,14 +450,7 @@ Quantized quantizeDithered(const QImage& picture, int maxColours,
     const QImage rgb = picture.convertToFormat(QImage::Format_RGB32);
     const int width = rgb.width();
     const int height = rgb.height();
-    std::vector<QRgb> colours;
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
-        for (int x = 0; x < width; ++x)
-            if (region.empty() || region[std::size_t(y) * std::size_t(width) + std::size_t(x)])
-                colours.push_back(row[x]);
-    }
-    Quantized best{choosePalette(colours, maxColours), {}};
+    Quantized best{choosePalette(coloursIn(rgb, region), maxColours), {}};
     if (best.palette.empty()) {
         best.indices.assign(std::size_t(width) * std::size_t(height), 0);
         return best;

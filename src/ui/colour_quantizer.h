@@ -36,7 +36,6 @@ public:
     int nearest(QRgb colour) const;
     int nearest(int red, int green, int blue) const;
     const std::vector<QRgb>& palette() const { return palette_; }
-    ColourWeights weights() const { return weights_; }
 
 private:
     const int* candidates(int red, int green, int blue) const;
@@ -69,6 +68,12 @@ struct Quantized {
 // before one that does not.
 Quantized quantizeDithered(const QImage& picture, int maxColours,
                            const std::vector<std::uint8_t>& region = {});
+
+// At most `maxColours` colours for the pixels of `region` (as for
+// mapToPalette): quantizeDithered's, or without dithering the nearest entry
+// of choosePalette's for each pixel.
+Quantized quantize(const QImage& picture, int maxColours, bool dither,
+                   const std::vector<std::uint8_t>& region = {});
 
 // Palette indices for the pixels of `picture`, top row first. Where `region`
 // (one byte per pixel, or empty for all) is 0 the pixel is left 0 for the

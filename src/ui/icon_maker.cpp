@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/ico_header.h"
+#include "formats/ico_judge.h"
 #include "formats/ico_writer.h"
 #include "ui/colour_quantizer.h"
 #include "ui/resampler.h"
@@ -21,7 +22,6 @@ using Kind = ScreenError::Kind;
 // which the icon holds only when the picture has the detail for it.
 constexpr int kSmallSide = 16;
 constexpr int kLargeSide = 32;
-constexpr int kLargestSide = 48;
 // Windows 98 draws a pixel or leaves it to the mask, nothing between; at
 // least half opaque, it is drawn.
 constexpr int kDrawnFrom = 128;
@@ -86,7 +86,8 @@ Source::Source(const QString& path) {
         throw ScreenError(Kind::Input, path, QStringLiteral("not a picture Qt can read"));
     format_ = reader.format();
     if (isVector(format_)) {
-        vectorSize_ = reader.size().isValid() ? reader.size() : QSize(kLargestSide, kLargestSide);
+        vectorSize_ =
+            reader.size().isValid() ? reader.size() : QSize(ico::kLargestShown, ico::kLargestShown);
         if (readAt(fitted(vectorSize_, kSmallSide)).isNull())
             throw ScreenError(Kind::Input, path, QStringLiteral("cannot draw the picture"));
         return;
@@ -112,7 +113,7 @@ Source::Source(const QString& path) {
 bool Source::hasLargest() const {
     if (!vectorSize_.isEmpty()) return true;
     return std::any_of(images_.begin(), images_.end(), [](const Image& image) {
-        return longest(image.picture.size()) >= kLargestSide;
+        return longest(image.picture.size()) >= ico::kLargestShown;
     });
 }
 
@@ -197,7 +198,6 @@ ico::IndexedImage indexed(const QImage& drawn, int bitCount) {
     image.bitCount = bitCount;
     image.transparent.resize(pixels);
     std::vector<std::uint8_t> drawnPixels(pixels);
-    std::vector<QRgb> colours;
     QImage opaque(side, side, QImage::Format_RGB32);
     for (int y = 0; y < side; ++y) {
         const auto* in = reinterpret_cast<const QRgb*>(drawn.constScanLine(y));
@@ -208,21 +208,12 @@ ico::IndexedImage indexed(const QImage& drawn, int bitCount) {
             image.transparent[at] = !shown;
             drawnPixels[at] = shown;
             out[x] = shown ? in[x] | 0xff000000u : qRgb(0, 0, 0);
-            if (shown) colours.push_back(out[x]);
         }
     }
 
     const QRgb black = qRgb(0, 0, 0);
     const int most = (1 << bitCount) - 1;  // one left for black
-    Quantized quantized;
-    if (bitCount < 8) {
-        quantized = quantizeDithered(opaque, most, drawnPixels);
-    } else {
-        quantized.palette = choosePalette(colours, most);
-        if (!quantized.palette.empty())
-            quantized.indices =
-                mapToPalette(opaque, PaletteMatcher(quantized.palette), false, drawnPixels);
-    }
+    Quantized quantized = quantize(opaque, most, bitCount < 8, drawnPixels);
     std::vector<QRgb>& palette = quantized.palette;
     auto blackAt = std::find(palette.begin(), palette.end(), black);
     if (blackAt == palette.end()) blackAt = palette.insert(palette.end(), black);
@@ -237,7 +228,7 @@ ico::IndexedImage indexed(const QImage& drawn, int bitCount) {
 
 std::string iconFor(const Source& source) {
     std::vector<int> sides = {kSmallSide, kLargeSide};
-    if (source.hasLargest()) sides.push_back(kLargestSide);
+    if (source.hasLargest()) sides.push_back(ico::kLargestShown);
     std::vector<ico::IndexedImage> images;
     for (int side : sides) {
         const QImage drawn = source.drawn(side);

@@ -8,9 +8,10 @@
 #include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
-#include <QtEndian>
+#include <string_view>
 
 #include "formats/ico_header.h"
+#include "formats/screen_file.h"
 #include "system/error.h"
 #include "system/system.h"
 #include "ui/icon_maker.h"
@@ -26,49 +27,6 @@ constexpr int kFirstResourceIcon = 200;
 constexpr int kLastResourceIcon = 239;
 // The side of the square an SVG drawing is drawn into when no box is given.
 constexpr int kDrawingSide = 512;
-
-quint16 le16(const QByteArray& data, qsizetype at) {
-    return qFromLittleEndian<quint16>(data.constData() + at);
-}
-
-quint32 le32(const QByteArray& data, qsizetype at) {
-    return qFromLittleEndian<quint32>(data.constData() + at);
-}
-
-// Qt's bitmap reader stops quietly at the end of a short file and returns
-// the rows it has, so a cut-off bitmap can only be told from its header.
-bool bitmapComplete(const QByteArray& data) {
-    constexpr qsizetype kInfoStart = 14;
-    if (data.size() < kInfoStart + 12) return false;
-    const qint64 dataOffset = le32(data, 10);
-    const quint32 headerSize = le32(data, kInfoStart);
-    qint64 width = 0;
-    qint64 height = 0;
-    qint64 bits = 0;
-    quint32 compression = 0;
-    qint64 storedSize = 0;
-    if (headerSize == 12) {  // OS/2 core header
-        width = le16(data, 18);
-        height = le16(data, 20);
-        bits = le16(data, 24);
-    } else {
-        if (data.size() < kInfoStart + 24) return false;
-        width = static_cast<qint32>(le32(data, 18));
-        height = static_cast<qint32>(le32(data, 22));
-        bits = le16(data, 28);
-        compression = le32(data, 30);
-        storedSize = le32(data, 34);
-    }
-    constexpr quint32 kRgb = 0;
-    constexpr quint32 kBitfields = 3;
-    constexpr quint32 kAlphaBitfields = 6;
-    const bool uncompressed =
-        compression == kRgb || compression == kBitfields || compression == kAlphaBitfields;
-    // Run-length data has no fixed size; its header's own count is all there is.
-    const qint64 pixelBytes =
-        uncompressed ? (width * bits + 31) / 32 * 4 * qAbs(height) : storedSize;
-    return dataOffset + pixelBytes <= data.size();
-}
 
 // The icon entry's own bit count is often 0 in old icons and is the hotspot in
 // a cursor, so the depth comes from the image's header.
@@ -136,7 +94,9 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
     static const QList<QByteArray> kPictureFormats{"bmp", "jpeg", "jpg",  "ico", "cur", "gif",
                                                    "png", "webp", "tiff", "tif", "svg", "svgz"};
     if (!kPictureFormats.contains(format)) throw Error(err::InvalidPicture);
-    if (format == "bmp" && !bitmapComplete(data)) throw Error(err::InvalidPicture);
+    if (format == "bmp" &&
+        !screen::isWholeBitmap(std::string_view(data.constData(), std::size_t(data.size()))))
+        throw Error(err::InvalidPicture);
     if (format == "ico" || format == "cur") {
         reader.jumpToImage(chooseIconImage(reader, data));
     } else if ((format == "jpeg" || format == "jpg") && boxSize.isValid()) {

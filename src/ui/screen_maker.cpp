@@ -177,29 +177,16 @@ std::string screenFileFor(const QImage& picture, const ScreenOptions& options) {
     const int barTop = band > 0 ? kHeight - kBandBarRows : kHeight;
     const QRect photo = framed.picture.intersected(QRect(0, 0, kWidth, barTop));
     std::vector<std::uint8_t> region(std::size_t(kWidth) * kHeight, 0);
-    std::vector<QRgb> colours;
-    colours.reserve(std::size_t(photo.width()) * std::size_t(std::max(photo.height(), 0)));
-    for (int y = photo.top(); y <= photo.bottom(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(framed.screen.constScanLine(y));
-        for (int x = photo.left(); x <= photo.right(); ++x) {
+    for (int y = photo.top(); y <= photo.bottom(); ++y)
+        for (int x = photo.left(); x <= photo.right(); ++x)
             region[std::size_t(y) * kWidth + std::size_t(x)] = 1;
-            colours.push_back(row[x]);
-        }
-    }
     const bool bars = photo != QRect(0, 0, kWidth, barTop);
 
     // The still picture keeps the entries before the band, one of them black
     // for the bars.
     const int stillEntries = band > 0 ? band : screen::kPaletteSize;
     const int pictureEntries = bars ? std::max(stillEntries - 1, 1) : stillEntries;
-    Quantized quantized;
-    if (options.dither) {
-        quantized = quantizeDithered(framed.screen, pictureEntries, region);
-    } else {
-        quantized.palette = choosePalette(colours, pictureEntries);
-        quantized.indices =
-            mapToPalette(framed.screen, PaletteMatcher(quantized.palette), false, region);
-    }
+    Quantized quantized = quantize(framed.screen, pictureEntries, options.dither, region);
     std::vector<QRgb>& still = quantized.palette;
     std::vector<std::uint8_t>& pixels = quantized.indices;
     const QRgb black = qRgb(0, 0, 0);
