@@ -7,7 +7,6 @@
 #include "changes/program_folder.h"
 #include "changes/shell_icons.h"
 #include "changes/wallpaper.h"
-#include "formats/regedit4.h"
 #include "system/error.h"
 #include "system/windows_path.h"
 
@@ -20,11 +19,8 @@ public:
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
-        const std::string key = regedit4::canonicalKeyPath(keyPath);
-        const bool icon = rootKey == kShellIconsRoot && winpath::sameName(key, kShellIconsKey);
-        const bool wallpaper = rootKey == kDesktopRoot && winpath::sameName(key, kDesktopKey) &&
-                               winpath::sameName(valueName, kWallpaperValue);
-        if (icon || wallpaper) {
+        const bool icon = isShellIconsKey(rootKey, keyPath);
+        if (icon || isWallpaperValue(rootKey, keyPath, valueName)) {
             const std::string copy =
                 owner_.intoDrive(std::string(valueData), icon ? programfolder::iconFolder()
                                                               : programfolder::wallpaperFolder());

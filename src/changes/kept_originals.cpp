@@ -338,15 +338,13 @@ void KeepingOriginals::beforeChanging(const std::string& path) {
 
 void KeepingOriginals::keepValue(IRegistryWriter& registry, std::uint32_t rootKey,
                                  std::string_view keyPath, std::string_view valueName) {
-    const std::string key = regedit4::canonicalKeyPath(keyPath);
     Item item;
     item.kind = Item::Kind::Value;
     item.root = rootKey;
     item.name = std::string(valueName);
-    if (rootKey == kShellIconsRoot && winpath::sameName(key, kShellIconsKey)) {
+    if (isShellIconsKey(rootKey, keyPath)) {
         item.key = kShellIconsKey;
-    } else if (rootKey == kDesktopRoot && winpath::sameName(key, kDesktopKey) &&
-               winpath::sameName(valueName, kWallpaperValue)) {
+    } else if (isWallpaperValue(rootKey, keyPath, valueName)) {
         item.key = kDesktopKey;
         item.name = kWallpaperValue;
     } else {

@@ -79,8 +79,6 @@ public:
     // user's.
     void install(ISystem& system, const std::string& target);
 
-    const std::optional<std::string>& staged() const { return staged_; }
-
 private:
     const ScreenFile& screen_;
     std::optional<std::string> staged_;

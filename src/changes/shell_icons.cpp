@@ -6,9 +6,16 @@
 #include "changes/drive_c.h"
 #include "changes/program_folder.h"
 #include "formats/ico_judge.h"
+#include "formats/regedit4.h"
 #include "system/error.h"
+#include "system/windows_path.h"
 
 namespace zarvo {
+
+bool isShellIconsKey(std::uint32_t rootKey, std::string_view keyPath) {
+    return rootKey == kShellIconsRoot &&
+           winpath::sameName(regedit4::canonicalKeyPath(keyPath), kShellIconsKey);
+}
 
 std::string iconCache() {
     return std::string(kWindowsFolder) + "\\ShellIconCache";
@@ -18,10 +25,10 @@ std::string iconToStore(ISystem& system, IPictures& pictures, const std::string&
     const auto batch = system.batch();
     std::string bytes;
     try {
-        if (!system.fileExists(path)) return path;
         bytes = system.readFile(path);
     } catch (const Error&) {
-        // What cannot be read is stored as it always was: the value names it.
+        // What cannot be read (missing, a folder) is stored as it always
+        // was: the value names it.
         return path;
     }
     const std::optional<ico::Judgement> judgement = ico::judge(bytes);

@@ -18,6 +18,10 @@ inline constexpr std::uint32_t kShellIconsRoot = hkey::LocalMachine;
 inline constexpr std::string_view kShellIconsKey =
     "Software\\Microsoft\\Windows\\CurrentVersion\\explorer\\Shell Icons";
 
+// Whether a registry key, in any spelling REGEDIT would take, is the one
+// the slots' values are in.
+bool isShellIconsKey(std::uint32_t rootKey, std::string_view keyPath);
+
 // C:\Windows\ShellIconCache
 std::string iconCache();
 

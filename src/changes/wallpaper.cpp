@@ -5,11 +5,19 @@
 #include "changes/copies.h"
 #include "changes/drive_c.h"
 #include "changes/program_folder.h"
+#include "formats/regedit4.h"
 #include "formats/screen_file.h"
 #include "system/error.h"
 #include "system/ini_files.h"
+#include "system/windows_path.h"
 
 namespace zarvo {
+
+bool isWallpaperValue(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName) {
+    return rootKey == kDesktopRoot &&
+           winpath::sameName(regedit4::canonicalKeyPath(keyPath), kDesktopKey) &&
+           winpath::sameName(valueName, kWallpaperValue);
+}
 
 std::string winIni() {
     return std::string(kWindowsFolder) + "\\WIN.INI";

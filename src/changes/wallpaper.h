@@ -19,6 +19,10 @@ inline constexpr std::string_view kDesktopKey = "Control Panel\\Desktop";
 inline constexpr std::string_view kWallpaperValue = "Wallpaper";
 inline constexpr std::string_view kDesktopSection = "Desktop";
 
+// Whether a registry value, in any spelling REGEDIT would take, is the
+// wallpaper's.
+bool isWallpaperValue(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName);
+
 // C:\Windows\WIN.INI
 std::string winIni();
 

@@ -7,6 +7,7 @@
 #include <QString>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "widgets/error_dispatch.h"
 #include "widgets/page_context.h"
@@ -53,9 +54,12 @@ private:
     QList<QLineEdit*> pathFields_;
 };
 
-// Conversions at the boundary to the system layer, which speaks UTF-8.
+// Conversions at the boundary to the layers below, which speak UTF-8.
 inline std::string toStd(const QString& text) {
     return text.toStdString();
+}
+inline QString fromStd(std::string_view text) {
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 }  // namespace zarvo

@@ -38,8 +38,7 @@ void requireRegistryPath(const QString& path) {
 IconPage::IconPage(PageContext& context, QWidget* parent)
     : Page(context, parent, QStringLiteral("Frame1"), QStringLiteral("Icon")) {
     QStringList entries;
-    for (const IconSlot& slot : kIconSlots)
-        entries << QString::fromUtf8(slot.listText.data(), qsizetype(slot.listText.size()));
+    for (const IconSlot& slot : kIconSlots) entries << fromStd(slot.listText);
     slotList = makeComboBox(this, QStringLiteral("Combo1"), twips(120, 240, 2655, 315), entries, 0);
 
     slotPreview = new PictureBox(this, QStringLiteral("Image1"), twips(2880, 240, 480, 480), false);
@@ -95,8 +94,7 @@ IconPage::IconPage(PageContext& context, QWidget* parent)
 void IconPage::chooseSlot() {
     const std::optional<IconSlot> slot = findIconSlot(toStd(slotList->currentText()));
     if (!slot) return;
-    slotField->setText(
-        QString::fromUtf8(slot->slotNumber.data(), qsizetype(slot->slotNumber.size())));
+    slotField->setText(fromStd(slot->slotNumber));
     slotPreview->setPicture(ui().resourceIcon(slot->previewIconId));
 }
 

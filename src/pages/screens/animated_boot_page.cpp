@@ -15,7 +15,7 @@ namespace zarvo {
 
 namespace {
 
-const QString kRoot = QString::fromUtf8(kDriveRoot.data(), qsizetype(kDriveRoot.size()));
+const QString kRoot = fromStd(kDriveRoot);
 const QString kPicturesFolder = QString::fromStdString(programfolder::picturesFolder() + "\\");
 const QString kBootPicture = QString::fromStdString(kBootScreen.path());
 const QString kBuiltInPreview = QStringLiteral(":/previews/animated.bmp");

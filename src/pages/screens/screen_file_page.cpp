@@ -1,7 +1,6 @@
 #include "pages/screens/screen_file_page.h"
 
 #include "pages/screens/steps.h"
-#include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
 
@@ -44,7 +43,7 @@ QRect inPixels(const QRect& t) {
     return twips(t.x(), t.y(), t.width(), t.height());
 }
 
-const QString kRoot = QString::fromUtf8(kDriveRoot.data(), qsizetype(kDriveRoot.size()));
+const QString kRoot = fromStd(kDriveRoot);
 
 }  // namespace
 

@@ -1,7 +1,6 @@
 #include "pages/wallpaper/wallpaper_page.h"
 
 #include "changes/wallpaper.h"
-#include "system/error.h"
 #include "system/system.h"
 #include "ui/ui_services.h"
 

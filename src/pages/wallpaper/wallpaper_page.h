@@ -8,7 +8,8 @@
 
 namespace zarvo {
 
-// The Wallpaper page: sets the desktop wallpaper from a bitmap file.
+// The Wallpaper page: sets the desktop wallpaper from a bitmap, or from a
+// bitmap made of any other picture.
 class WallpaperPage : public Page {
 public:
     WallpaperPage(PageContext& context, QWidget* parent);
