@@ -58,9 +58,8 @@ void setIniValue(ISystem& system, const std::string& path, std::string_view sect
     const auto batch = system.batch();
     system.flushProfile(path);
     const bool existed = system.fileExists(path);
-    if (existed && (system.attributes(path) & (attr::Directory | attr::ReadOnly)))
-        throw Error(err::PathFileAccessError);
     if (!existed && !ansiValue) return;  // nothing to remove, and no file to make
+    system.checkReplaceable(path);
     const std::string before = existed ? system.readFile(path) : std::string();
     const std::string after = ansiValue ? ini::withValue(before, ansiSection, ansiKey, *ansiValue)
                                         : ini::withoutKey(before, ansiSection, ansiKey);

@@ -10,8 +10,8 @@
 #include "formats/ico_judge.h"
 #include "formats/ico_writer.h"
 #include "ui/colour_quantizer.h"
+#include "ui/picture_file.h"
 #include "ui/resampler.h"
-#include "ui/screen_maker.h"
 
 namespace zarvo {
 namespace {
@@ -80,10 +80,7 @@ Source::Source(const QString& path) {
     QBuffer buffer(&data_);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead())
-        throw ScreenError(Kind::Input, path, QStringLiteral("not a picture Qt can read"));
+    startReading(reader, path);
     format_ = reader.format();
     if (isVector(format_)) {
         vectorSize_ =

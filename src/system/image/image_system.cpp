@@ -519,10 +519,7 @@ void ImageSystem::checkCopyable(const std::string& source, const std::string& de
             if (e.number() == err::FileNotFound) throw;
         }
     }
-    const Found to = writable(destination, err::PathFileAccessError);
-    if (to.entry && (to.entry->folder || (to.entry->attributes & attr::ReadOnly))) {
-        throw Error(err::PathFileAccessError);
-    }
+    replaceable(destination);
 }
 
 void ImageSystem::renameFile(const std::string& oldPath, const std::string& newPath) {

@@ -399,16 +399,7 @@ void Win32System::checkCopyable(const std::string& source, const std::string& de
         if (doomed.valid() && sameFile(in.get(), doomed.get())) throw Error(err::FileNotFound);
     }
 
-    if (destination.empty()) throw Error(err::PathFileAccessError);
-    const std::string to = ansiPath(destination);
-    const DWORD old = attributesOf(to);
-    if (old == INVALID_FILE_ATTRIBUTES) {
-        const DWORD code = GetLastError();
-        // A new file in an existing folder.
-        if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
-    } else if (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
-        throw Error(err::PathFileAccessError);
-    }
+    checkReplaceable(destination);
 }
 
 void Win32System::renameFile(const std::string& oldPath, const std::string& newPath) {
@@ -488,23 +479,27 @@ void Win32System::writeNewFile(const std::string& path, std::string_view bytes) 
     }
 }
 
-void Win32System::checkReplaceable(const std::string& path) {
+unsigned long Win32System::replaceableAttributes(const std::string& path) {
     if (path.empty()) throw Error(err::PathFileAccessError);
-    const std::string file = ansiName(hostPath(path));
-    const DWORD old = attributesOf(file);
+    const DWORD old = attributesOf(ansiPath(path));
     if (old == INVALID_FILE_ATTRIBUTES) {
         const DWORD code = GetLastError();
+        // A new file in an existing folder.
         if (code != ERROR_FILE_NOT_FOUND) throw Error(win32::errorNumber(code));
     } else if (old & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
         throw Error(err::PathFileAccessError);
     }
+    return old;
+}
+
+void Win32System::checkReplaceable(const std::string& path) {
+    replaceableAttributes(path);
 }
 
 void Win32System::replaceFile(const std::string& path, std::string_view bytes) {
-    checkReplaceable(path);
+    const DWORD old = replaceableAttributes(path);
     const std::string full = hostPath(path);
     const std::string file = ansiName(full);
-    const DWORD old = attributesOf(file);
     // Split before converting: in a double-byte code page a "\" byte can be
     // the second half of a character.
     std::size_t cut = full.size();

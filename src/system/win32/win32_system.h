@@ -101,6 +101,9 @@ private:
     // hostPath() in the ANSI code page; 52 for a name Windows cannot be
     // given through the ANSI functions.
     std::string ansiPath(const std::string& windowsPath);
+    // checkReplaceable, answering the attributes the file has now;
+    // INVALID_FILE_ATTRIBUTES for a new file.
+    unsigned long replaceableAttributes(const std::string& path);
 
     Options options_;
     std::string driveC_;  // without a trailing separator
