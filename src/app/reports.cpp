@@ -31,8 +31,8 @@ QString label(const KeptItem& item) {
         case KeptItem::Kind::File:
             break;
         case KeptItem::Kind::Value:
-            return text(std::string(regedit4::rootName(item.root).value_or("HKEY_?"))) + '\\' +
-                   text(item.key) + QStringLiteral(", value ") +
+            return text(regedit4::keyName(item.root, item.key).value_or("HKEY_?\\" + item.key)) +
+                   QStringLiteral(", value ") +
                    (item.name.empty() ? QStringLiteral("(default)") : '"' + text(item.name) + '"');
         case KeptItem::Kind::IniLine:
             return text(item.path) + QStringLiteral(", [") + text(item.key) + QStringLiteral("] ") +

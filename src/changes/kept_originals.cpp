@@ -221,8 +221,7 @@ std::string undoFileText(const std::vector<Item>& items) {
     regedit4::Writer undo;
     for (const Item& item : items) {
         if (item.kind != Item::Kind::Value) continue;
-        const std::string key =
-            std::string(regedit4::rootName(item.root).value_or("")) + "\\" + item.key;
+        const std::string key = regedit4::keyName(item.root, item.key).value_or(item.key);
         if (item.existed)
             undo.setString(key, item.name, item.data);
         else

@@ -242,6 +242,18 @@ std::string canonicalKeyPath(std::string_view path) {
     return out;
 }
 
+std::optional<std::string> keyName(std::uint32_t rootHandle, std::string_view path) {
+    const auto root = rootName(rootHandle);
+    if (!root) return std::nullopt;
+    std::string key(*root);
+    const std::string canonical = canonicalKeyPath(path);
+    if (!canonical.empty()) {
+        key += '\\';
+        key += canonical;
+    }
+    return key;
+}
+
 bool fitsOnALine(std::string_view bytes) {
     return bytes.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }

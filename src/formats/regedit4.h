@@ -46,6 +46,10 @@ private:
 // "\a\\b\" as "a\b": a key path without empty components.
 std::string canonicalKeyPath(std::string_view path);
 
+// The key's full name as a .reg file gives it, "HKEY_CURRENT_USER\a\b";
+// nullopt for a root handle rootName does not know.
+std::optional<std::string> keyName(std::uint32_t rootHandle, std::string_view path);
+
 // False for bytes that a one-line quoted string cannot hold: a line end or
 // a null character.
 bool fitsOnALine(std::string_view bytes);

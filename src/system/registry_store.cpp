@@ -13,15 +13,9 @@ namespace {
 // "HKEY_...\a\b" with empty components dropped; Error 5 for a root key the
 // program does not write under.
 std::string keyName(std::uint32_t rootKey, std::string_view path) {
-    const auto root = regedit4::rootName(rootKey);
-    if (!root || rootKey > hkey::Users) throw Error(err::InvalidProcedureCall);
-    std::string key(*root);
-    const std::string canonical = regedit4::canonicalKeyPath(path);
-    if (!canonical.empty()) {
-        key += '\\';
-        key += canonical;
-    }
-    return key;
+    auto key = regedit4::keyName(rootKey, path);
+    if (!key || rootKey > hkey::Users) throw Error(err::InvalidProcedureCall);
+    return std::move(*key);
 }
 
 // Text for the store: Error 5, with the reason, for what code page 1251 or
@@ -61,13 +55,16 @@ std::optional<std::string> RegistryStore::text() {
     return bytes;
 }
 
-void RegistryStore::rewrite(const std::function<std::string(const std::string&)>& edit) {
-    file_->rewrite([&](const std::optional<std::string>& bytes) {
+void RegistryStore::rewrite(const std::function<std::string(const std::string&)>& edit,
+                            bool makeFile) {
+    file_->rewrite([&](const std::optional<std::string>& bytes) -> std::optional<std::string> {
+        if (!bytes && !makeFile) return std::nullopt;
         const std::string before =
             bytes && !bytes->empty() ? *bytes : std::string(regedit4::kEmptyText);
         try {
-            const std::string after = edit(before);
-            return after == before && bytes ? *bytes : after;
+            std::string after = edit(before);
+            if (after == before && bytes) return std::nullopt;
+            return after;
         } catch (const regedit4::ParseError& e) {
             damaged(e.line());
         }
@@ -88,9 +85,10 @@ void RegistryStore::deleteValue(std::uint32_t rootKey, std::string_view keyPath,
     keyName(rootKey, "");
     const auto key = cp1251::fromUtf8(keyPath);
     const auto name = cp1251::fromUtf8(valueName);
-    if (!key || !name || !file_->read()) return;
+    if (!key || !name) return;
     const std::string full = keyName(rootKey, *key);
-    rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); });
+    rewrite([&](const std::string& text) { return regedit4::withoutValue(text, full, *name); },
+            false);
 }
 
 std::optional<std::string> RegistryStore::readString(std::uint32_t rootKey,

@@ -36,9 +36,10 @@ public:
     virtual std::optional<std::string> read() = 0;
     // Runs `change` on what read() gives, with every other writer kept out
     // until the result is written, whole and atomically; nothing is written
-    // when the result is what was read.
+    // when it gives nullopt.
     virtual void rewrite(
-        const std::function<std::string(const std::optional<std::string>&)>& change) = 0;
+        const std::function<std::optional<std::string>(const std::optional<std::string>&)>&
+            change) = 0;
 };
 
 class RegistryStore : public IRegistryWriter {
@@ -67,7 +68,9 @@ public:
 
 private:
     std::optional<std::string> text();
-    void rewrite(const std::function<std::string(const std::string&)>& edit);
+    // `edit` on the store's text; `makeFile`: whether a store that is not
+    // there yet is made.
+    void rewrite(const std::function<std::string(const std::string&)>& edit, bool makeFile = true);
     [[noreturn]] void damaged(int line) const;
 
     std::unique_ptr<StoreFile> file_;

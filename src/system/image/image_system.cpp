@@ -145,12 +145,10 @@ public:
         if (!system_.fileExists(kRegistryFile)) return std::nullopt;
         return system_.readFile(kRegistryFile);
     }
-    void rewrite(
-        const std::function<std::string(const std::optional<std::string>&)>& change) override {
+    void rewrite(const std::function<std::optional<std::string>(const std::optional<std::string>&)>&
+                     change) override {
         const auto batch = system_.batch();
-        const auto before = read();
-        const std::string after = change(before);
-        if (before != after) system_.replaceFile(kRegistryFile, after);
+        if (const auto after = change(read())) system_.replaceFile(kRegistryFile, *after);
     }
 
 private:

@@ -35,8 +35,8 @@ std::string WinePrefix::importText() {
     const std::unique_ptr<IRegistryWriter> registry = system_.createRegistryWriter();
     regedit4::Writer file;
     for (const auto& [root, key, name] : changed_) {
-        const std::string fullKey =
-            std::string(regedit4::rootName(root).value_or("HKEY_CURRENT_USER")) + "\\" + key;
+        // The store took only roots it knows.
+        const std::string fullKey = regedit4::keyName(root, key).value_or(key);
         if (const std::optional<std::string> data = registry->readString(root, key, name))
             file.setString(fullKey, name, *data);
         else
