@@ -128,6 +128,48 @@ std::vector<std::string_view> linesOf(std::string_view text) {
     return lines;
 }
 
+// One file's line of mdir's long listing (mdir -a): the short name in its 8
+// and 3 columns, the size or <DIR>, the date and time, then the long name
+// where there is one.
+struct ListedFile {
+    std::string shortName;
+    std::optional<std::uint64_t> size;  // none for a folder
+    std::string longName;               // empty where there is none
+};
+
+std::optional<ListedFile> listedFile(std::string_view line) {
+    // Twelve characters, not bytes: a short name may hold Cyrillic.
+    std::size_t bytes = 0;
+    for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
+        ++bytes;
+        while (bytes < line.size() && (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80)
+            ++bytes;
+    }
+    const std::string_view columns = line.substr(0, bytes);
+    const std::size_t gap = columns.find(' ');
+    if (gap == 0 || gap == std::string_view::npos) return std::nullopt;
+    ListedFile file;
+    file.shortName = std::string(text::trimmed(columns.substr(0, gap)));
+    const std::string_view extension = text::trimmed(columns.substr(gap));
+    if (!extension.empty()) {
+        file.shortName += '.';
+        file.shortName.append(extension);
+    }
+    const std::string_view rest = line.substr(bytes);
+    const std::string_view fields = text::trimmed(rest);
+    const std::string_view digits = fields.substr(0, fields.find(' '));
+    std::uint64_t size = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
+    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
+        file.size = size;
+    // The long name follows the time ("9:38"), after two spaces.
+    const std::size_t colon = rest.find(':');
+    const std::size_t after = colon == std::string_view::npos ? colon : rest.find(' ', colon);
+    if (after != std::string_view::npos)
+        file.longName = std::string(text::trimmed(rest.substr(after)));
+    return file;
+}
+
 std::optional<std::string> readHostFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return std::nullopt;
@@ -297,38 +339,12 @@ void ImageSystem::forgetFolders() const {
 
 std::optional<std::string> ImageSystem::longNameOf(const std::vector<std::string>& folder,
                                                    const std::string& foldedShortName) const {
-    // mdir's long listing: the short name in its 8 and 3 columns, the size
-    // or <DIR>, the date and time, then the long name where there is one.
     const auto listing = mtools_->run("mdir", {"-a", Mtools::drivePath(folder)});
     if (listing.status != 0) return std::nullopt;
     for (const auto line : linesOf(listing.out)) {
-        // Twelve characters, not bytes: a short name may hold Cyrillic.
-        std::size_t bytes = 0;
-        for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
-            ++bytes;
-            while (bytes < line.size() &&
-                   (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80) {
-                ++bytes;
-            }
-        }
-        const std::string_view columns = line.substr(0, bytes);
-        const std::size_t gap = columns.find(' ');
-        if (gap == 0 || gap == std::string_view::npos) continue;
-        std::string shortName(text::trimmed(columns.substr(0, gap)));
-        const std::string_view extension = text::trimmed(columns.substr(gap));
-        if (!extension.empty()) {
-            shortName += '.';
-            shortName.append(extension);
-        }
-        if (winpath::foldedName(shortName) != foldedShortName) continue;
-        // The long name follows the time ("9:38"), after two spaces.
-        const std::string_view rest = line.substr(bytes);
-        std::size_t colon = rest.find(':');
-        if (colon == std::string_view::npos) return shortName;
-        const std::size_t end = rest.find(' ', colon);
-        if (end == std::string_view::npos) return shortName;
-        const std::string_view longName = text::trimmed(rest.substr(end));
-        return longName.empty() ? shortName : std::string(longName);
+        const auto file = listedFile(line);
+        if (!file || winpath::foldedName(file->shortName) != foldedShortName) continue;
+        return file->longName.empty() ? file->shortName : file->longName;
     }
     return std::nullopt;
 }
@@ -776,24 +792,10 @@ bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
 }
 
 std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {
-    // mdir's long listing of one file: its short name in the 8 and 3
-    // columns, then the size.
     const auto listing = mtools_->run("mdir", {"-a", drivePath});
     if (listing.status != 0) return std::nullopt;
-    for (const auto line : linesOf(listing.out)) {
-        std::size_t bytes = 0;
-        for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
-            ++bytes;
-            while (bytes < line.size() && (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80)
-                ++bytes;
-        }
-        const std::string_view rest = text::trimmed(line.substr(bytes));
-        const std::string_view digits = rest.substr(0, rest.find(' '));
-        std::uint64_t size = 0;
-        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
-        if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
-            return size;
-    }
+    for (const auto line : linesOf(listing.out))
+        if (const auto file = listedFile(line); file && file->size) return file->size;
     return std::nullopt;
 }
 
