@@ -1,5 +1,6 @@
 #include "formats/ico_header.h"
 
+#include "formats/dib_header.h"
 #include "formats/little_endian.h"
 
 namespace zarvo::ico {
@@ -8,11 +9,6 @@ namespace {
 
 using bytes::le16;
 using bytes::le32;
-
-constexpr std::size_t kEntrySize = 16;
-constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
-constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER, OS/2's
-constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
 
 int side(std::string_view b, std::size_t at) {
     const int value = static_cast<std::uint8_t>(b[at]);
@@ -54,11 +50,8 @@ std::optional<Header> readHeader(std::string_view bytes) {
 std::optional<int> imageBitCount(std::string_view bytes, const Entry& entry) {
     if (entry.offset > bytes.size()) return std::nullopt;
     const std::string_view image = bytes.substr(entry.offset);
-    if (image.starts_with(kPngSignature)) return 32;
-    if (image.size() < 4) return std::nullopt;
-    const std::uint32_t headerSize = le32(image, 0);
-    if (headerSize == kCoreHeaderSize && image.size() >= kCoreHeaderSize) return le16(image, 10);
-    if (headerSize >= kInfoHeaderSize && image.size() >= 16) return le16(image, 14);
+    if (image.starts_with(dib::kPngSignature)) return 32;
+    if (const auto header = dib::readHeader(image)) return header->bitCount;
     return std::nullopt;
 }
 

@@ -12,6 +12,9 @@
 
 namespace zarvo::ico {
 
+// The size of each entry of the directory, after its 6-byte start.
+inline constexpr std::size_t kEntrySize = 16;
+
 enum class Type : std::uint16_t { Icon = 1, Cursor = 2 };
 
 struct Entry {

@@ -3,20 +3,15 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "formats/dib_header.h"
 #include "formats/little_endian.h"
 
 namespace zarvo::ico {
 namespace {
 
 using bytes::be32;
-using bytes::le16;
-using bytes::le32;
-
-constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1A\n";
-constexpr std::uint32_t kCoreHeaderSize = 12;  // BITMAPCOREHEADER
-constexpr std::uint32_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER and its longer successors
-constexpr std::uint32_t kRgb = 0;
-constexpr std::uint32_t kBitFields = 3;
+using dib::kBitFields;
+using dib::kRgb;
 // Far beyond any icon; keeps the sums below from overflowing.
 constexpr std::int64_t kMostSide = 1 << 16;
 
@@ -76,63 +71,56 @@ bool alphaOverEmptyMask(std::string_view pixels, std::string_view mask, std::int
 }
 
 Image dibImage(std::string_view image, const Entry& entry) {
-    Image dib = entryImage(entry);
-    if (image.size() < 4) return dib;
-    const std::uint32_t headerSize = le32(image, 0);
-    std::int64_t width = 0;
-    std::int64_t doubleHeight = 0;
-    std::uint32_t compression = kRgb;
+    Image result = entryImage(entry);
+    const auto header = dib::readHeader(image);
+    if (!header) return result;
+    const std::uint32_t headerSize = header->size;
+    const std::int64_t width = header->width;
+    const std::int64_t doubleHeight = header->height;
+    const std::uint32_t compression = header->compression;
+    result.bitCount = header->bitCount;
     std::int64_t paletteBytes = 0;
-    if (headerSize == kCoreHeaderSize && image.size() >= kCoreHeaderSize) {
-        width = le16(image, 4);
-        doubleHeight = le16(image, 6);
-        dib.bitCount = static_cast<int>(le16(image, 10));
-        if (dib.bitCount <= 8) paletteBytes = 3 * (std::int64_t{1} << dib.bitCount);
-    } else if (headerSize >= kInfoHeaderSize && image.size() >= kInfoHeaderSize) {
-        width = static_cast<std::int32_t>(le32(image, 4));
-        doubleHeight = static_cast<std::int32_t>(le32(image, 8));
-        dib.bitCount = static_cast<int>(le16(image, 14));
-        compression = le32(image, 16);
-        const std::uint32_t used = le32(image, 32);
-        if (dib.bitCount <= 8)
-            paletteBytes =
-                4 * (used != 0 && used < (1u << dib.bitCount) ? std::int64_t{used}
-                                                              : std::int64_t{1} << dib.bitCount);
-        if (compression == kBitFields && headerSize == kInfoHeaderSize) paletteBytes = 12;
+    if (headerSize == dib::kCoreHeaderSize) {
+        if (result.bitCount <= 8) paletteBytes = 3 * (std::int64_t{1} << result.bitCount);
     } else {
-        return dib;
+        const std::uint32_t used = header->coloursUsed;
+        if (result.bitCount <= 8)
+            paletteBytes = 4 * (used != 0 && used < (1u << result.bitCount)
+                                    ? std::int64_t{used}
+                                    : std::int64_t{1} << result.bitCount);
+        if (compression == kBitFields && headerSize == dib::kInfoHeaderSize) paletteBytes = 12;
     }
     // The height counts the colour rows and the mask rows together.
     const std::int64_t height = doubleHeight / 2;
-    if (width <= 0 || height <= 0 || width > kMostSide || height > kMostSide) return dib;
-    dib.width = static_cast<int>(width);
-    dib.height = static_cast<int>(height);
+    if (width <= 0 || height <= 0 || width > kMostSide || height > kMostSide) return result;
+    result.width = static_cast<int>(width);
+    result.height = static_cast<int>(height);
 
-    const int bits = dib.bitCount;
+    const int bits = result.bitCount;
     const bool knownDepth =
         bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
     const bool uncompressed =
         compression == kRgb || (compression == kBitFields && (bits == 16 || bits == 32));
-    if (!knownDepth || !uncompressed) return dib;
+    if (!knownDepth || !uncompressed) return result;
     const std::int64_t pixelStart = headerSize + paletteBytes;
     const std::int64_t pixelBytes = (width * bits + 31) / 32 * 4 * height;
     const std::int64_t maskBytes = (width + 31) / 32 * 4 * height;
-    if (pixelStart + pixelBytes + maskBytes > std::int64_t(image.size())) return dib;
-    dib.readable = true;
+    if (pixelStart + pixelBytes + maskBytes > std::int64_t(image.size())) return result;
+    result.readable = true;
     // Bit fields name no alpha in a 40-byte header, so only plain 32-bit
     // pixels can carry one.
     if (bits == 32 && compression == kRgb)
-        dib.alphaOverEmptyMask =
+        result.alphaOverEmptyMask =
             alphaOverEmptyMask(image.substr(std::size_t(pixelStart), std::size_t(pixelBytes)),
                                image.substr(std::size_t(pixelStart + pixelBytes)), width, height);
-    return dib;
+    return result;
 }
 
 Image imageOf(std::string_view bytes, const Entry& entry) {
     if (entry.offset >= bytes.size()) return entryImage(entry);
     // Windows reads no further than the entry says, nor past the file's end.
     const std::string_view image = bytes.substr(entry.offset, entry.size);
-    if (image.starts_with(kPngSignature)) return pngImage(image, entry);
+    if (image.starts_with(dib::kPngSignature)) return pngImage(image, entry);
     return dibImage(image, entry);
 }
 

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "formats/dib_header.h"
 #include "formats/ico_header.h"
 #include "formats/little_endian.h"
 
@@ -10,9 +11,6 @@ namespace {
 
 using bytes::put16;
 using bytes::put32;
-
-constexpr std::uint32_t kEntrySize = 16;
-constexpr std::uint32_t kInfoHeaderSize = 40;
 
 // Bottom-up rows of `bits` per pixel, each padded to 4 bytes.
 std::string packedRows(int width, int height, int bits, auto valueAt) {
@@ -47,22 +45,17 @@ std::string imageBytes(const IndexedImage& image) {
     const std::string mask =
         packedRows(w, h, 1, [&](int x, int y) { return image.transparent[at(x, y)] ? 1 : 0; });
 
+    dib::Header header;
+    header.width = w;
+    header.height = h * 2;  // the colour rows and the mask rows
+    header.bitCount = bits;
+    header.imageSize = static_cast<std::uint32_t>(colours.size() + mask.size());
     std::string out;
-    put32(out, kInfoHeaderSize);
-    put32(out, static_cast<std::uint32_t>(w));
-    put32(out, static_cast<std::uint32_t>(h * 2));  // the colour rows and the mask rows
-    put16(out, 1);
-    put16(out, static_cast<std::uint32_t>(bits));
-    put32(out, 0);  // BI_RGB
-    put32(out, static_cast<std::uint32_t>(colours.size() + mask.size()));
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, 0);  // the whole palette, as Windows 98 expects it
-    put32(out, 0);
-    for (std::size_t i = 0; i < (1u << bits); ++i) {
-        const std::uint32_t rgb = i < image.palette.size() ? image.palette[i] : 0;
-        put32(out, rgb & 0xffffffu);  // blue, green, red, 0
-    }
+    dib::putInfoHeader(out, header);
+    // The whole palette, as Windows 98 expects it (no count of colours used).
+    std::vector<std::uint32_t> palette = image.palette;
+    palette.resize(std::size_t{1} << bits, 0);
+    dib::putPalette(out, palette);
     return out + colours + mask;
 }
 

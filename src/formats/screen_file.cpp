@@ -3,19 +3,18 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "formats/dib_header.h"
 #include "formats/little_endian.h"
 
 namespace zarvo::screen {
 namespace {
 
-using bytes::le16;
 using bytes::le32;
-using bytes::put16;
 using bytes::put32;
+using dib::kInfoHeaderSize;
 
 constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-constexpr std::uint32_t kOs2HeaderSize = 12;
+constexpr std::uint32_t kOs2HeaderSize = dib::kCoreHeaderSize;
 
 // 129078 -> "129,078": byte counts are read by people here.
 std::string grouped(long long value) {
@@ -67,23 +66,16 @@ std::string encode(std::span<const std::uint8_t> pixels, const Palette& palette,
     put32(out, static_cast<std::uint32_t>(kFileSize));
     put32(out, 0);
     put32(out, static_cast<std::uint32_t>(kPixelOffset));
-    put32(out, kInfoHeaderSize);
-    put32(out, kWidth);
-    put32(out, kHeight);  // positive: rows bottom-up, the only order the loader knows
-    put16(out, 1);
-    put16(out, 8);
-    put32(out, 0);  // BI_RGB
-    put32(out, static_cast<std::uint32_t>(kFileSize - kPixelOffset));
-    put32(out, 0);
-    put32(out, 0);
-    put32(out, kPaletteSize);
-    put32(out, static_cast<std::uint32_t>(bandStart));
-    for (std::uint32_t colour : palette) {
-        out.push_back(static_cast<char>(colour & 0xff));
-        out.push_back(static_cast<char>((colour >> 8) & 0xff));
-        out.push_back(static_cast<char>((colour >> 16) & 0xff));
-        out.push_back('\0');
-    }
+    dib::Header header;
+    header.width = kWidth;
+    header.height = kHeight;  // positive: rows bottom-up, the only order the loader knows
+    header.bitCount = 8;
+    header.imageSize = static_cast<std::uint32_t>(kFileSize - kPixelOffset);
+    header.coloursUsed = kPaletteSize;
+    // Where the band starts: Windows reads the important-colours field so.
+    header.coloursImportant = static_cast<std::uint32_t>(bandStart);
+    dib::putInfoHeader(out, header);
+    dib::putPalette(out, palette);
     // 320 is a multiple of 4, so the rows need no padding.
     for (int y = kHeight - 1; y >= 0; --y) {
         const auto row = pixels.subspan(std::size_t(y) * kWidth, kWidth);
@@ -122,29 +114,19 @@ Check check(std::string_view bytes, std::uint64_t fileSize) {
         return result;
     }
 
-    long long width = 0;
-    long long height = 0;
-    std::uint32_t planes = 0;
-    std::uint32_t bits = 0;
-    std::uint32_t compression = 0;
-    std::uint32_t storedSize = 0;
-    std::uint32_t coloursUsed = 0;
+    const dib::Header header = *dib::readHeader(bytes.substr(kFileHeaderSize));
+    const long long width = header.width;
+    const long long height = header.height;
+    const std::uint32_t planes = std::uint32_t(header.planes);
+    const std::uint32_t bits = std::uint32_t(header.bitCount);
+    const std::uint32_t compression = header.compression;
+    const std::uint32_t storedSize = header.imageSize;
+    const std::uint32_t coloursUsed = header.coloursUsed;
     if (os2) {
-        width = le16(bytes, 18);
-        height = le16(bytes, 20);
-        planes = le16(bytes, 22);
-        bits = le16(bytes, 24);
         result.bandStart = 0;  // the old header has no field to start a band
         problems.push_back("OS/2 bitmap header, must be the 40-byte Windows header");
     } else {
-        width = static_cast<std::int32_t>(le32(bytes, 18));
-        height = static_cast<std::int32_t>(le32(bytes, 22));
-        planes = le16(bytes, 26);
-        bits = le16(bytes, 28);
-        compression = le32(bytes, 30);
-        storedSize = le32(bytes, 34);
-        coloursUsed = le32(bytes, 46);
-        result.bandStart = static_cast<std::uint8_t>(bytes[kBandByteOffset]);
+        result.bandStart = static_cast<std::uint8_t>(header.coloursImportant);
         if (headerSize != kInfoHeaderSize)
             problems.push_back(bytesText(headerSize) + " bitmap header, must be the 40-byte one");
     }
