@@ -134,35 +134,6 @@ const Source::Image& Source::bestFor(int side) const {
     return *std::min_element(images_.begin(), images_.end(), better);
 }
 
-// Scaled with its transparency: the colour is filtered as premultiplied,
-// which is what resampled() gives, and the alpha through the same filter.
-QImage scaledWithAlpha(const QImage& picture, QSize size) {
-    const QRectF whole(picture.rect());
-    const QImage colour = resampled(picture, whole, size);
-    if (!picture.hasAlphaChannel()) return colour.convertToFormat(QImage::Format_ARGB32);
-    const QImage source = picture.convertToFormat(QImage::Format_ARGB32);
-    QImage alphaAsGrey(source.size(), QImage::Format_RGB32);
-    for (int y = 0; y < source.height(); ++y) {
-        const auto* in = reinterpret_cast<const QRgb*>(source.constScanLine(y));
-        auto* out = reinterpret_cast<QRgb*>(alphaAsGrey.scanLine(y));
-        for (int x = 0; x < source.width(); ++x)
-            out[x] = qRgb(qAlpha(in[x]), qAlpha(in[x]), qAlpha(in[x]));
-    }
-    const QImage alpha = resampled(alphaAsGrey, whole, size);
-    QImage out(size, QImage::Format_ARGB32_Premultiplied);
-    for (int y = 0; y < size.height(); ++y) {
-        const auto* c = reinterpret_cast<const QRgb*>(colour.constScanLine(y));
-        const auto* a = reinterpret_cast<const QRgb*>(alpha.constScanLine(y));
-        auto* o = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < size.width(); ++x) {
-            const int opacity = qRed(a[x]);
-            o[x] = qRgba(std::min(qRed(c[x]), opacity), std::min(qGreen(c[x]), opacity),
-                         std::min(qBlue(c[x]), opacity), opacity);
-        }
-    }
-    return out.convertToFormat(QImage::Format_ARGB32);
-}
-
 QImage Source::drawn(int side) const {
     QImage picture;
     if (!vectorSize_.isEmpty()) {
@@ -170,7 +141,8 @@ QImage Source::drawn(int side) const {
     } else {
         const QImage& best = bestFor(side).picture;
         const QSize size = fitted(best.size(), side);
-        picture = best.size() == size ? best : scaledWithAlpha(best, size);
+        picture =
+            best.size() == size ? best : resampled(best, QRectF(best.rect()), size, Alpha::Keep);
     }
     QImage square(side, side, QImage::Format_ARGB32);
     square.fill(Qt::transparent);

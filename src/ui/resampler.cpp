@@ -68,8 +68,10 @@ Taps tapsFor(double start, double length, int sourceCount, int outCount) {
 
 }  // namespace
 
-QImage resampled(const QImage& picture, const QRectF& area, QSize size) {
-    QImage out(size, QImage::Format_RGB32);
+QImage resampled(const QImage& picture, const QRectF& area, QSize size, Alpha alpha) {
+    // The transparency is filtered as a fourth channel, with the colour.
+    const bool withAlpha = alpha == Alpha::Keep && picture.hasAlphaChannel();
+    QImage out(size, withAlpha ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
     if (size.isEmpty() || picture.isNull() || area.isEmpty()) {
         out.fill(Qt::black);
         return out;
@@ -77,6 +79,7 @@ QImage resampled(const QImage& picture, const QRectF& area, QSize size) {
     // Premultiplied colour is the colour over black.
     const QImage source = picture.convertToFormat(
         picture.hasAlphaChannel() ? QImage::Format_ARGB32_Premultiplied : QImage::Format_RGB32);
+    const std::size_t channels = withAlpha ? 4 : 3;
     const int width = size.width();
     const int height = size.height();
     const Taps across = tapsFor(area.left(), area.width(), source.width(), width);
@@ -87,46 +90,52 @@ QImage resampled(const QImage& picture, const QRectF& area, QSize size) {
     const int lastRow = down.first.back() + down.count.back() - 1;
     const int firstColumn = across.first.front();
     const int lastColumn = across.first.back() + across.count.back() - 1;
-    std::vector<float> rows(std::size_t(lastRow - firstRow + 1) * std::size_t(width) * 3);
-    std::vector<float> line(std::size_t(lastColumn - firstColumn + 1) * 3);
+    std::vector<float> rows(std::size_t(lastRow - firstRow + 1) * std::size_t(width) * channels);
+    std::vector<float> line(std::size_t(lastColumn - firstColumn + 1) * channels);
     for (int y = firstRow; y <= lastRow; ++y) {
         const auto* pixels = reinterpret_cast<const QRgb*>(source.constScanLine(y));
         for (int x = firstColumn; x <= lastColumn; ++x) {
-            float* to = &line[std::size_t(x - firstColumn) * 3];
+            float* to = &line[std::size_t(x - firstColumn) * channels];
             to[0] = static_cast<float>(qRed(pixels[x]));
             to[1] = static_cast<float>(qGreen(pixels[x]));
             to[2] = static_cast<float>(qBlue(pixels[x]));
+            if (withAlpha) to[3] = static_cast<float>(qAlpha(pixels[x]));
         }
-        float* row = &rows[std::size_t(y - firstRow) * std::size_t(width) * 3];
+        float* row = &rows[std::size_t(y - firstRow) * std::size_t(width) * channels];
         for (int x = 0; x < width; ++x) {
             const float* w = &across.weights[std::size_t(across.offset[std::size_t(x)])];
-            const float* in = &line[std::size_t(across.first[std::size_t(x)] - firstColumn) * 3];
-            float r = 0, g = 0, b = 0;
-            for (int k = 0; k < across.count[std::size_t(x)]; ++k, in += 3) {
-                r += w[k] * in[0];
-                g += w[k] * in[1];
-                b += w[k] * in[2];
-            }
-            row[x * 3] = r;
-            row[x * 3 + 1] = g;
-            row[x * 3 + 2] = b;
+            const float* in =
+                &line[std::size_t(across.first[std::size_t(x)] - firstColumn) * channels];
+            float* to = &row[std::size_t(x) * channels];
+            std::fill_n(to, channels, 0.0f);
+            for (int k = 0; k < across.count[std::size_t(x)]; ++k, in += channels)
+                for (std::size_t c = 0; c < channels; ++c) to[c] += w[k] * in[c];
         }
     }
 
-    std::vector<float> sum(std::size_t(width) * 3);
+    std::vector<float> sum(std::size_t(width) * channels);
     auto channel = [](float v) { return std::clamp(static_cast<int>(std::lround(v)), 0, 255); };
     for (int y = 0; y < height; ++y) {
         std::fill(sum.begin(), sum.end(), 0.0f);
         const float* w = &down.weights[std::size_t(down.offset[std::size_t(y)])];
         for (int k = 0; k < down.count[std::size_t(y)]; ++k) {
             const float* in = &rows[std::size_t(down.first[std::size_t(y)] + k - firstRow) *
-                                    std::size_t(width) * 3];
+                                    std::size_t(width) * channels];
             for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += w[k] * in[i];
         }
         auto* pixels = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < width; ++x)
-            pixels[x] = qRgb(channel(sum[std::size_t(x) * 3]), channel(sum[std::size_t(x) * 3 + 1]),
-                             channel(sum[std::size_t(x) * 3 + 2]));
+        for (int x = 0; x < width; ++x) {
+            const float* at = &sum[std::size_t(x) * channels];
+            if (!withAlpha) {
+                pixels[x] = qRgb(channel(at[0]), channel(at[1]), channel(at[2]));
+                continue;
+            }
+            // The filter's ringing may leave a colour above its opacity,
+            // which premultiplied pixels cannot hold.
+            const int opacity = channel(at[3]);
+            pixels[x] = qRgba(std::min(channel(at[0]), opacity), std::min(channel(at[1]), opacity),
+                              std::min(channel(at[2]), opacity), opacity);
+        }
     }
     return out;
 }

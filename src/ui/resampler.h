@@ -10,10 +10,15 @@
 
 namespace zarvo {
 
+enum class Alpha { OverBlack, Keep };
+
 // The part `area` of `picture`, in its pixels and possibly fractional,
 // scaled to `size`, which may shrink one axis and enlarge the other. The
-// result is opaque RGB32: transparent parts come out as over black. Pixels
-// outside `area` play no part, so that a crop resamples as if cut out first.
-QImage resampled(const QImage& picture, const QRectF& area, QSize size);
+// result is opaque RGB32, transparent parts as over black; or, with
+// Alpha::Keep and a picture that has transparency, ARGB32_Premultiplied with
+// that transparency filtered like the colour. Pixels outside `area` play no
+// part, so that a crop resamples as if cut out first.
+QImage resampled(const QImage& picture, const QRectF& area, QSize size,
+                 Alpha alpha = Alpha::OverBlack);
 
 }  // namespace zarvo
