@@ -20,6 +20,7 @@
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
 #include "support/icon_bytes.h"
+#include "support/picture_bytes.h"
 #include "system/linux/linux_system.h"
 
 namespace zarvo {
@@ -130,14 +131,8 @@ TEST_F(CommandLineFiles, CheckJudgesIconsAndCursorsAndMakeIconMakesFineOnes) {
         file.write(bytes.data(), qint64(bytes.size()));
         return file.fileName();
     };
-    QImage disc(256, 256, QImage::Format_ARGB32);
-    disc.fill(Qt::transparent);
-    QPainter(&disc).fillRect(QRect(40, 40, 176, 176), QColor(40, 160, 80));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    disc.save(&buffer, "PNG");
-    const QString vista = write("vista.ico", test::iconFileOf({{256, 256, 32, png.toStdString()}}));
+    const std::string png = test::pngOfSquare(256, QRect(40, 40, 176, 176), QColor(40, 160, 80));
+    const QString vista = write("vista.ico", test::iconFileOf({{256, 256, 32, png}}));
     const QString xp = write(
         "xp.ico", test::iconFileOf({test::argbImage(16, 16, test::discPixels(16, 0xff28a050)),
                                     test::argbImage(32, 32, test::discPixels(32, 0xff28a050))}));

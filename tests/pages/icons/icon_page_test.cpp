@@ -14,6 +14,7 @@
 #include "formats/cp1251.h"
 #include "support/fixture.h"
 #include "support/icon_bytes.h"
+#include "support/picture_bytes.h"
 #include "system/linux/host_store.h"
 #include "widgets/controls.h"
 #include "widgets/error_dispatch.h"
@@ -117,14 +118,8 @@ TEST_F(IconPageTest, IconsWindows98CannotShowAreStoredAsIconsMadeFromThem) {
     ui->clearMessages();
 
     // A Vista icon of one PNG image, and an XP icon whose mask is empty.
-    QImage disc(64, 64, QImage::Format_ARGB32);
-    disc.fill(Qt::transparent);
-    QPainter(&disc).fillRect(QRect(8, 8, 48, 48), QColor(200, 30, 30));
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    disc.save(&buffer, "PNG");
-    writeHost("C:\\Icons\\Vista.ico", test::iconFileOf({{64, 64, 32, png.toStdString()}}));
+    const std::string png = test::pngOfSquare(64, QRect(8, 8, 48, 48), QColor(200, 30, 30));
+    writeHost("C:\\Icons\\Vista.ico", test::iconFileOf({{64, 64, 32, png}}));
     writeHost("C:\\Icons\\XP.ico",
               test::iconFileOf({test::argbImage(16, 16, test::discPixels(16, 0xffc81e1e)),
                                 test::argbImage(32, 32, test::discPixels(32, 0xffc81e1e))}));
