@@ -7,32 +7,33 @@
 #include "changes/program_folder.h"
 #include "changes/shell_icons.h"
 #include "system/system.h"
+#include "system/windows_path.h"
 
 namespace zarvo {
 
 namespace {
 
 const QString kDriveResources = QStringLiteral(":/drive");
+const QString kRoot = QString::fromUtf8(kDriveRoot.data(), qsizetype(kDriveRoot.size()));
 // The program folder's path below C:\, as the resources lay it out.
 const QString kProgramFolder =
     QString::fromUtf8(programfolder::kFolder.data(), qsizetype(programfolder::kFolder.size()))
-        .mid(3)
+        .mid(kRoot.size())
         .toLower() +
     QLatin1Char('\\');
 
 // Files a Windows 98 installation marks; everything else is a plain file.
-unsigned attributesFor(const QString& windowsPath) {
-    const QString path = windowsPath.toLower();
-    if (path == QString::fromUtf8(kMsdosSys.data(), qsizetype(kMsdosSys.size())).toLower())
+unsigned attributesFor(std::string_view windowsPath) {
+    if (winpath::sameName(windowsPath, kMsdosSys))
         return attr::Hidden | attr::System | attr::ReadOnly;
-    if (path == QString::fromStdString(iconCache()).toLower()) return attr::Hidden | attr::System;
+    if (winpath::sameName(windowsPath, iconCache())) return attr::Hidden | attr::System;
     return attr::Normal;
 }
 
 }  // namespace
 
 void installDrive(ISystem& system, Install what) {
-    system.createDirectory("C:\\");
+    system.createDirectory(std::string(kDriveRoot));
     QDirIterator it(kDriveResources, QDir::Files, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString resource = it.next();
@@ -40,7 +41,7 @@ void installDrive(ISystem& system, Install what) {
         relative.replace('/', '\\');
         if (what == Install::ProgramFolder && !relative.toLower().startsWith(kProgramFolder))
             continue;
-        const QString windowsPath = QStringLiteral("C:\\") + relative;
+        const QString windowsPath = kRoot + relative;
         const std::string path = windowsPath.toStdString();
         if (system.fileExists(path)) continue;
         const int slash = windowsPath.lastIndexOf('\\');
@@ -49,7 +50,7 @@ void installDrive(ISystem& system, Install what) {
         if (!file.open(QIODevice::ReadOnly)) continue;
         const QByteArray bytes = file.readAll();
         system.writeNewFile(path, std::string_view(bytes.constData(), size_t(bytes.size())));
-        if (unsigned bits = attributesFor(windowsPath)) system.setAttributes(path, bits);
+        if (unsigned bits = attributesFor(path)) system.setAttributes(path, bits);
     }
 }
 
