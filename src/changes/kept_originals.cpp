@@ -39,19 +39,20 @@ const std::string kManifestHeader =
     "; The first originals Zarvo replaced on this drive. \"zarvo --restore\" puts\r\n"
     "; them back; on Windows, UNDO.REG puts back the registry values.\r\n";
 
-bool samePlace(const std::vector<std::string>& parts, const std::string& path) {
-    const std::vector<std::string> other = winpath::parse(path).parts;
-    return parts.size() == other.size() &&
+bool startsWith(const std::vector<std::string>& parts, const std::vector<std::string>& prefix) {
+    return parts.size() >= prefix.size() &&
            std::equal(
-               parts.begin(), parts.end(), other.begin(),
+               prefix.begin(), prefix.end(), parts.begin(),
                [](const std::string& a, const std::string& b) { return winpath::sameName(a, b); });
 }
 
+bool samePlace(const std::vector<std::string>& parts, const std::string& path) {
+    const std::vector<std::string> other = winpath::parse(path).parts;
+    return parts.size() == other.size() && startsWith(parts, other);
+}
+
 bool inBackup(const std::vector<std::string>& parts) {
-    const std::vector<std::string> backup = winpath::parse(programfolder::backupFolder()).parts;
-    return parts.size() >= backup.size() &&
-           samePlace({parts.begin(), parts.begin() + long(backup.size())},
-                     programfolder::backupFolder());
+    return startsWith(parts, winpath::parse(programfolder::backupFolder()).parts);
 }
 
 const ScreenFile* screenFileAt(const std::vector<std::string>& parts) {
