@@ -21,8 +21,12 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
           tango-icon-theme librsvg2-bin qt6-translations-l10n fonts-liberation fonts-dejavu-core xvfb xauth
           desktop-file-utils appstream mtools dosfstools fdisk
           qt6-image-formats-plugins libqt6svg6)
-# The tests also check that QEMU cannot write an image Zarvo holds.
-test_packages=("${packages[@]}" qemu-utils)
+# The disks of today's emulators (qcow2, VDI, VMDK, VHDX, dynamic VHD) are
+# opened through QEMU's block layer: qemu-nbd serves the image, nbdfuse
+# shows it as a raw file over FUSE. The tests also check that QEMU cannot
+# write an image Zarvo holds.
+image_format_packages=(qemu-utils libnbd-bin fuse3)
+test_packages=("${packages[@]}" "${image_format_packages[@]}")
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # The screen-file quality bench compares with ImageMagick and pngquant on the

@@ -10,6 +10,7 @@
 #include "formats/regedit4.h"
 #include "formats/screen_file.h"
 #include "system/error.h"
+#include "system/image/block_export.h"
 #include "system/image/image_error.h"
 #include "system/linux/wine_prefix.h"
 
@@ -39,6 +40,25 @@ QString label(const KeptItem& item) {
                    text(item.name);
     }
     return text(item.path);
+}
+
+// "a qcow2 disk", "a dynamic VHD disk": none of the formats' names starts
+// with a vowel's sound.
+QString formatText(const ImageError& error) {
+    return QStringLiteral("a ") + text(error.format()) + QStringLiteral(" disk");
+}
+
+// The last way out for a disk QEMU's block layer cannot serve here: a raw
+// copy beside it, which the emulator must then be pointed at.
+QString convertHint(const ImageError& error) {
+    const QString file = decodedPath(error.file());
+    const int dot = file.lastIndexOf(QLatin1Char('.'));
+    const int slash = file.lastIndexOf(QLatin1Char('/'));
+    const QString stem = dot > slash + 1 ? file.left(dot) : file;
+    return QStringLiteral(
+               "as a last way out convert it to a raw disk: qemu-img convert -O raw "
+               "'%1' '%2-raw.img'")
+        .arg(file, stem);
 }
 
 QString because(const Error& error) {
@@ -123,18 +143,50 @@ QString imageRefusalLine(const ImageError& error) {
         case Reason::TooSmall:
             why = QStringLiteral("not a disk image (too small)");
             break;
-        case Reason::Qcow2:
-            why = QStringLiteral(
-                "a qcow2 image; convert it to a raw or fixed VHD disk first (qemu-img convert)");
-            break;
-        case Reason::ExpandingVhd:
-            why = QStringLiteral("a %1 VHD; convert it to a fixed VHD first")
-                      .arg(error.number() == 3   ? QStringLiteral("dynamic")
-                           : error.number() == 4 ? QStringLiteral("differencing")
-                                                 : QStringLiteral("dynamic or differencing"));
-            break;
         case Reason::UnknownVhd:
             why = QStringLiteral("a VHD of unknown type ") + number;
+            break;
+        case Reason::DifferencingVhd:
+            why = QStringLiteral(
+                "a differencing VHD: QEMU's block layer reads it without its parent disk, and "
+                "a change written so would hide the parent's data; merge it into a whole disk "
+                "first (VBoxManage clonemedium, or Merge-VHD in Windows) and use that");
+            break;
+        case Reason::ReadOnlyFormat:
+            why = QStringLiteral("a %1, which QEMU's block layer only reads; %2")
+                      .arg(detail, convertHint(error));
+            break;
+        case Reason::Packed:
+            why = QStringLiteral("a %1-packed file, not a disk image; unpack it first").arg(detail);
+            break;
+        case Reason::CdImage:
+            why = QStringLiteral("a CD image (ISO 9660), not a hard disk");
+            break;
+        case Reason::ExportToolMissing:
+            why = QStringLiteral(
+                      "%1, which Zarvo opens through QEMU's block layer over FUSE; "
+                      "%2 is not installed: install the package \"%3\", or %4")
+                      .arg(formatText(error), detail,
+                           text(std::string(image::packageOf(error.detail()))), convertHint(error));
+            break;
+        case Reason::FuseUnavailable:
+            why =
+                QStringLiteral(
+                    "%1, which Zarvo opens through QEMU's block layer over FUSE; "
+                    "%2 %3 (%4): %5, or %6")
+                    .arg(formatText(error), detail,
+                         error.number() == ENOENT ? QStringLiteral("is missing")
+                                                  : QStringLiteral("cannot be opened by this user"),
+                         QString::fromLocal8Bit(std::strerror(error.number())),
+                         error.number() == ENOENT
+                             ? QStringLiteral("load the fuse module (sudo modprobe fuse), in a "
+                                              "container pass the device in")
+                             : QStringLiteral("this user needs read and write access to it"),
+                         convertHint(error));
+            break;
+        case Reason::ExportFailed:
+            why = QStringLiteral("%1 that QEMU's block layer could not serve: %2")
+                      .arg(formatText(error), detail);
             break;
         case Reason::BareVolumePartition:
             why = QStringLiteral("a bare FAT volume with no partition table");
@@ -158,6 +210,16 @@ QString imageRefusalLine(const ImageError& error) {
         case Reason::PartitionPastEnd:
             why = QStringLiteral("partition %1 lies past the end of the disk").arg(number);
             break;
+        case Reason::VolumePastEnd: {
+            const QStringList bytes = detail.split(' ');
+            why = QStringLiteral(
+                      "%1 file system ends at byte %2, past the end of the disk (%3 "
+                      "bytes)")
+                      .arg(error.number() == 0 ? QStringLiteral("the")
+                                               : QStringLiteral("partition %1's").arg(number),
+                           bytes.value(0), bytes.value(1));
+            break;
+        }
         case Reason::PartitionNotFormatted:
             why =
                 QStringLiteral("partition %1 (type %2) holds no FAT file system; is it formatted?")

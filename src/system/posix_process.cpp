@@ -29,13 +29,14 @@ std::string firstLine(const std::string& path) {
 }
 
 // The start time in clock ticks after boot, field 22 of /proc/<pid>/stat;
-// "" for a process that is not there.
+// "" for a process that is not there, or that has ended and only waits for
+// its parent to learn so (a zombie).
 std::string startTimeOf(const std::string& pid) {
     std::ifstream in("/proc/" + pid + "/stat");
     const std::string stat{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     // The command, in parentheses, may hold spaces: count fields after it.
     std::size_t at = stat.rfind(')');
-    if (at == std::string::npos) return {};
+    if (at == std::string::npos || at + 2 >= stat.size() || stat[at + 2] == 'Z') return {};
     for (int field = 2; field < 22; ++field) {
         at = stat.find(' ', at + 1);
         if (at == std::string::npos) return {};
@@ -78,8 +79,14 @@ std::vector<std::string> environmentFor(const Environment& environment) {
 }  // namespace
 
 std::string sessionId() {
-    const std::string pid = std::to_string(::getpid());
-    return bootId() + ":" + pid + ":" + startTimeOf(pid);
+    return sessionIdOf(::getpid());
+}
+
+std::string sessionIdOf(long pid) {
+    const std::string number = std::to_string(pid);
+    const std::string start = startTimeOf(number);
+    if (start.empty()) return {};
+    return bootId() + ":" + number + ":" + start;
 }
 
 bool sessionRunning(const std::string& id) {
@@ -93,7 +100,12 @@ bool sessionRunning(const std::string& id) {
     return !start.empty() && start == id.substr(second + 1);
 }
 
-bool onPath(const std::string& program) {
+std::string temporaryRoot() {
+    const char* tmp = std::getenv("TMPDIR");
+    return tmp && *tmp == '/' ? std::string(tmp) : std::string("/tmp");
+}
+
+std::string findOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
     const std::string_view dirs = path && *path ? path : "/usr/bin:/bin";
     std::size_t start = 0;
@@ -102,14 +114,18 @@ bool onPath(const std::string& program) {
         if (end == std::string_view::npos) end = dirs.size();
         std::filesystem::path candidate(end > start ? dirs.substr(start, end - start) : ".");
         candidate /= program;
-        if (isExecutable(candidate.string())) return true;
+        if (isExecutable(candidate.string())) return std::filesystem::absolute(candidate).string();
         start = end + 1;
     }
-    return false;
+    return {};
+}
+
+bool onPath(const std::string& program) {
+    return !findOnPath(program).empty();
 }
 
 Ran runAndWait(const std::vector<std::string>& argv, const Environment& environment,
-               int timeoutSeconds) {
+               int timeoutSeconds, const std::vector<int>& inherited) {
     Ran ran;
     if (argv.empty()) return ran;
     std::vector<std::string> env = environmentFor(environment);
@@ -131,6 +147,7 @@ Ran runAndWait(const std::vector<std::string>& argv, const Environment& environm
         ::dup2(null, 0);
         ::dup2(outPipe[1], 1);
         ::dup2(errPipe[1], 2);
+        for (const int fd : inherited) ::fcntl(fd, F_SETFD, 0);
         ::signal(SIGPIPE, SIG_DFL);
         ::execvpe(cargv[0], cargv.data(), envp.data());
         ::_exit(127);

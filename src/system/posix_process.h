@@ -1,8 +1,9 @@
 #pragma once
 
 // What the implementations on a POSIX host (the emulated drive, the disk
-// image, the Wine prefix) share about processes: this run's name, and the
-// two ways programs are started, one waited for and one left running.
+// image, the Wine prefix) share about processes: this run's name, where its
+// private files go, and the two ways programs are started, one waited for
+// and one left running.
 
 #include <string>
 #include <vector>
@@ -13,9 +14,17 @@ namespace zarvo::posix {
 // nor one after a reboot is taken for it: the boot, the process number and
 // the time the process started.
 std::string sessionId();
+// The same name for another process; "" when it is not there or has ended.
+std::string sessionIdOf(long pid);
 // Whether the process `id` names is still running.
 bool sessionRunning(const std::string& id);
 
+// The folder a run keeps its private files in: $TMPDIR when it is an
+// absolute path, else /tmp.
+std::string temporaryRoot();
+
+// The file `program` runs as, found on $PATH; "" when it is not there.
+std::string findOnPath(const std::string& program);
 // True when `program` is found on $PATH.
 bool onPath(const std::string& program);
 
@@ -36,9 +45,10 @@ struct Environment {
 
 // Runs argv (searched on $PATH, never through a shell) with an empty
 // standard input and waits for it, its output kept. After `timeoutSeconds`
-// (0: none) it is killed.
+// (0: none) it is killed. The descriptors in `inherited` stay open in it;
+// every other one of this process's is closed on exec as usual.
 Ran runAndWait(const std::vector<std::string>& argv, const Environment& environment = {},
-               int timeoutSeconds = 0);
+               int timeoutSeconds = 0, const std::vector<int>& inherited = {});
 
 // Starts argv in a session of its own, its standard streams on /dev/null
 // and its signals as a fresh program has them, and does not wait for it: a

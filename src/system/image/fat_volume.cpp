@@ -71,6 +71,7 @@ std::optional<FatLayout> layoutOf(const unsigned char* s) {
     layout.tables = int(tables);
     layout.clusterBytes = bytesPerSector * perCluster;
     layout.lastCluster = std::uint32_t(clusters + 1);
+    layout.volumeBytes = std::uint64_t(total) * bytesPerSector;
     return layout;
 }
 

@@ -30,6 +30,7 @@ struct FatLayout {
     int tables = 0;
     std::uint32_t clusterBytes = 0;
     std::uint32_t lastCluster = 0;  // the highest cluster number there is
+    std::uint64_t volumeBytes = 0;  // the whole file system, as its boot sector says
 };
 
 // The layout a boot sector with a FAT BIOS parameter block gives (tables

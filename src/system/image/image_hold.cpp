@@ -99,6 +99,15 @@ bool holds(long pid, const FileId& wanted) {
     return found;
 }
 
+// Whether the process is this one or descends from it, by its parents.
+bool ours(long pid, long self) {
+    for (int depth = 0; depth < 16 && pid > 1; ++depth) {
+        if (pid == self) return true;
+        pid = parentPidOf(pid);
+    }
+    return false;
+}
+
 std::optional<Holder> holderOf(const FileId& wanted) {
     const long self = ::getpid();
     DIR* proc = ::opendir("/proc");
@@ -107,8 +116,9 @@ std::optional<Holder> holderOf(const FileId& wanted) {
     while (const dirent* entry = ::readdir(proc)) {
         if (!numeric(entry->d_name)) continue;
         const long pid = std::strtol(entry->d_name, nullptr, 10);
-        // This program's own children are mtools at work.
-        if (pid == self || !holds(pid, wanted) || parentPidOf(pid) == self) continue;
+        // What this program started is mtools at work, or the export that
+        // serves the image and the keeper that ends it.
+        if (!holds(pid, wanted) || ours(pid, self)) continue;
         holder = Holder{pid, programOf(pid)};
         break;
     }
@@ -124,13 +134,14 @@ std::optional<Holder> otherHolder(const std::string& path) {
     return holderOf(idOf(st));
 }
 
-ImageHold::ImageHold(const std::string& path)
-    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+ImageHold::ImageHold(const std::string& path, bool lockAsQemu)
+    : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)), locks_(lockAsQemu) {
     if (fd_.get() < 0) throw ImageError(ImageError::Reason::CannotOpen, path, errno);
     // Locks first, then the look for others, as QEMU does: two programs
     // starting at once both see the other and both give up, rather than
     // both going ahead.
     for (const off_t byte : kLockBytes) {
+        if (!locks_) break;
         struct flock lock {};
         lock.l_type = F_RDLCK;
         lock.l_whence = SEEK_SET;
@@ -151,7 +162,9 @@ void ImageHold::checkAlone() const {
     }
     // A lock of anyone else's on any byte: an emulator of another user's,
     // whose processes cannot be looked into. Our own locks do not count, as
-    // they belong to this open file.
+    // they belong to this open file. An export's locks are its server's, and
+    // while it holds them no other QEMU can take any.
+    if (!locks_) return;
     struct flock lock {};
     lock.l_type = F_WRLCK;
     lock.l_whence = SEEK_SET;

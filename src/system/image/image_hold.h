@@ -24,24 +24,28 @@ struct Holder {
     std::string program;  // its command's name, "86Box", "qemu-system-i386"
 };
 
-// The first process but this one and its children that has `path` open, as
-// far as this user can see processes; a block device counts by its device
-// number, any other file by its inode.
+// The first process but this one and those it started (mtools at work, an
+// export of the image) that has `path` open, as far as this user can see
+// processes; a block device counts by its device number, any other file by
+// its inode.
 std::optional<Holder> otherHolder(const std::string& path);
 
 class ImageHold {
 public:
-    // Opens and locks the image. Throws ImageError when it cannot be opened
-    // and DriveInUse, naming it, when another program holds it.
-    explicit ImageHold(const std::string& path);
+    // Opens the image and, unless the export that serves it takes them
+    // itself (`lockAsQemu` false), QEMU's locks on it. Throws ImageError when
+    // it cannot be opened and DriveInUse, naming it, when another program
+    // holds it.
+    explicit ImageHold(const std::string& path, bool lockAsQemu = true);
 
-    // Throws DriveInUse when another program has the image open or holds a
-    // lock on it.
+    // Throws DriveInUse when another program has the image open or, where
+    // the locks are this hold's, holds a lock on it.
     void checkAlone() const;
 
 private:
     std::string path_;
     posix::Fd fd_;  // close-on-exec: no program started from here keeps the locks
+    bool locks_;
 };
 
 }  // namespace zarvo::image

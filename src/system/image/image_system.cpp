@@ -15,6 +15,7 @@
 #include "formats/text.h"
 #include "system/error.h"
 #include "system/host_drives.h"
+#include "system/image/block_export.h"
 #include "system/image/disk_image.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
@@ -200,13 +201,35 @@ private:
 }  // namespace
 
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
-    // Before anything else: an image an emulator runs is not to be touched,
-    // and none is to start on it while this session lasts.
-    auto hold = std::make_unique<image::ImageHold>(options.imagePath);
-    const image::Volume volume = image::locateVolume(options.imagePath, options.partition);
-    if (::access(options.imagePath.c_str(), W_OK) != 0)
-        throw ImageError(ImageError::Reason::NotWritable, options.imagePath, errno);
-    return std::make_unique<ImageSystem>(options, volume, std::move(hold));
+    const std::string& path = options.imagePath;
+    // An export a killed session left would hold the image as if it were
+    // another program's.
+    image::clearLeftoverExports();
+    const image::DiskFormat format = image::recogniseDisk(path);
+    // An image an emulator runs is not to be touched, and none is to start
+    // on it while this session lasts: the hold's locks, or the export's.
+    auto hold = std::make_unique<image::ImageHold>(path, !format.exported());
+    if (::access(path.c_str(), W_OK) != 0)
+        throw ImageError(ImageError::Reason::NotWritable, path, errno);
+    image::Mtools::requireInstalled(path);
+    if (!format.exported()) {
+        const image::Volume volume =
+            image::locateVolume(path, format.diskBytes, options.partition, path);
+        return std::make_unique<ImageSystem>(options, volume, std::move(hold), nullptr);
+    }
+    image::ExportRequest request;
+    request.image = path;
+    request.driver = format.driver;
+    request.formatName = format.name;
+    request.vhdCurrentSize = format.vhdCurrentSize;
+    request.fuseDevice = options.fuseDevice;
+    auto exported = std::make_unique<image::BlockExport>(request);
+    struct stat st {};
+    const std::uint64_t size =
+        ::stat(exported->rawPath().c_str(), &st) == 0 ? std::uint64_t(st.st_size) : 0;
+    const image::Volume volume =
+        image::locateVolume(exported->rawPath(), size, options.partition, path);
+    return std::make_unique<ImageSystem>(options, volume, std::move(hold), std::move(exported));
 }
 
 // The span of one operation of the interface, however many others it calls:
@@ -245,10 +268,14 @@ std::unique_ptr<ISystem::Batch> ImageSystem::batch() {
 }
 
 ImageSystem::ImageSystem(ImageOptions options, const image::Volume& volume,
-                         std::unique_ptr<image::ImageHold> hold)
+                         std::unique_ptr<image::ImageHold> hold,
+                         std::unique_ptr<image::BlockExport> exported)
     : options_(std::move(options)),
       hold_(std::move(hold)),
-      mtools_(std::make_unique<Mtools>(options_.imagePath, volume.offset)),
+      export_(std::move(exported)),
+      volumeFile_(export_ ? export_->rawPath() : options_.imagePath),
+      mtools_(
+          std::make_unique<Mtools>(volumeFile_, volume.offset, export_ ? export_->lifeline() : -1)),
       layout_(volume.layout) {
     cache_ = mtools_->workFolder();
     cache_ += "/drive_c";
@@ -788,7 +815,7 @@ bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
     // The table itself is written, not a folder: what is known of the
     // folders stays true.
     beforeWriting();
-    return image::endChainAtFreeEntry(options_.imagePath, layout_, chain[sound - 1]);
+    return image::endChainAtFreeEntry(volumeFile_, layout_, chain[sound - 1]);
 }
 
 std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {

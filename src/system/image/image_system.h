@@ -1,7 +1,10 @@
 #pragma once
 
 // Drive C: as a FAT file system inside a disk image or a block device,
-// changed in place through mtools: no root, no mount.
+// changed in place through mtools, without root: a raw disk, a fixed VHD or
+// a block device directly, and the disk of every other format an emulator
+// makes (qcow2, VDI, VMDK, VHDX, a dynamic VHD) as QEMU's block layer shows
+// it, a raw file exported over FUSE for as long as the session lasts.
 
 #include <cstdint>
 #include <functional>
@@ -26,15 +29,19 @@ struct ImageOptions {
     std::function<bool()> restart;
     // Shows a Windows help file (by host path) with a ShowWindow command.
     std::function<void(const std::string& hostPath, int show)> openHelp;
+    // The FUSE device an export opens; another path lets tests have one
+    // that cannot be opened.
+    std::string fuseDevice = "/dev/fuse";
 };
 
 // Opens the FAT file system in the image as drive C:, and holds the image
 // until the system is destroyed. Throws ImageError when the file is no
-// usable image or mtools is missing, and DriveInUse when another program
-// has the image open.
+// usable image, mtools is missing or the image's format cannot be exported,
+// and DriveInUse when another program has the image open.
 std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options);
 
 namespace image {
+class BlockExport;
 class ImageHold;
 class Mtools;
 }  // namespace image
@@ -63,8 +70,11 @@ struct Ran;
 //   for reading only; windowsPath() maps that folder back to C:.
 class ImageSystem : public ISystem {
 public:
+    // `volumeFile` holds the volume: the image itself, or the raw file
+    // `exported` serves it as.
     ImageSystem(ImageOptions options, const image::Volume& volume,
-                std::unique_ptr<image::ImageHold> hold);
+                std::unique_ptr<image::ImageHold> hold,
+                std::unique_ptr<image::BlockExport> exported);
     ~ImageSystem() override;
 
     void copyFile(const std::string& source, const std::string& destination) override;
@@ -89,6 +99,9 @@ public:
     bool sessionRunning(const std::string& id) override;
     std::string hostPath(const std::string& windowsPath) override;
     std::string windowsPath(const std::string& hostPath) override;
+
+    // The file mtools works on: the image, or the raw disk its export serves.
+    const std::string& volumeFile() const { return volumeFile_; }
 
     // Makes the next whole-file write fail after its temporary copy is
     // written, for tests of what an interrupted write leaves.
@@ -151,6 +164,8 @@ private:
 
     ImageOptions options_;
     std::unique_ptr<image::ImageHold> hold_;
+    std::unique_ptr<image::BlockExport> export_;  // ends after the mtools runs
+    std::string volumeFile_;                      // the image, or the raw file exported
     std::unique_ptr<image::Mtools> mtools_;
     image::FatLayout layout_;
     std::string cache_;

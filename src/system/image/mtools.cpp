@@ -14,11 +14,6 @@ namespace zarvo::image {
 
 namespace {
 
-std::string temporaryRoot() {
-    const char* tmp = std::getenv("TMPDIR");
-    return tmp && *tmp == '/' ? std::string(tmp) : std::string("/tmp");
-}
-
 // mtools writes a double quote in a file name of its configuration as \".
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -32,16 +27,21 @@ std::string quoted(const std::string& text) {
 
 }  // namespace
 
-Mtools::Mtools(const std::string& imagePath, std::uint64_t offset) {
-    using Reason = ImageError::Reason;
+void Mtools::requireInstalled(const std::string& imagePath) {
     for (const char* program :
          {"mcopy", "mdel", "mren", "mmd", "mattrib", "mdir", "mtype", "mshowfat"}) {
-        if (!posix::onPath(program)) throw ImageError(Reason::MtoolsMissing, imagePath, 0, program);
+        if (!posix::onPath(program))
+            throw ImageError(ImageError::Reason::MtoolsMissing, imagePath, 0, program);
     }
-    std::string pattern = temporaryRoot();
+}
+
+Mtools::Mtools(const std::string& volumeFile, std::uint64_t offset, int lifeline)
+    : lifeline_(lifeline) {
+    using Reason = ImageError::Reason;
+    std::string pattern = posix::temporaryRoot();
     pattern += "/zarvo-image-XXXXXX";
     if (!::mkdtemp(pattern.data()))
-        throw ImageError(Reason::NoWorkFolder, imagePath, 0, temporaryRoot());
+        throw ImageError(Reason::NoWorkFolder, volumeFile, 0, posix::temporaryRoot());
     folder_ = pattern;
     config_ = folder_ + "/mtoolsrc";
     std::ofstream config(config_, std::ios::binary);
@@ -50,8 +50,8 @@ Mtools::Mtools(const std::string& imagePath, std::uint64_t offset) {
     // emulators make.
     config << "mtools_skip_check=1\n"
            << "default_codepage=866\n"
-           << "drive c: file=" << quoted(imagePath) << " offset=" << offset << "\n";
-    if (!config) throw ImageError(Reason::NoWorkFolder, imagePath, 0, folder_);
+           << "drive c: file=" << quoted(volumeFile) << " offset=" << offset << "\n";
+    if (!config) throw ImageError(Reason::NoWorkFolder, volumeFile, 0, folder_);
 }
 
 Mtools::~Mtools() {
@@ -67,8 +67,11 @@ posix::Ran Mtools::run(const std::string& program, const std::vector<std::string
     std::vector<std::string> argv = {program};
     argv.insert(argv.end(), args.begin(), args.end());
     // Long names come out in UTF-8 whatever the user's locale.
+    std::vector<int> inherited;
+    if (lifeline_ >= 0) inherited.push_back(lifeline_);
     return posix::runAndWait(
-        argv, {{"MTOOLSRC", "LC_ALL", "MTOOLS_"}, {"LC_ALL=C.UTF-8", "MTOOLSRC=" + config_}});
+        argv, {{"MTOOLSRC", "LC_ALL", "MTOOLS_"}, {"LC_ALL=C.UTF-8", "MTOOLSRC=" + config_}}, 0,
+        inherited);
 }
 
 }  // namespace zarvo::image

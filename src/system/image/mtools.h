@@ -13,12 +13,16 @@
 
 namespace zarvo::image {
 
-// The exit status (-1 when the program did not run) and the output.
-
 class Mtools {
 public:
-    // Throws ImageError when mtools is not installed.
-    Mtools(const std::string& imagePath, std::uint64_t offset);
+    // Throws ImageError, naming `imagePath`, when a program of mtools is not
+    // installed.
+    static void requireInstalled(const std::string& imagePath);
+
+    // Works on the volume at `offset` of `volumeFile`. Every run holds
+    // `lifeline` (when it is one) until it ends. Throws ImageError when the
+    // private folder cannot be made.
+    Mtools(const std::string& volumeFile, std::uint64_t offset, int lifeline = -1);
     ~Mtools();
     Mtools(const Mtools&) = delete;
     Mtools& operator=(const Mtools&) = delete;
@@ -35,6 +39,7 @@ public:
 private:
     std::string folder_;
     std::string config_;
+    int lifeline_;
 };
 
 }  // namespace zarvo::image

@@ -10,16 +10,25 @@ namespace zarvo::contract {
 
 namespace {
 
-// Drive C: is a FAT32 partition inside a fresh partitioned disk image; what
-// the layer did is looked at with mtools' own mtype and mdir, and the file
-// system must be clean after every test.
+// Drive C: is a FAT32 partition inside a fresh partitioned disk image (built
+// with ZARVO_CONTRACT_FORMAT: that disk in a format of QEMU's, such as
+// qcow2); what the layer did is looked at with mtools' own mtype and mdir on
+// the raw disk, and the file system must be clean after every test.
 class ImageTarget : public Target {
 public:
     static constexpr std::uint64_t kOffset = 2048 * 512;
 
     ImageTarget() {
-        image_ = folder_.file("disk.img");
-        testing::makeFatDisk(image_, 64, 32, "c");
+        raw_ = folder_.file("disk.img");
+        testing::makeFatDisk(raw_, 64, 32, "c");
+        image_ = raw_;
+#ifdef ZARVO_CONTRACT_FORMAT
+        ::setenv("TMPDIR", folder_.path.c_str(), 1);
+        image_ = folder_.file("disk." ZARVO_CONTRACT_FORMAT);
+        std::string out;
+        if (testing::qemuImg({"convert", "-O", ZARVO_CONTRACT_FORMAT, raw_, image_}, &out) != 0)
+            ADD_FAILURE() << out;
+#endif
         ImageOptions options;
         options.imagePath = image_;
         options.restart = [this] {
@@ -27,26 +36,38 @@ public:
             return restartAnswer;
         };
         system_ = openImageSystem(options);
+        // The raw disk as the export serves it, while the session lasts.
+        raw_ = dynamic_cast<ImageSystem&>(*system_).volumeFile();
     }
 
     ~ImageTarget() override {
         system_.reset();
-        const std::string problems = testing::fsckProblems(image_, kOffset);
+        if (image_ != raw_) {
+            raw_ = folder_.file("read-back.img");
+            std::string out;
+            if (testing::qemuImg({"convert", "-O", "raw", image_, raw_}, &out) != 0)
+                ADD_FAILURE() << out;
+            if (testing::qemuImg({"check", image_}, &out) != 0) ADD_FAILURE() << out;
+            if (!testing::mountsUnder(folder_.path).empty()) ADD_FAILURE() << "still mounted";
+        }
+        const std::string problems = testing::fsckProblems(raw_, kOffset);
         if (!problems.empty()) ADD_FAILURE() << "fsck.fat -n:\n" << problems;
     }
 
-    Layer layer() const override { return Layer::Linux; }
+    Layer layer() const override {
+        return Layer::Linux;
+    }
 
     std::optional<std::string> read(const std::string& windowsPath) override {
         std::string out;
-        if (testing::mtoolsOn(image_, kOffset, {"mtype", drivePath(windowsPath)}, &out) != 0) {
+        if (testing::mtoolsOn(raw_, kOffset, {"mtype", drivePath(windowsPath)}, &out) != 0) {
             return std::nullopt;
         }
         return out;
     }
 
     std::vector<std::string> namesIn(const std::string& windowsFolder) override {
-        return testing::namesOnVolume(image_, kOffset, drivePath(windowsFolder));
+        return testing::namesOnVolume(raw_, kOffset, drivePath(windowsFolder));
     }
 
     std::optional<std::string> registryString(std::uint32_t rootKey, const std::string& keyPath,
@@ -64,7 +85,9 @@ public:
         return cp1251::toUtf8(*value);
     }
 
-    std::string scratchKey() const override { return "Software\\Zarvo\\Проверка"; }
+    std::string scratchKey() const override {
+        return "Software\\Zarvo\\Проверка";
+    }
 
 private:
     // "c:/a/b" for C:\a\b: mtools looks names up ignoring case itself.
@@ -78,6 +101,7 @@ private:
 
     testing::ImageFolder folder_;
     std::string image_;
+    std::string raw_;  // the disk mtools reads
 };
 
 }  // namespace

@@ -39,8 +39,10 @@ std::string refusal(const std::string& image, int partition = 0) {
     } catch (const ImageError& e) {
         const std::map<Reason, const char*> names = {
             {Reason::CannotOpen, "cannot open"},
-            {Reason::Qcow2, "qcow2"},
-            {Reason::ExpandingVhd, "expanding VHD"},
+            {Reason::DifferencingVhd, "differencing VHD"},
+            {Reason::Packed, "packed"},
+            {Reason::CdImage, "CD image"},
+            {Reason::VolumePastEnd, "past the end"},
             {Reason::NoPartitionTable, "no partition table"},
             {Reason::NoSuchPartition, "no such partition"},
             {Reason::NoFatPartition, "no FAT partition"},
@@ -124,17 +126,30 @@ TEST_F(ImageSystemTest, OpensAFixedVhdAndABareVolume) {
 // ---- What is refused ------------------------------------------------------------
 
 TEST_F(ImageSystemTest, RefusesWhatIsNoUsableImageNamingTheFileAndWhatItHolds) {
-    const std::string dynamic = folder.file("dynamic.vhd");
+    // By what the file holds, whatever its name.
+    const std::string differencing = folder.file("child.img");
     {
-        std::ofstream out(dynamic, std::ios::binary);
-        out << vhdFooter(testing::kMiB, 3) << std::string(1024, '\0')
-            << vhdFooter(testing::kMiB, 3);
+        std::ofstream out(differencing, std::ios::binary);
+        out << vhdFooter(testing::kMiB, 4) << std::string(1024, '\0')
+            << vhdFooter(testing::kMiB, 4);
     }
-    EXPECT_EQ(refusal(dynamic), dynamic + ": expanding VHD 3 ");
+    EXPECT_EQ(refusal(differencing), differencing + ": differencing VHD 0 ");
+    const std::string packed = folder.file("win98.img");
+    std::ofstream(packed, std::ios::binary) << "\x1F\x8B\x08" << std::string(4096, 'z');
+    EXPECT_EQ(refusal(packed), packed + ": packed 0 gzip");
+    const std::string cd = folder.file("win98.img.iso");
+    std::ofstream(cd, std::ios::binary)
+        << std::string(0x8001, '\0') << "CD001" << std::string(4096, '\0');
+    EXPECT_EQ(refusal(cd), cd + ": CD image 0 ");
 
-    const std::string qcow = folder.file("disk.qcow2");
-    std::ofstream(qcow, std::ios::binary) << "QFI\xFB" << std::string(4096, '\0');
-    EXPECT_EQ(refusal(qcow), qcow + ": qcow2 0 ");
+    // A file system that runs past the end of its disk, a fixed VHD's
+    // footer in the way.
+    const std::string cut = folder.file("cut.vhd");
+    testing::makeFatDisk(cut, 40, 16, "6");
+    std::filesystem::resize_file(cut, 39 * testing::kMiB);
+    appendBytes(cut, vhdFooter(39 * testing::kMiB, 2));
+    EXPECT_EQ(refusal(cut), cut + ": past the end 1 " + std::to_string(40 * testing::kMiB) + " " +
+                                std::to_string(39 * testing::kMiB));
 
     const std::string linux = folder.file("linux.img");
     testing::makeSparse(linux, 8);

@@ -181,31 +181,109 @@ inline std::vector<std::string> namesOnVolume(const std::string& image, std::uin
     return names;
 }
 
-inline void waitFor(const std::function<bool()>& done) {
-    for (int i = 0; i < 500 && !done(); ++i)
+// What fsck.fat -n found beyond what it and ScanDisk repair without loss:
+// clusters a killed mtools had taken and not yet linked.
+inline std::string unexpectedFindings(const std::string& problems) {
+    std::string unexpected;
+    std::size_t start = 0;
+    while (start < problems.size()) {
+        std::size_t end = problems.find('\n', start);
+        if (end == std::string::npos) end = problems.size();
+        const std::string line = problems.substr(start, end - start);
+        start = end + 1;
+        if (line.empty() || line.starts_with("fsck.fat ") ||
+            line.find(" files, ") != std::string::npos || line.starts_with("Reclaimed ") ||
+            line.starts_with("Free cluster summary wrong") ||
+            line.find("Auto-correcting") != std::string::npos ||
+            line.starts_with("Leaving filesystem unchanged") || line.starts_with("  Auto"))
+            continue;
+        unexpected += line + "\n";
+    }
+    return unexpected;
+}
+
+inline void waitFor(const std::function<bool()>& done, int tenthsOfASecond = 50) {
+    for (int i = 0; i < tenthsOfASecond * 10 && !done(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+}
+
+// The mounts below `folder`, as /proc/mounts lists them.
+inline std::vector<std::string> mountsUnder(const std::string& folder) {
+    std::ifstream mounts("/proc/mounts");
+    std::vector<std::string> found;
+    for (std::string line; std::getline(mounts, line);) {
+        const std::size_t from = line.find(' ') + 1;
+        const std::string point = line.substr(from, line.find(' ', from) - from);
+        if (point.starts_with(folder + "/")) found.push_back(point);
+    }
+    return found;
+}
+
+// The processes that descend from `pid`, by their parents.
+inline std::vector<pid_t> descendantsOf(pid_t pid) {
+    std::vector<pid_t> found;
+    std::vector<pid_t> parents = {pid};
+    for (int depth = 0; depth < 6 && !parents.empty(); ++depth) {
+        std::vector<pid_t> children;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+            const std::string name = entry.path().filename().string();
+            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+            std::ifstream in(entry.path() / "stat");
+            const std::string stat{std::istreambuf_iterator<char>(in),
+                                   std::istreambuf_iterator<char>()};
+            const std::size_t close = stat.rfind(')');
+            if (close == std::string::npos || close + 4 > stat.size()) continue;
+            const pid_t parent = pid_t(std::strtol(stat.c_str() + close + 4, nullptr, 10));
+            if (std::find(parents.begin(), parents.end(), parent) != parents.end())
+                children.push_back(pid_t(std::stol(name)));
+        }
+        found.insert(found.end(), children.begin(), children.end());
+        parents = children;
+    }
+    return found;
+}
+
+// qemu-img with `args`; its exit status, and its output in `out`.
+inline int qemuImg(std::vector<std::string> args, std::string* out = nullptr) {
+    args.insert(args.begin(), "qemu-img");
+    return runProgram(args, out);
 }
 
 inline bool running(pid_t pid) {
     return ::kill(pid, 0) == 0;
 }
 
-// A program that holds the image open for writing without any lock, as an
-// emulator holds its disk: "sleep" with the image on a descriptor. It is no
-// child of this process, which would pass for one of Zarvo's own mtools.
+// Whether the process has the file open.
+inline bool hasOpen(pid_t pid, const std::string& path) {
+    std::error_code ec;
+    const std::string fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (std::filesystem::directory_iterator it(fds, ec), end; !ec && it != end; it.increment(ec))
+        if (std::filesystem::equivalent(it->path(), path, ec)) return true;
+    return false;
+}
+
+// A program that holds the image open, no child of this process, which
+// would pass for one of Zarvo's own: by default "sleep" with the image open
+// for writing on a descriptor and no lock, as an emulator holds its disk;
+// else `command`, which opens the image itself (QEMU).
 class Holder {
 public:
-    explicit Holder(const std::string& image) {
+    explicit Holder(const std::string& image, std::vector<std::string> command = {}) {
+        if (command.empty()) command = {"sleep", "120"};
+        const std::string name = command.front().substr(command.front().find_last_of('/') + 1);
+        const bool own = command.front() == "sleep";
         int channel[2];
         if (::pipe(channel) != 0) throw std::runtime_error("pipe");
         const pid_t middle = ::fork();
         if (middle == 0) {
             if (::fork() == 0) {
-                const int fd = ::open(image.c_str(), O_RDWR);
-                ::dup2(fd, 3);
+                if (own) ::dup2(::open(image.c_str(), O_RDWR), 3);
                 const pid_t self = ::getpid();
                 (void)!::write(channel[1], &self, sizeof self);
-                ::execlp("sleep", "sleep", "120", static_cast<char*>(nullptr));
+                std::vector<char*> args;
+                for (auto& a : command) args.push_back(a.data());
+                args.push_back(nullptr);
+                ::execvp(args[0], args.data());
                 ::_exit(127);
             }
             ::_exit(0);
@@ -214,12 +292,13 @@ public:
         (void)!::read(channel[0], &pid, sizeof pid);
         ::close(channel[0]);
         ::close(channel[1]);
-        // Named "sleep" only once it runs it.
+        // Named so only once it runs it, and holding the image once it has
+        // opened it.
         waitFor([&] {
             std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-            std::string name;
-            std::getline(comm, name);
-            return name == "sleep";
+            std::string running;
+            std::getline(comm, running);
+            return running == name && hasOpen(pid, image);
         });
     }
     ~Holder() { stop(); }
