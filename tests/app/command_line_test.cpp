@@ -10,6 +10,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -345,9 +346,10 @@ TEST_F(CommandLineFiles, TheDriveOptions) {
           QStringList{"--image", "a", "--check", "f"}, QStringList{"--restore", "--image"}})
         EXPECT_EQ(run(wrong).status, 2) << wrong.join(' ').toStdString();
 
-    auto start = [&](const QStringList& arguments) {
+    auto start = [&](const QStringList& arguments, const QString& programs = {}) {
         QProcess process;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (!programs.isEmpty()) environment.insert("PATH", programs);
         environment.insert("ZARVO_DRIVE_C", path("from-variable"));
         environment.insert("QT_QPA_PLATFORM", "offscreen");
         process.setProcessEnvironment(environment);
@@ -380,6 +382,32 @@ TEST_F(CommandLineFiles, TheDriveOptions) {
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     EXPECT_EQ(text.readAll(), QByteArray(4096, 'z'));
     EXPECT_EQ(folderContents(), QStringList{"notes.txt"});
+
+    // A qcow2 disk (named as the guides name it) where nbdfuse is missing:
+    // one line with the image, its format, the program, its package and
+    // the last way out, before anything is written.
+    const QString disk = path("win98.img");
+    ASSERT_EQ(QProcess::execute("qemu-img", {"create", "-q", "-f", "qcow2", disk, "64M"}), 0);
+    const QString bin = path("bin");
+    QDir().mkdir(bin);
+    for (const char* program : {"mcopy", "mdel", "mren", "mmd", "mattrib", "mdir", "mtype",
+                                "mshowfat", "qemu-nbd", "fusermount3"})
+        QFile::link(QStandardPaths::findExecutable(program), bin + '/' + program);
+    const QByteArray before = [&] {
+        QFile file(disk);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }();
+    const auto [refused, message] = start({"--restore", "--image", disk}, bin);
+    EXPECT_EQ(refused, 1);
+    EXPECT_EQ(message,
+              "zarvo: " + disk +
+                  ": a qcow2 disk, which Zarvo opens through QEMU's block layer over "
+                  "FUSE; nbdfuse is not installed: install the package \"libnbd-bin\", "
+                  "or as a last way out convert it to a raw disk: qemu-img convert -O raw '" +
+                  disk + "' '" + path("win98") + "-raw.img'\n");
+    QFile after(disk);
+    ASSERT_TRUE(after.open(QIODevice::ReadOnly));
+    EXPECT_EQ(after.readAll(), before);
 }
 
 // A made screen file is a bitmap like any other to the Boot picture page:

@@ -440,8 +440,11 @@ BlockExport::BlockExport(const ExportRequest& request) {
     std::string options = "driver=" + request.driver + ",file.driver=file,file.filename=" +
                           optionValue(fs::absolute(request.image).lexically_normal().string());
     if (request.vhdCurrentSize) options += ",force_size_calc=current_size";
-    std::vector<std::string> serve = {programs[1],           "-P",        in(kServedFile), raw_,
-                                      "--socket-activation", programs[0], "--image-opts",  options};
+    // The file's pages stay cached from one mtools run to the next: only
+    // this mount changes the disk, as qemu-nbd holds it against all others.
+    std::vector<std::string> serve = {programs[1],     "-o",   "kernel_cache",        "-P",
+                                      in(kServedFile), raw_,   "--socket-activation", programs[0],
+                                      "--image-opts",  options};
     std::vector<std::string> unmount = {programs[2], "-u", "-q", raw_};
     std::vector<std::string> lazyUnmount = {programs[2], "-u", "-z", "-q", raw_};
     std::vector<std::string> environment = programEnvironment();

@@ -23,7 +23,6 @@ public:
         testing::makeFatDisk(raw_, 64, 32, "c");
         image_ = raw_;
 #ifdef ZARVO_CONTRACT_FORMAT
-        ::setenv("TMPDIR", folder_.path.c_str(), 1);
         image_ = folder_.file("disk." ZARVO_CONTRACT_FORMAT);
         std::string out;
         if (testing::qemuImg({"convert", "-O", ZARVO_CONTRACT_FORMAT, raw_, image_}, &out) != 0)
@@ -100,6 +99,8 @@ private:
     }
 
     testing::ImageFolder folder_;
+    // The export's mount below the test's folder, where it is looked for.
+    testing::ScopedVariable temporary_{"TMPDIR", folder_.path};
     std::string image_;
     std::string raw_;  // the disk mtools reads
 };

@@ -69,8 +69,6 @@ protected:
     // A Windows 98 stand-in: an MBR and one FAT32 partition of 63 MiB
     // holding WINDOWS\WIN.INI, MSDOS.SYS and LOGO.SYS.
     void SetUp() override {
-        // Exports are made below the test's folder: its mounts are its own.
-        ::setenv("TMPDIR", folder.path.c_str(), 1);
         testing::makeFatDisk(raw, 64, 32, "c");
         ASSERT_EQ(mtools(raw, {"mmd", "c:/WINDOWS"}), 0);
         plant("c:/WINDOWS/WIN.INI", "[Desktop]\r\nWallpaper=(None)\r\n");
@@ -132,6 +130,8 @@ protected:
     }
 
     testing::ImageFolder folder;
+    // Exports are made below the test's folder: its mounts are its own.
+    testing::ScopedVariable temporary{"TMPDIR", folder.path};
     std::string raw = folder.file("stand-in.raw");
 };
 
@@ -376,10 +376,10 @@ TEST_F(ImageFormatsTest, WithoutWhatTheExportNeedsTheRefusalIsImmediateAndNamesI
         ASSERT_FALSE(found.empty()) << program;
         std::filesystem::create_symlink(found, bin + "/" + program);
     }
-    const std::string path = std::getenv("PATH");
-    ::setenv("PATH", bin.c_str(), 1);
-    const auto noTool = refusal("/dev/fuse");
-    ::setenv("PATH", path.c_str(), 1);
+    const auto noTool = [&] {
+        const testing::ScopedVariable programs("PATH", bin);
+        return refusal("/dev/fuse");
+    }();
     ASSERT_TRUE(noTool);
     EXPECT_EQ(noTool->reason(), ImageError::Reason::ExportToolMissing);
     EXPECT_EQ(noTool->detail(), "nbdfuse");
