@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -103,6 +104,33 @@ bool sessionRunning(const std::string& id) {
 std::string temporaryRoot() {
     const char* tmp = std::getenv("TMPDIR");
     return tmp && *tmp == '/' ? std::string(tmp) : std::string("/tmp");
+}
+
+std::vector<std::string> ownFolders(std::string_view prefix) {
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(temporaryRoot(), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        struct stat st {};
+        if (it->path().filename().string().starts_with(prefix) &&
+            ::lstat(it->path().c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid())
+            found.push_back(it->path().string());
+    }
+    return found;
+}
+
+bool leftByEndedRun(const std::string& folder, const std::vector<std::string>& records) {
+    bool recorded = false;
+    for (const std::string& record : records) {
+        const std::string path = folder + "/" + record;
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) continue;
+        recorded = true;
+        if (sessionRunning(firstLine(path))) return false;
+    }
+    if (recorded) return true;
+    struct stat st {};
+    return ::stat(folder.c_str(), &st) == 0 && std::time(nullptr) - st.st_mtime > 60;
 }
 
 std::string findOnPath(const std::string& program) {

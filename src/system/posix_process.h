@@ -6,6 +6,7 @@
 // and one left running.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zarvo::posix {
@@ -22,6 +23,14 @@ bool sessionRunning(const std::string& id);
 // The folder a run keeps its private files in: $TMPDIR when it is an
 // absolute path, else /tmp.
 std::string temporaryRoot();
+
+// This user's folders in temporaryRoot() whose names start with `prefix`.
+std::vector<std::string> ownFolders(std::string_view prefix);
+// Whether `folder` is what a run that has ended left behind: none of its
+// `records` (files in it, each a sessionId()) names a process that still
+// runs. A folder with none of them yet is a run's that is only starting,
+// for a minute.
+bool leftByEndedRun(const std::string& folder, const std::vector<std::string>& records);
 
 // The file `program` runs as, found on $PATH; "" when it is not there.
 std::string findOnPath(const std::string& program);

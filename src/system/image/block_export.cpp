@@ -343,18 +343,11 @@ std::set<std::string> mountedExportFolders() {
     return folders;
 }
 
-bool recordRunning(const fs::path& record) {
-    std::string id = fileText(record.string());
-    while (!id.empty() && (id.back() == '\n' || id.back() == '\r')) id.pop_back();
-    return !id.empty() && posix::sessionRunning(id);
-}
-
 bool alive(long pid) {
     return !posix::sessionIdOf(pid).empty();
 }
 
 void clearLeftover(const fs::path& folder, bool mounted, const std::string& fusermount) {
-    if (recordRunning(folder / kSessionFile) || recordRunning(folder / kKeeperFile)) return;
     // A server still serving, this folder's by its command line.
     const long server = std::atol(fileText((folder / kServedFile).string()).c_str());
     if (server > 0 && alive(server)) {
@@ -380,20 +373,16 @@ std::string_view packageOf(std::string_view program) {
 }
 
 void clearLeftoverExports() {
+    // A mount may lie in another $TMPDIR than this run's.
     const std::set<std::string> mounted = mountedExportFolders();
     std::set<std::string> folders = mounted;
-    std::error_code ec;
-    for (fs::directory_iterator it(posix::temporaryRoot(), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        struct stat st {};
-        if (it->path().filename().string().starts_with(kFolderPrefix) &&
-            ::lstat(it->path().c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid())
-            folders.insert(it->path().string());
-    }
-    if (folders.empty()) return;
-    const std::string fusermount = posix::findOnPath("fusermount3");
-    for (const std::string& folder : folders)
+    for (std::string& folder : posix::ownFolders(kFolderPrefix)) folders.insert(std::move(folder));
+    std::string fusermount;
+    for (const std::string& folder : folders) {
+        if (!posix::leftByEndedRun(folder, {kSessionFile, kKeeperFile})) continue;
+        if (fusermount.empty()) fusermount = posix::findOnPath("fusermount3");
         clearLeftover(folder, mounted.count(folder) != 0, fusermount);
+    }
 }
 
 BlockExport::BlockExport(const ExportRequest& request) {

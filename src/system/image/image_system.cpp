@@ -205,6 +205,7 @@ std::unique_ptr<ISystem> openImageSystem(const ImageOptions& options) {
     // An export a killed session left would hold the image as if it were
     // another program's.
     image::clearLeftoverExports();
+    Mtools::clearLeftovers();
     const image::DiskFormat format = image::recogniseDisk(path);
     // An image an emulator runs is not to be touched, and none is to start
     // on it while this session lasts: the hold's locks, or the export's.

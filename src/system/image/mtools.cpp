@@ -14,6 +14,9 @@ namespace zarvo::image {
 
 namespace {
 
+constexpr std::string_view kFolderPrefix = "zarvo-image-";
+constexpr const char* kSessionFile = "session";
+
 // mtools writes a double quote in a file name of its configuration as \".
 std::string quoted(const std::string& text) {
     std::string out = "\"";
@@ -35,14 +38,21 @@ void Mtools::requireInstalled(const std::string& imagePath) {
     }
 }
 
+void Mtools::clearLeftovers() {
+    for (const std::string& folder : posix::ownFolders(kFolderPrefix)) {
+        std::error_code ec;
+        if (posix::leftByEndedRun(folder, {kSessionFile})) std::filesystem::remove_all(folder, ec);
+    }
+}
+
 Mtools::Mtools(const std::string& volumeFile, std::uint64_t offset, int lifeline)
     : lifeline_(lifeline) {
     using Reason = ImageError::Reason;
-    std::string pattern = posix::temporaryRoot();
-    pattern += "/zarvo-image-XXXXXX";
+    std::string pattern = posix::temporaryRoot() + "/" + std::string(kFolderPrefix) + "XXXXXX";
     if (!::mkdtemp(pattern.data()))
         throw ImageError(Reason::NoWorkFolder, volumeFile, 0, posix::temporaryRoot());
     folder_ = pattern;
+    std::ofstream(folder_ + "/" + kSessionFile) << posix::sessionId() << '\n';
     config_ = folder_ + "/mtoolsrc";
     std::ofstream config(config_, std::ios::binary);
     // Short names are written in code page 866, as a Russian Windows 98

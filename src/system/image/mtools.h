@@ -19,6 +19,10 @@ public:
     // installed.
     static void requireInstalled(const std::string& imagePath);
 
+    // Removes the private folders of sessions that have ended, as a kill
+    // leaves them.
+    static void clearLeftovers();
+
     // Works on the volume at `offset` of `volumeFile`. Every run holds
     // `lifeline` (when it is one) until it ends. Throws ImageError when the
     // private folder cannot be made.
