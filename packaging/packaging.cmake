@@ -108,11 +108,14 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "mtools")
 # Today's picture formats (WebP, TIFF, SVG...) to make screen files,
 # wallpapers and icons of, Russian Qt dialogs, a Cyrillic stand-in for MS
-# Sans Serif, xdg-open for the help file and the web links, and Wine to bring
-# the values into a Wine prefix's registry. Without the first two the
-# program still works, with the formats Qt reads by itself.
+# Sans Serif, xdg-open for the help file and the web links, Wine to bring
+# the values into a Wine prefix's registry, and the disks today's emulators
+# make (qcow2, VDI, VMDK, VHDX, dynamic VHD), opened through QEMU's block
+# layer (qemu-nbd) shown as a raw file over FUSE (nbdfuse, fusermount3).
+# Without the first two the program still works, with the formats Qt reads by
+# itself; without the last three, on raw images, fixed VHDs and folders.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
-    "qt6-image-formats-plugins, libqt6svg6, qt6-translations-l10n, fonts-liberation, xdg-utils, wine")
+    "qt6-image-formats-plugins, libqt6svg6, qt6-translations-l10n, fonts-liberation, xdg-utils, wine, qemu-utils, libnbd-bin, fuse3")
 # The synopsis line is the summary above; this is the text under it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Zarvo changes the boot picture and the two shut-down pictures of a
@@ -121,8 +124,9 @@ standard shell icons through the registry, and sets the desktop wallpaper.
 Its interface is in Russian.
 
 On Linux it works on an emulated Windows 98 drive C: with a REGEDIT4
-registry file beside it, or on a mounted Windows 98 partition or a Wine
-prefix's drive_c named by ZARVO_DRIVE_C.")
+registry file beside it, on a mounted Windows 98 partition or a Wine
+prefix's drive_c, or in place on an emulator's disk image: raw, VHD,
+qcow2, VDI, VMDK or VHDX.")
 # A source archive (`cpack --config CPackSourceConfig.cmake`) leaves out the
 # history and every build folder.
 set(CPACK_SOURCE_GENERATOR TGZ)

@@ -20,10 +20,16 @@ const QString kDescription = QStringLiteral(
     "      Says whether Windows 98 shows each file: a bitmap as a screen file, an\n"
     "      icon or a cursor as one; and why not.\n"
     "  zarvo [--image FILE [--partition N] | --drive DIR] [--restore]\n"
-    "      Works on drive C: inside a disk image (86Box, PCem, QEMU, VirtualBox raw\n"
-    "      or fixed VHD) or on a partition (--image /dev/sdb1), in place, without\n"
-    "      root; or on the folder DIR (a mounted Windows 98 partition, a Wine\n"
-    "      prefix's drive_c). Without them: $ZARVO_DRIVE_C, else the emulated drive.\n"
+    "      Works on drive C: inside an emulator's disk image or on a partition\n"
+    "      (--image /dev/sdb1), in place, without root; or on the folder DIR (a\n"
+    "      mounted Windows 98 partition, a Wine prefix's drive_c). Without them:\n"
+    "      $ZARVO_DRIVE_C, else the emulated drive. Images are told by content:\n"
+    "        raw, fixed VHD   PCem, Bochs, QEMU's default, 86Box before 4.0\n"
+    "        dynamic VHD      86Box 4.0 and later, DOSBox-X, Virtual PC\n"
+    "        qcow2            QEMU; snapshots with a backing file too\n"
+    "        VDI, VMDK, VHDX  VirtualBox, VMware, Hyper-V\n"
+    "      Raw disks and fixed VHDs need only mtools; the others are opened\n"
+    "      through QEMU's block layer: qemu-utils, libnbd-bin, fuse3, /dev/fuse.\n"
     "  zarvo --restore\n"
     "      Puts back on drive C: every original Zarvo replaced there: the screen\n"
     "      files, the icon values, the wallpaper. They are kept in\n"
@@ -57,8 +63,9 @@ struct Options {
                        "status is 0 only when all came back.")};
     QCommandLineOption image{
         QStringLiteral("image"),
-        QStringLiteral("Drive C: is the FAT file system in FILE: a disk image or a block device "
-                       "(/dev/sdb1). Refused while another program (a running emulator) holds it."),
+        QStringLiteral("Drive C: is the FAT file system in FILE: a disk image (raw, VHD, qcow2, "
+                       "VDI, VMDK, VHDX) or a block device (/dev/sdb1). Refused while another "
+                       "program (a running emulator) holds it."),
         QStringLiteral("FILE")};
     QCommandLineOption partition{
         QStringLiteral("partition"),
