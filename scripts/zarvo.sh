@@ -108,7 +108,7 @@ test_windows() {
 
 case "${1:-}" in
     run)
-        install_packages "${packages[@]}"
+        install_packages "${packages[@]}" "${image_format_packages[@]}"
         configure_main
         cmake --build "$build" --target zarvo
         exec "$build/zarvo"

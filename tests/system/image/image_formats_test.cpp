@@ -46,10 +46,7 @@ ino_t inodeOf(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
 }
 
-// Whether QEMU opens the image for writing, as a virtual machine does.
-bool qemuWrites(const std::string& image) {
-    return testing::runProgram({"qemu-io", "-c", "read 0 512", image}) == 0;
-}
+using testing::qemuWrites;
 
 // What `qemu-img check` finds: "" for a clean image or a format without checks.
 std::string checkFindings(const std::string& image) {
@@ -294,19 +291,7 @@ TEST_F(ImageFormatsTest, AKilledSessionLeavesNoMountAndTheNextOneTidiesUp) {
     std::mt19937 random(20261208);
     for (int round = 0; round < 6; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
-        int out[2];
-        ASSERT_EQ(::pipe(out), 0);
-        const pid_t writer = ::fork();
-        if (writer == 0) {
-            ::dup2(out[1], 1);
-            ::execl(ZARVO_REPLACER, ZARVO_REPLACER, image.c_str(), std::to_string(kFirst).c_str(),
-                    std::to_string(kSecond).c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char line[8] = {};
-        ASSERT_GT(::read(out[0], line, sizeof line), 0) << "the writer did not start";
-        ::close(out[0]);
+        const pid_t writer = testing::startReplacer(image, kFirst, kSecond, false);
         std::this_thread::sleep_for(std::chrono::milliseconds(100 + random() % 400));
         // Zarvo alone: its mtools child finishes its write, then the export ends.
         ::kill(writer, SIGKILL);
@@ -327,17 +312,7 @@ TEST_F(ImageFormatsTest, AKilledSessionLeavesNoMountAndTheNextOneTidiesUp) {
 
     // A session killed with its keeper and nbdfuse leaves a dead mount,
     // which the next session clears before it opens the image.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t session = ::fork();
-    if (session == 0) {
-        const auto sys = open(image);
-        (void)!::write(ready[1], "y", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    const pid_t session = testing::waitingSession([&] { return open(image); });
     // The keeper and nbdfuse first: the keeper would otherwise end the
     // export as it should.
     for (const pid_t pid : testing::descendantsOf(session))

@@ -44,9 +44,8 @@ std::string fileBytes(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Whether QEMU opens the image for writing, as a virtual machine does.
 bool qemuWrites(const std::string& image) {
-    return testing::runProgram({"qemu-io", "-f", "raw", "-c", "read 0 512", image}) == 0;
+    return testing::qemuWrites(image, "raw");
 }
 
 class ImageSafetyTest : public ::testing::Test {
@@ -97,17 +96,7 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
     testing::runProgram({"pkill", "-f", "sleep 60"});
 
     // A session that is killed lets go as well.
-    int ready[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    const pid_t session = ::fork();
-    if (session == 0) {
-        const auto sys = open(disk);
-        (void)!::write(ready[1], "y", 1);
-        ::pause();
-        ::_exit(0);
-    }
-    char c = 0;
-    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    const pid_t session = testing::waitingSession([&] { return open(disk); });
     EXPECT_FALSE(qemuWrites(disk));
     ::kill(session, SIGKILL);
     ::waitpid(session, nullptr, 0);
@@ -215,20 +204,7 @@ TEST_F(ImageSafetyTest, KillsAtAnyMomentLeaveEveryFileOldOrNewAndWhole) {
     open(disk)->writeNewFile("C:\\LOGO.SYS", first);
     std::mt19937 random(20261208);
     for (int round = 0; round < 16; ++round) {
-        int out[2];
-        ASSERT_EQ(::pipe(out), 0);
-        const pid_t writer = ::fork();
-        if (writer == 0) {
-            ::setpgid(0, 0);
-            ::dup2(out[1], 1);
-            ::execl(ZARVO_REPLACER, ZARVO_REPLACER, disk.c_str(), std::to_string(kFirst).c_str(),
-                    std::to_string(kSecond).c_str(), static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char line[8] = {};
-        ASSERT_GT(::read(out[0], line, sizeof line), 0) << "the writer did not start";
-        ::close(out[0]);
+        const pid_t writer = testing::startReplacer(disk, kFirst, kSecond, true);
         std::this_thread::sleep_for(std::chrono::milliseconds(random() % 400));
         ::kill(-writer, SIGKILL);
         ::waitpid(writer, nullptr, 0);

@@ -265,6 +265,60 @@ inline std::vector<pid_t> descendantsOf(pid_t pid) {
     return found;
 }
 
+// Whether QEMU opens the image for writing, as a virtual machine does;
+// `format` as qemu-io's -f, else as QEMU finds it.
+inline bool qemuWrites(const std::string& image, const std::string& format = {}) {
+    std::vector<std::string> argv = {"qemu-io", "-c", "read 0 512", image};
+    if (!format.empty()) argv.insert(argv.begin() + 1, {"-f", format});
+    return runProgram(argv) == 0;
+}
+
+// A child process that opens a session with `open`, holds it and waits to
+// be killed; returned once the session is open.
+template <typename Open>
+pid_t waitingSession(const Open& open) {
+    int ready[2];
+    if (::pipe(ready) != 0) throw std::runtime_error("pipe");
+    const pid_t session = ::fork();
+    if (session == 0) {
+        const auto held = open();
+        (void)!::write(ready[1], "y", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char c = 0;
+    (void)!::read(ready[0], &c, 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return session;
+}
+
+#ifdef ZARVO_REPLACER
+// The writer the kill tests kill (replace_until_killed), started on `image`
+// with pictures of `first` and `second` bytes; returned once it has the
+// image open. `ownGroup`: in a process group of its own, which a kill of
+// the group takes with its mtools child.
+inline pid_t startReplacer(const std::string& image, std::size_t first, std::size_t second,
+                           bool ownGroup) {
+    int out[2];
+    if (::pipe(out) != 0) throw std::runtime_error("pipe");
+    const pid_t writer = ::fork();
+    if (writer == 0) {
+        if (ownGroup) ::setpgid(0, 0);
+        ::dup2(out[1], 1);
+        ::execl(ZARVO_REPLACER, ZARVO_REPLACER, image.c_str(), std::to_string(first).c_str(),
+                std::to_string(second).c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    char line[8] = {};
+    const bool started = ::read(out[0], line, sizeof line) > 0;
+    ::close(out[0]);
+    if (!started) throw std::runtime_error("the writer did not start");
+    return writer;
+}
+#endif
+
 // qemu-img with `args`; its exit status, and its output in `out`.
 inline int qemuImg(std::vector<std::string> args, std::string* out = nullptr) {
     args.insert(args.begin(), "qemu-img");
