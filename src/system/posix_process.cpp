@@ -55,7 +55,9 @@ bool isExecutable(const std::string& path) {
            ::access(path.c_str(), X_OK) == 0;
 }
 
-std::vector<char*> pointers(std::vector<std::string>& strings) {
+}  // namespace
+
+std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     std::vector<char*> out;
     for (auto& s : strings) out.push_back(s.data());
     out.push_back(nullptr);
@@ -76,8 +78,6 @@ std::vector<std::string> environmentFor(const Environment& environment) {
     out.insert(out.end(), environment.set.begin(), environment.set.end());
     return out;
 }
-
-}  // namespace
 
 std::string sessionId() {
     return sessionIdOf(::getpid());
@@ -158,8 +158,8 @@ Ran runAndWait(const std::vector<std::string>& argv, const Environment& environm
     if (argv.empty()) return ran;
     std::vector<std::string> env = environmentFor(environment);
     std::vector<std::string> args = argv;
-    const std::vector<char*> envp = pointers(env);
-    const std::vector<char*> cargv = pointers(args);
+    const std::vector<char*> envp = pointersTo(env);
+    const std::vector<char*> cargv = pointersTo(args);
 
     int outPipe[2];
     int errPipe[2];
@@ -240,7 +240,7 @@ void spawnDetached(const std::vector<std::string>& argv) {
         "sh", "-c",
         "command -v \"$1\" >/dev/null 2>&1 || exit 0; \"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
     args.insert(args.end(), argv.begin(), argv.end());
-    const std::vector<char*> cargs = pointers(args);
+    const std::vector<char*> cargs = pointersTo(args);
 
     posix_spawnattr_t attributes;
     if (::posix_spawnattr_init(&attributes) != 0) return;

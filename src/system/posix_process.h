@@ -52,6 +52,12 @@ struct Environment {
     std::vector<std::string> set;
 };
 
+// The environment a program is started with, as "NAME=value" strings.
+std::vector<std::string> environmentFor(const Environment& environment);
+// The null-ended pointers execve takes: valid while `strings` lives
+// unchanged.
+std::vector<char*> pointersTo(std::vector<std::string>& strings);
+
 // Runs argv (searched on $PATH, never through a shell) with an empty
 // standard input and waits for it, its output kept. After `timeoutSeconds`
 // (0: none) it is killed. The descriptors in `inherited` stay open in it;

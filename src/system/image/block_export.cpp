@@ -24,8 +24,6 @@
 #include "system/image/image_hold.h"
 #include "system/posix_process.h"
 
-extern char** environ;
-
 namespace zarvo::image {
 
 namespace {
@@ -53,25 +51,6 @@ constexpr Tool kTools[] = {
     {"nbdfuse", "libnbd-bin"},   // what it serves, as a file
     {"fusermount3", "fuse3"},    // the unmounting, and the mounting for a user
 };
-
-// The programs' own words, whatever the user's language.
-std::vector<std::string> programEnvironment() {
-    std::vector<std::string> out;
-    for (char** e = environ; *e; ++e) {
-        const std::string_view entry(*e);
-        if (!entry.starts_with("LC_ALL=") && !entry.starts_with("LANGUAGE="))
-            out.emplace_back(entry);
-    }
-    out.emplace_back("LC_ALL=C");
-    return out;
-}
-
-std::vector<char*> pointers(std::vector<std::string>& strings) {
-    std::vector<char*> out;
-    for (auto& s : strings) out.push_back(s.data());
-    out.push_back(nullptr);
-    return out;
-}
 
 // QEMU's option syntax doubles a comma inside a value.
 std::string optionValue(const std::string& text) {
@@ -436,11 +415,13 @@ BlockExport::BlockExport(const ExportRequest& request) {
                                       "--image-opts",  options};
     std::vector<std::string> unmount = {programs[2], "-u", "-q", raw_};
     std::vector<std::string> lazyUnmount = {programs[2], "-u", "-z", "-q", raw_};
-    std::vector<std::string> environment = programEnvironment();
-    const auto servePointers = pointers(serve);
-    const auto unmountPointers = pointers(unmount);
-    const auto lazyPointers = pointers(lazyUnmount);
-    const auto environmentPointers = pointers(environment);
+    // The programs' own words, whatever the user's language.
+    std::vector<std::string> environment =
+        posix::environmentFor({{"LC_ALL", "LANGUAGE"}, {"LC_ALL=C"}});
+    const auto servePointers = posix::pointersTo(serve);
+    const auto unmountPointers = posix::pointersTo(unmount);
+    const auto lazyPointers = posix::pointersTo(lazyUnmount);
+    const auto environmentPointers = posix::pointersTo(environment);
     std::vector<std::string> files;
     for (const char* name : kFolderFiles) files.push_back(in(name));
     std::vector<const char*> filePointers;
