@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -127,16 +128,27 @@ bool stillMounted(const KeeperPlan& plan) {
     return point.st_dev != folder.st_dev;
 }
 
+// Closes the descriptors from `first` to `last`, one by one on a kernel
+// older than close_range.
+void closeRange(unsigned first, unsigned last) {
+    if (::close_range(first, last, 0) == 0) return;
+    rlimit limit{};
+    const unsigned open = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < (1u << 20)
+                              ? unsigned(limit.rlim_cur)
+                              : 65536;
+    for (unsigned fd = first; fd <= last && fd < open; ++fd) ::close(int(fd));
+}
+
 // Closes every descriptor but the three given (and 0-2).
 void keepOnly(int a, int b, int c) {
     int keep[3] = {a, b, c};
     std::sort(keep, keep + 3);
     unsigned from = 3;
     for (const int fd : keep) {
-        if (unsigned(fd) > from) ::close_range(from, unsigned(fd) - 1, 0);
+        if (unsigned(fd) > from) closeRange(from, unsigned(fd) - 1);
         from = unsigned(fd) + 1;
     }
-    ::close_range(from, ~0U, 0);
+    closeRange(from, ~0U);
 }
 
 void tidy(const KeeperPlan& plan) {
