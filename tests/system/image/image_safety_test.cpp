@@ -78,7 +78,7 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
         // A viewer the session started outlives it, and holds nothing of it.
         const std::string bin = folder.file("bin");
         std::filesystem::create_directories(bin);
-        std::ofstream(bin + "/xdg-open") << "#!/bin/sh\nexec sleep 60\n";
+        std::ofstream(bin + "/xdg-open") << "#!/bin/sh\necho $$ > \"$0.pid\"\nexec sleep 60\n";
         std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
         const std::string path = std::getenv("PATH");
         ::setenv("PATH", (bin + ":" + path).c_str(), 1);
@@ -93,7 +93,10 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
         EXPECT_EQ(sys->readFile("C:\\Msdos.sys"), "[Options]\r\n");
     }
     EXPECT_TRUE(qemuWrites(disk));
-    testing::runProgram({"pkill", "-f", "sleep 60"});
+    // That viewer alone: not every "sleep 60" of the user's.
+    std::ifstream viewer(folder.file("bin/xdg-open.pid"));
+    pid_t pid = 0;
+    if (viewer >> pid && pid > 1) ::kill(pid, SIGKILL);
 
     // A session that is killed lets go as well.
     const pid_t session = testing::waitingSession([&] { return open(disk); });
