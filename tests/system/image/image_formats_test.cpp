@@ -61,6 +61,8 @@ const std::string kScreen = [] {
     return bytes;
 }();
 
+constexpr const char* kNoFuse = "this machine gives this user no /dev/fuse to mount with";
+
 class ImageFormatsTest : public ::testing::Test {
 protected:
     // A Windows 98 stand-in: an MBR and one FAT32 partition of 63 MiB
@@ -135,6 +137,7 @@ protected:
 // ---- In place, in every format ----------------------------------------------------
 
 TEST_F(ImageFormatsTest, EveryFormatOpensInPlaceAndKeepsWhatZarvoWrote) {
+    if (!testing::fuseUsable()) GTEST_SKIP() << kNoFuse;
     struct Case {
         std::string format;
         std::string name;  // the format is told by the content, not by this
@@ -181,6 +184,7 @@ TEST_F(ImageFormatsTest, EveryFormatOpensInPlaceAndKeepsWhatZarvoWrote) {
 }
 
 TEST_F(ImageFormatsTest, AnOverlayTakesTheChangeAndItsBaseStaysAsItWas) {
+    if (!testing::fuseUsable()) GTEST_SKIP() << kNoFuse;
     const std::string base = converted("qcow2", "base.qcow2");
     const std::string overlay = folder.file("snapshot.qcow2");
     ASSERT_EQ(testing::qemuImg({"create", "-f", "qcow2", "-b", base, "-F", "qcow2", overlay}), 0);
@@ -226,6 +230,7 @@ void rewriteVhdFooters(const std::string& vhd, std::uint64_t size) {
 }
 
 TEST_F(ImageFormatsTest, An86BoxVhdOpensWithTheSizeTheEmulatorSees) {
+    if (!testing::fuseUsable()) GTEST_SKIP() << kNoFuse;
     const std::string vhd = converted("vpc", "86box.vhd");
     rewriteVhdFooters(vhd, 64 * kMiB);
     std::string info;
@@ -252,6 +257,7 @@ TEST_F(ImageFormatsTest, An86BoxVhdOpensWithTheSizeTheEmulatorSees) {
 // ---- Held against others -------------------------------------------------------------
 
 TEST_F(ImageFormatsTest, OtherProgramsAreKeptOutAndStopEveryWrite) {
+    if (!testing::fuseUsable()) GTEST_SKIP() << kNoFuse;
     const std::string image = converted("qcow2", "win98.qcow2");
     // QEMU has the image: the session does not start.
     {
@@ -282,6 +288,7 @@ TEST_F(ImageFormatsTest, OtherProgramsAreKeptOutAndStopEveryWrite) {
 // ---- Killed --------------------------------------------------------------------------
 
 TEST_F(ImageFormatsTest, AKilledSessionLeavesNoMountAndTheNextOneTidiesUp) {
+    if (!testing::fuseUsable()) GTEST_SKIP() << kNoFuse;
     const std::string image = converted("qcow2", "win98.qcow2");
     constexpr std::size_t kFirst = 300000, kSecond = 200000;
     const std::string first(kFirst, 'a'), second(kSecond, 'b');

@@ -203,6 +203,16 @@ inline std::vector<std::string> namesOnVolume(const std::string& image, std::uin
     return names;
 }
 
+// Whether this machine lets this user mount with FUSE: a container may
+// give no /dev/fuse. The export's own refusal of that case is tested with
+// a stand-in device, on every machine.
+inline bool fuseUsable() {
+    const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
 // What fsck.fat -n found beyond what it and ScanDisk repair without loss:
 // clusters a killed mtools had taken and not yet linked.
 inline std::string unexpectedFindings(const std::string& problems) {
