@@ -26,7 +26,8 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
 # shows it as a raw file over FUSE. The tests also check that QEMU cannot
 # write an image Zarvo holds.
 image_format_packages=(qemu-utils libnbd-bin fuse3)
-test_packages=("${packages[@]}" "${image_format_packages[@]}")
+# Wine: the Wine prefix test brings values into a real prefix's registry.
+test_packages=("${packages[@]}" "${image_format_packages[@]}" wine wine64)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # The screen-file quality bench compares with ImageMagick and pngquant on the

@@ -33,8 +33,7 @@ std::string firstLine(const std::string& path) {
 // "" for a process that is not there, or that has ended and only waits for
 // its parent to learn so (a zombie).
 std::string startTimeOf(const std::string& pid) {
-    std::ifstream in("/proc/" + pid + "/stat");
-    const std::string stat{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string stat = fileText("/proc/" + pid + "/stat");
     // The command, in parentheses, may hold spaces: count fields after it.
     std::size_t at = stat.rfind(')');
     if (at == std::string::npos || at + 2 >= stat.size() || stat[at + 2] == 'Z') return {};
@@ -56,6 +55,11 @@ bool isExecutable(const std::string& path) {
 }
 
 }  // namespace
+
+std::string fileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 std::vector<char*> pointersTo(std::vector<std::string>& strings) {
     std::vector<char*> out;

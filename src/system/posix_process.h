@@ -20,6 +20,10 @@ std::string sessionIdOf(long pid);
 // Whether the process `id` names is still running.
 bool sessionRunning(const std::string& id);
 
+// A file's whole content ("" when it cannot be read): for the small files
+// of /proc and of a run's private folder.
+std::string fileText(const std::string& path);
+
 // The folder a run keeps its private files in: $TMPDIR when it is an
 // absolute path, else /tmp.
 std::string temporaryRoot();

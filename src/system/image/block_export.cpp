@@ -15,7 +15,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <utility>
 #include <vector>
@@ -61,11 +60,6 @@ std::string optionValue(const std::string& text) {
         if (c == ',') out += ',';
     }
     return out;
-}
-
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 // ---- The keeper -----------------------------------------------------------
@@ -340,9 +334,9 @@ bool alive(long pid) {
 
 void clearLeftover(const fs::path& folder, bool mounted, const std::string& fusermount) {
     // A server still serving, this folder's by its command line.
-    const long server = std::atol(fileText((folder / kServedFile).string()).c_str());
+    const long server = std::atol(posix::fileText((folder / kServedFile).string()).c_str());
     if (server > 0 && alive(server)) {
-        const std::string command = fileText("/proc/" + std::to_string(server) + "/cmdline");
+        const std::string command = posix::fileText("/proc/" + std::to_string(server) + "/cmdline");
         if (command.find((folder / kMountName).string()) != std::string::npos &&
             ::kill(pid_t(server), SIGTERM) == 0) {
             for (int i = 0; i < 500 && alive(server); ++i) pauseMillis(10);
@@ -395,9 +389,9 @@ BlockExport::BlockExport(const ExportRequest& request) {
 
     std::string pattern = posix::temporaryRoot() + "/" + std::string(kFolderPrefix) + "XXXXXX";
     if (!::mkdtemp(pattern.data())) throw refuse(Reason::NoWorkFolder, 0, posix::temporaryRoot());
-    folder_ = pattern;
-    raw_ = folder_ + "/" + kMountName;
-    const auto in = [&](const char* name) { return folder_ + "/" + name; };
+    const std::string folder = pattern;
+    raw_ = folder + "/" + kMountName;
+    const auto in = [&](const char* name) { return folder + "/" + name; };
     // Until the keeper runs, the folder is this constructor's to remove.
     bool handedOver = false;
     struct Cleanup {
@@ -407,7 +401,7 @@ BlockExport::BlockExport(const ExportRequest& request) {
             std::error_code ec;
             if (!handedOver) fs::remove_all(folder, ec);
         }
-    } cleanup{folder_, handedOver};
+    } cleanup{folder, handedOver};
 
     std::ofstream(in(kSessionFile)) << posix::sessionId() << '\n';
     posix::Fd mountPoint(::open(raw_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
@@ -453,7 +447,7 @@ BlockExport::BlockExport(const ExportRequest& request) {
 
     const KeeperPlan plan{servePointers.data(), unmountPointers.data(),
                           lazyPointers.data(),  environmentPointers.data(),
-                          folder_.c_str(),      raw_.c_str(),
+                          folder.c_str(),       raw_.c_str(),
                           servedPath.c_str(),   errorsPath.c_str(),
                           filePointers.data(),  lifeRead.get(),
                           statusWrite.get(),    errors.get()};

@@ -52,7 +52,6 @@ public:
     int lifeline() const { return lifeline_.get(); }
 
 private:
-    std::string folder_;
     std::string raw_;
     long keeper_ = 0;
     posix::Fd lifeline_;

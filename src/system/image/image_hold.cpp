@@ -7,12 +7,11 @@
 
 #include <array>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 #include "system/error.h"
 #include "system/image/image_error.h"
+#include "system/posix_process.h"
 
 namespace zarvo::image {
 
@@ -43,14 +42,9 @@ bool same(const FileId& a, const FileId& b) {
     return a.block == b.block && a.device == b.device && a.inode == b.inode;
 }
 
-std::string fileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 long parentPidOf(long pid) {
     // "pid (command) state ppid ...": the command may hold spaces and ')'.
-    const std::string stat = fileText("/proc/" + std::to_string(pid) + "/stat");
+    const std::string stat = posix::fileText("/proc/" + std::to_string(pid) + "/stat");
     const std::size_t close = stat.rfind(')');
     if (close == std::string::npos || close + 4 > stat.size()) return 0;
     return std::strtol(stat.c_str() + close + 4, nullptr, 10);
@@ -60,11 +54,11 @@ long parentPidOf(long pid) {
 // kernel's short name for it.
 std::string programOf(long pid) {
     const std::string proc = "/proc/" + std::to_string(pid);
-    std::string command = fileText(proc + "/cmdline");
+    std::string command = posix::fileText(proc + "/cmdline");
     command = command.substr(0, command.find('\0'));
     command = command.substr(command.find_last_of('/') + 1);
     if (!command.empty()) return command;
-    std::string name = fileText(proc + "/comm");
+    std::string name = posix::fileText(proc + "/comm");
     while (!name.empty() && name.back() == '\n') name.pop_back();
     return name.empty() ? "pid " + std::to_string(pid) : name;
 }

@@ -31,18 +31,9 @@
 namespace zarvo {
 namespace {
 
+using testing::fileBytes;
 using testing::kMiB;
-
-std::unique_ptr<ISystem> open(const std::string& image) {
-    ImageOptions options;
-    options.imagePath = image;
-    return openImageSystem(options);
-}
-
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::openImage;
 
 bool qemuWrites(const std::string& image) {
     return testing::qemuWrites(image, "raw");
@@ -82,7 +73,7 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
         std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
         const std::string path = std::getenv("PATH");
         ::setenv("PATH", (bin + ":" + path).c_str(), 1);
-        const auto sys = open(disk);
+        const auto sys = openImage(disk);
         sys->writeNewFile("C:\\Msdos.sys", "[Options]\r\n");
         ShellRequest request;
         request.file = "C:\\Msdos.sys";
@@ -99,7 +90,7 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
     if (viewer >> pid && pid > 1) ::kill(pid, SIGKILL);
 
     // A session that is killed lets go as well.
-    const pid_t session = testing::waitingSession([&] { return open(disk); });
+    const pid_t session = testing::waitingSession([&] { return openImage(disk); });
     EXPECT_FALSE(qemuWrites(disk));
     ::kill(session, SIGKILL);
     ::waitpid(session, nullptr, 0);
@@ -109,7 +100,7 @@ TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
 // ---- Nothing written while another program has the image open ---------------------
 
 TEST_F(ImageSafetyTest, AnImageAnotherProgramHasOpenIsNeitherOpenedNorWritten) {
-    auto sys = open(disk);
+    auto sys = openImage(disk);
     sys->createDirectory("C:\\Windows");
     sys->writeNewFile("C:\\Windows\\Logow.sys", "old screen");
     sys->writeNewFile("C:\\Sunset.bmp", "picture");
@@ -143,9 +134,9 @@ TEST_F(ImageSafetyTest, AnImageAnotherProgramHasOpenIsNeitherOpenedNorWritten) {
 
     // Nor is it opened: the check runs at the start too.
     sys.reset();
-    EXPECT_TRUE(refused([&] { open(disk); }));
+    EXPECT_TRUE(refused([&] { openImage(disk); }));
     holder.stop();
-    open(disk)->replaceFile("C:\\Windows\\Logow.sys", "new");
+    openImage(disk)->replaceFile("C:\\Windows\\Logow.sys", "new");
 }
 
 // ---- What a killed session left ----------------------------------------------------
@@ -187,12 +178,12 @@ TEST_F(ImageSafetyTest, TheNextSessionFinishesOrRemovesWhatAKilledOneLeft) {
                 raw.write("\0\0", 2);
             }
     }
-    clearLeftovers(*open(disk));
+    clearLeftovers(*openImage(disk));
     EXPECT_EQ(names(), (std::vector<std::string>{"Games", "Windows", "ZRV1.TMP", "ZRVABCDE.TMP",
                                                  "logo.sys", "zrv00005.txt"}));
     EXPECT_EQ(names("c:/Windows"), std::vector<std::string>{"WIN.INI"});
     EXPECT_EQ(names("c:/Games"), std::vector<std::string>{"ZRV00006.TMP"});
-    const auto sys = open(disk);
+    const auto sys = openImage(disk);
     EXPECT_EQ(sys->readFile("C:\\Logo.sys"), "new boot picture");
     EXPECT_EQ(sys->readFile("C:\\Windows\\WIN.INI"), "[Desktop]\r\n");
     EXPECT_EQ(testing::fsckProblems(disk, kMiB), "");
@@ -204,7 +195,7 @@ TEST_F(ImageSafetyTest, TheNextSessionFinishesOrRemovesWhatAKilledOneLeft) {
 TEST_F(ImageSafetyTest, KillsAtAnyMomentLeaveEveryFileOldOrNewAndWhole) {
     constexpr std::size_t kFirst = 300000, kSecond = 200000;
     const std::string first(kFirst, 'a'), second(kSecond, 'b');
-    open(disk)->writeNewFile("C:\\LOGO.SYS", first);
+    openImage(disk)->writeNewFile("C:\\LOGO.SYS", first);
     std::mt19937 random(20261208);
     for (int round = 0; round < 16; ++round) {
         const pid_t writer = testing::startReplacer(disk, kFirst, kSecond, true);
@@ -214,8 +205,8 @@ TEST_F(ImageSafetyTest, KillsAtAnyMomentLeaveEveryFileOldOrNewAndWhole) {
         // Its mtools child may take a moment longer to go.
         testing::waitFor([&] { return ::kill(-writer, 0) != 0; });
 
-        clearLeftovers(*open(disk));
-        const auto sys = open(disk);
+        clearLeftovers(*openImage(disk));
+        const auto sys = openImage(disk);
         const std::string logo = sys->readFile("C:\\LOGO.SYS");
         EXPECT_TRUE(logo == first || logo == second) << "round " << round << ": " << logo.size();
         for (const std::string& name : names())

@@ -22,20 +22,15 @@ namespace zarvo {
 namespace {
 
 using testing::errorOf;
-
-std::unique_ptr<ISystem> open(const std::string& image, int partition = 0) {
-    ImageOptions options;
-    options.imagePath = image;
-    options.partition = partition;
-    return openImageSystem(options);
-}
+using testing::fileBytes;
+using testing::openImage;
 
 // Why openImageSystem refused the image: "<file>: <reason> <number>
 // <detail>", or who has it open; "" when it opens the image.
 std::string refusal(const std::string& image, int partition = 0) {
     using Reason = ImageError::Reason;
     try {
-        open(image, partition);
+        openImage(image, partition);
     } catch (const ImageError& e) {
         const std::map<Reason, const char*> names = {
             {Reason::CannotOpen, "cannot open"},
@@ -72,11 +67,6 @@ std::string vhdFooter(std::uint64_t size, std::uint32_t diskType) {
     return footer;
 }
 
-std::string fileBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class ImageSystemTest : public ::testing::Test {
 protected:
     testing::ImageFolder folder;
@@ -94,11 +84,11 @@ TEST_F(ImageSystemTest, TakesTheFirstFatPartitionOrTheOneAskedFor) {
     testing::format(disk, 16, 10240, 40960);
     testing::format(disk, 32, 51200, 110592);
 
-    open(disk)->writeNewFile("C:\\Second.txt", "16");
-    open(disk, 3)->writeNewFile("C:\\Third.txt", "32");
-    EXPECT_EQ(open(disk, 2)->readFile("C:\\SECOND.TXT"), "16");
-    EXPECT_FALSE(open(disk, 2)->fileExists("C:\\Third.txt"));
-    EXPECT_EQ(open(disk, 3)->readFile("C:\\third.txt"), "32");
+    openImage(disk)->writeNewFile("C:\\Second.txt", "16");
+    openImage(disk, 3)->writeNewFile("C:\\Third.txt", "32");
+    EXPECT_EQ(openImage(disk, 2)->readFile("C:\\SECOND.TXT"), "16");
+    EXPECT_FALSE(openImage(disk, 2)->fileExists("C:\\Third.txt"));
+    EXPECT_EQ(openImage(disk, 3)->readFile("C:\\third.txt"), "32");
     EXPECT_EQ(testing::fsckProblems(disk, 10240 * 512), "");
     EXPECT_EQ(testing::fsckProblems(disk, 51200 * 512), "");
 
@@ -110,16 +100,16 @@ TEST_F(ImageSystemTest, OpensAFixedVhdAndABareVolume) {
     const std::string vhd = folder.file("win98.vhd");
     testing::makeFatDisk(vhd, 40, 16, "6");
     appendBytes(vhd, vhdFooter(40 * testing::kMiB, 2));
-    open(vhd)->writeNewFile("C:\\Msdos.sys", "[Options]");
-    EXPECT_EQ(open(vhd)->readFile("C:\\MSDOS.SYS"), "[Options]");
+    openImage(vhd)->writeNewFile("C:\\Msdos.sys", "[Options]");
+    EXPECT_EQ(openImage(vhd)->readFile("C:\\MSDOS.SYS"), "[Options]");
     EXPECT_EQ(fileBytes(vhd).substr(40 * testing::kMiB, 8), "conectix");  // the footer stays
     EXPECT_EQ(testing::fsckProblems(vhd, testing::kMiB), "");
 
     const std::string bare = folder.file("volume.img");
     testing::makeSparse(bare, 40);
     testing::format(bare, 32, 0, 40 * 2048);
-    open(bare)->writeNewFile("C:\\Logo.sys", "bare");
-    EXPECT_EQ(open(bare)->readFile("C:\\Logo.sys"), "bare");
+    openImage(bare)->writeNewFile("C:\\Logo.sys", "bare");
+    EXPECT_EQ(openImage(bare)->readFile("C:\\Logo.sys"), "bare");
     EXPECT_EQ(testing::fsckProblems(bare, 0), "");
 }
 
@@ -224,7 +214,7 @@ TEST_F(ImageSystemTest, RefusesWhenMtoolsIsMissingNamingTheProgram) {
 TEST_F(ImageSystemTest, WritesShortNamesInCodePage866AndKeepsLongNames) {
     const std::string disk = folder.file("disk.img");
     testing::makeFatDisk(disk, 40, 16, "6");
-    auto sys = open(disk);
+    auto sys = openImage(disk);
     sys->createDirectory("C:\\Мои рисунки");
     sys->writeNewFile("C:\\Мои рисунки\\Закат.bmp", "BM");
     sys->writeNewFile("C:\\Logo.sys", "logo");
@@ -237,7 +227,7 @@ TEST_F(ImageSystemTest, WritesShortNamesInCodePage866AndKeepsLongNames) {
     EXPECT_EQ(sys->readFile("C:\\МОИРИС~1\\Закат.bmp"), "BM");
     EXPECT_FALSE(sys->fileExists("C:\\PROGRA~2"));
     sys.reset();  // an image is held by one session at a time
-    const auto again = open(disk);
+    const auto again = openImage(disk);
     EXPECT_TRUE(again->fileExists("C:\\Мои рисунки\\Закат.bmp"));
     EXPECT_EQ(again->windowsPath(again->hostPath("C:\\мои рисунки\\закат.bmp")),
               "C:\\Мои рисунки\\Закат.bmp");
@@ -247,7 +237,7 @@ TEST_F(ImageSystemTest, WritesShortNamesInCodePage866AndKeepsLongNames) {
 TEST_F(ImageSystemTest, AnInterruptedWriteLeavesTheOldFileAndNoTemporaryOne) {
     const std::string disk = folder.file("disk.img");
     testing::makeFatDisk(disk, 40, 16, "6");
-    const auto sys = open(disk);
+    const auto sys = openImage(disk);
     auto& image = dynamic_cast<ImageSystem&>(*sys);
     sys->createDirectory("C:\\Windows");
     sys->writeNewFile("C:\\Windows\\Logow.sys", "old screen");
@@ -277,7 +267,7 @@ TEST_F(ImageSystemTest, AnInterruptedWriteLeavesTheOldFileAndNoTemporaryOne) {
 TEST_F(ImageSystemTest, KeepsTheRegistryInsideTheImageAndTakesHostFilesFromDriveZ) {
     const std::string disk = folder.file("disk.img");
     testing::makeFatDisk(disk, 40, 16, "6");
-    const auto sys = open(disk);
+    const auto sys = openImage(disk);
     sys->createRegistryWriter()->storeString(hkey::CurrentUser, "Control Panel\\Desktop",
                                              "Wallpaper", "C:\\Мои рисунки\\Закат.bmp");
     // What regedit in Windows 98 imports: REGEDIT4, code page 1251, CRLF.

@@ -22,7 +22,25 @@
 #include <thread>
 #include <vector>
 
+#include "system/image/image_system.h"
+
 namespace zarvo::testing {
+
+// Drive C: in `image`: its partition `partition` (0: the first FAT one),
+// FUSE through `fuseDevice`.
+inline std::unique_ptr<ISystem> openImage(const std::string& image, int partition = 0,
+                                          const std::string& fuseDevice = "/dev/fuse") {
+    ImageOptions options;
+    options.imagePath = image;
+    options.partition = partition;
+    options.fuseDevice = fuseDevice;
+    return openImageSystem(options);
+}
+
+inline std::string fileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 // Runs argv (no shell), standard input from `input`; the exit status and
 // the output, standard error included unless `withErrors` is false.
@@ -247,30 +265,6 @@ inline std::vector<std::string> mountsUnder(const std::string& folder) {
         const std::size_t from = line.find(' ') + 1;
         const std::string point = line.substr(from, line.find(' ', from) - from);
         if (point.starts_with(folder + "/")) found.push_back(point);
-    }
-    return found;
-}
-
-// The processes that descend from `pid`, by their parents.
-inline std::vector<pid_t> descendantsOf(pid_t pid) {
-    std::vector<pid_t> found;
-    std::vector<pid_t> parents = {pid};
-    for (int depth = 0; depth < 6 && !parents.empty(); ++depth) {
-        std::vector<pid_t> children;
-        for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-            const std::string name = entry.path().filename().string();
-            if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-            std::ifstream in(entry.path() / "stat");
-            const std::string stat{std::istreambuf_iterator<char>(in),
-                                   std::istreambuf_iterator<char>()};
-            const std::size_t close = stat.rfind(')');
-            if (close == std::string::npos || close + 4 > stat.size()) continue;
-            const pid_t parent = pid_t(std::strtol(stat.c_str() + close + 4, nullptr, 10));
-            if (std::find(parents.begin(), parents.end(), parent) != parents.end())
-                children.push_back(pid_t(std::stol(name)));
-        }
-        found.insert(found.end(), children.begin(), children.end());
-        parents = children;
     }
     return found;
 }
