@@ -26,8 +26,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
 # shows it as a raw file over FUSE. The tests also check that QEMU cannot
 # write an image Zarvo holds.
 image_format_packages=(qemu-utils libnbd-bin fuse3)
-# Wine: the Wine prefix test brings values into a real prefix's registry.
-test_packages=("${packages[@]}" "${image_format_packages[@]}" wine wine64)
+# Wine: the Wine prefix test brings values into a real prefix's registry;
+# icoutils: icotool lists the images of the icons the Icon page makes.
+test_packages=("${packages[@]}" "${image_format_packages[@]}" wine wine64 icoutils)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # The screen-file quality bench compares with ImageMagick and pngquant on the
