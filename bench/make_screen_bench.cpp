@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "median.h"
-#include "ui/screen_maker.h"
+#include "pictures/screen_maker.h"
 
 extern char** environ;
 

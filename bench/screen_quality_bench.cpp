@@ -81,8 +81,8 @@
 #include <optional>
 #include <vector>
 
-#include "ui/colour_quantizer.h"
-#include "ui/screen_maker.h"
+#include "pictures/colour_quantizer.h"
+#include "pictures/screen_maker.h"
 
 namespace {
 

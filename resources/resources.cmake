@@ -98,7 +98,7 @@ add_library(zarvo_resgen_formats STATIC
     ${_zarvo_gen_src}/paint_kit.cpp ${_zarvo_gen_src}/paint_kit.h
     ${_zarvo_gen_src}/screen_canvas.cpp ${_zarvo_gen_src}/screen_canvas.h)
 target_include_directories(zarvo_resgen_formats PUBLIC ${_zarvo_res_src})
-target_link_libraries(zarvo_resgen_formats PUBLIC Qt6::Gui zarvo_ui)
+target_link_libraries(zarvo_resgen_formats PUBLIC Qt6::Gui zarvo_pictures)
 
 # The drive's INI text is encoded by the program's own code page table, and
 # the help file is written by the program's own help file writer.

@@ -2,7 +2,7 @@
 #include <stdexcept>
 
 #include "icons.h"
-#include "ui/colour_quantizer.h"
+#include "pictures/colour_quantizer.h"
 
 namespace zarvo::resgen {
 namespace {

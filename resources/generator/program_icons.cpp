@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "icons.h"
-#include "ui/colour_quantizer.h"
+#include "pictures/colour_quantizer.h"
 
 namespace zarvo::resgen {
 namespace {

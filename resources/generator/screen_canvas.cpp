@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "paint_kit.h"
-#include "ui/colour_quantizer.h"
+#include "pictures/colour_quantizer.h"
 
 namespace zarvo::resgen {
 

@@ -7,8 +7,8 @@
 #include <QStringList>
 
 #include "app/target.h"
-#include "ui/icon_maker.h"
-#include "ui/screen_maker.h"
+#include "pictures/icon_maker.h"
+#include "pictures/screen_maker.h"
 
 namespace zarvo {
 

@@ -14,10 +14,10 @@
 #include "changes/leftovers.h"
 #include "formats/ico_judge.h"
 #include "formats/screen_file.h"
+#include "pictures/icon_maker.h"
+#include "pictures/screen_maker.h"
 #include "system/image/image_error.h"
 #include "system/linux/wine_prefix.h"
-#include "ui/icon_maker.h"
-#include "ui/screen_maker.h"
 
 namespace zarvo {
 
@@ -63,7 +63,7 @@ int checkFiles(const QStringList& files, QTextStream& out, QTextStream& err) {
     return status;
 }
 
-// --make-screen and --make-icon: `make` writes the file or throws ScreenError.
+// --make-screen and --make-icon: `make` writes the file or throws PictureError.
 int makeFile(const std::function<void()>& make, QTextStream& err) {
     // Reading pictures needs Qt's image plugins, which a QCoreApplication
     // finds; no display is needed for it.
@@ -74,9 +74,9 @@ int makeFile(const std::function<void()>& make, QTextStream& err) {
     if (!QCoreApplication::instance()) app = std::make_unique<QCoreApplication>(argc, argv);
     try {
         make();
-    } catch (const ScreenError& error) {
+    } catch (const PictureError& error) {
         err << "zarvo: " << QString::fromStdString(error.what());
-        if (error.kind() == ScreenError::Kind::OutputExists) err << " (--force replaces it)";
+        if (error.kind() == PictureError::Kind::OutputExists) err << " (--force replaces it)";
         err << '\n';
         return 1;
     }

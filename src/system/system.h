@@ -22,7 +22,7 @@
 //   from refreshWallpaper, nullopt for text a code page cannot hold.
 // - What a longer job did (restoring originals, a Wine import) comes back
 //   as data; only the program words it, in the window or on the terminal.
-// Above the system, ScreenError is --make-screen's, in the ui layer.
+// Above the system, PictureError is the picture commands' own, in the pictures layer.
 
 #include <cstdint>
 #include <memory>

@@ -1,22 +1,20 @@
 #include "ui/qt_ui_services.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QImageReader>
 #include <QMessageBox>
 #include <QScreen>
 #include <string_view>
 
 #include "formats/ico_header.h"
-#include "formats/screen_file.h"
+#include "pictures/icon_maker.h"
+#include "pictures/picture_reader.h"
+#include "pictures/wallpaper_maker.h"
 #include "system/error.h"
 #include "system/system.h"
-#include "ui/icon_maker.h"
 #include "ui/twips.h"
-#include "ui/wallpaper_maker.h"
 
 namespace zarvo {
 
@@ -38,14 +36,15 @@ int iconDepth(const QByteArray& data, const std::optional<ico::Header>& header, 
 
 // The image Windows uses for an icon shown at full size: 32 x 32, the richest
 // colours among those, else the first.
-int chooseIconImage(QImageReader& reader, const QByteArray& data) {
+int chooseIconImage(const PictureReader& reader) {
+    const QByteArray& data = reader.data();
     const auto header =
         ico::readHeader(std::string_view(data.constData(), std::size_t(data.size())));
     int chosen = 0;
     int chosenDepth = -1;
-    for (int i = 0; i < reader.imageCount() && reader.jumpToImage(i); ++i) {
+    for (int i = 0; i < reader.imageCount(); ++i) {
         const int depth = iconDepth(data, header, i);
-        if (reader.size() == kIconSize && depth > chosenDepth) {
+        if (reader.size(i) == kIconSize && depth > chosenDepth) {
             chosen = i;
             chosenDepth = depth;
         }
@@ -75,45 +74,33 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
     const QFileInfo info(hostPath);
     if (!info.exists()) throw Error(err::FileNotFound);
     if (info.isDir()) throw Error(err::PathFileAccessError);
-    QFile file(hostPath);
-    if (!file.open(QIODevice::ReadOnly)) throw Error(err::PathFileAccessError);
-    // Read whole so that the header checks below see the real file size.
-    QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) throw Error(err::PathFileAccessError);
-    file.close();
-
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
     // Windows 98 goes by the content, not the name (boot screens end in .sys),
     // and shows the pixels as stored, ignoring any orientation tag.
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(false);
-
-    const QByteArray format = reader.format();
+    std::optional<PictureReader> reader;
+    try {
+        reader.emplace(hostPath, PictureReader::Orientation::AsStored);
+    } catch (const PictureError&) {
+        throw Error(err::PathFileAccessError);
+    }
     static const QList<QByteArray> kPictureFormats{"bmp", "jpeg", "jpg",  "ico", "cur", "gif",
                                                    "png", "webp", "tiff", "tif", "svg", "svgz"};
-    if (!kPictureFormats.contains(format)) throw Error(err::InvalidPicture);
-    if (format == "bmp" &&
-        !screen::isWholeBitmap(std::string_view(data.constData(), std::size_t(data.size()))))
+    if (!kPictureFormats.contains(reader->format())) throw Error(err::InvalidPicture);
+    const bool icon = reader->format() == "ico" || reader->format() == "cur";
+    // A photo shown in a box is decoded at about the box's size, never
+    // smaller; a drawing without a box is drawn large enough for any the
+    // program has.
+    PictureNeed need;
+    if (boxSize.isValid() && !icon)
+        need = PictureNeed{QSizeF(boxSize), true, 1.0};
+    else if (reader->isDrawing())
+        need = PictureNeed{QSizeF(kDrawingSide, kDrawingSide), false, 1.0};
+    try {
+        return reader->read(need, icon ? chooseIconImage(*reader) : 0);
+    } catch (const PictureError& error) {
+        // Its size is what the user is told of a picture too large.
+        if (error.kind() == PictureError::Kind::TooLarge) throw;
         throw Error(err::InvalidPicture);
-    if (format == "ico" || format == "cur") {
-        reader.jumpToImage(chooseIconImage(reader, data));
-    } else if ((format == "jpeg" || format == "jpg") && boxSize.isValid()) {
-        const QSize full = reader.size();
-        const QSize shown = full.scaled(boxSize, Qt::KeepAspectRatioByExpanding);
-        if (full.isValid() && shown.width() < full.width()) reader.setScaledSize(shown);
-    } else if (format.startsWith("svg") && reader.size().isValid()) {
-        // A drawing is drawn at the size it is shown; without a box, large
-        // enough for any the program has.
-        const QSize box = boxSize.isValid() ? boxSize : QSize(kDrawingSide, kDrawingSide);
-        reader.setScaledSize(reader.size().scaled(
-            box, boxSize.isValid() ? Qt::KeepAspectRatioByExpanding : Qt::KeepAspectRatio));
     }
-
-    QImage image = reader.read();
-    if (image.isNull()) throw Error(err::InvalidPicture);
-    return image;
 }
 
 QtUiServices::QtUiServices(ISystem& system) : system_(system) {}
@@ -184,11 +171,7 @@ bool QtUiServices::showOpen(CommonDialog& dialog, QWidget* parent) {
     return true;
 }
 
-QImage QtUiServices::loadPicture(const QString& windowsPath) {
-    return loadPictureScaled(windowsPath, QSize());
-}
-
-QImage QtUiServices::loadPictureScaled(const QString& windowsPath, QSize boxSize) {
+QImage QtUiServices::loadPicture(const QString& windowsPath, QSize boxSize) {
     if (windowsPath.isEmpty()) return QImage();
     return readPicture(QString::fromStdString(system_.hostPath(windowsPath.toStdString())),
                        boxSize);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The real user-interface services: Qt message boxes and file dialog, and
-// pictures read with QImageReader the way Windows 98 loads them.
+// pictures read the way Windows 98 loads them.
 
 #include <QSize>
 #include <QStringList>
@@ -21,10 +21,12 @@ class ISystem;
 QStringList qtNameFilters(const QString& barFilter);
 
 // Reads a picture file (a host path or a Qt resource path): bitmap, JPEG,
-// icon, cursor or GIF. Throws 53 for a missing file, 75 for a folder or an
-// unreadable file, 481 for anything that is not a complete picture. An icon
-// gives its 32 x 32 image, an animated GIF its first frame. A valid boxSize
-// lets a JPEG decode at about that size, never smaller than the box.
+// icon, cursor, GIF, PNG, WebP, TIFF or SVG. Throws 53 for a missing file, 75
+// for a folder or an unreadable file, 481 for anything that is not a
+// complete picture, and PictureError (TooLarge) with its size for a picture
+// too large to decode. An icon gives its 32 x 32 image, an animated GIF its
+// first frame. A valid boxSize lets a photo decode at about that size, never
+// smaller than the box.
 QImage readPicture(const QString& hostPath, QSize boxSize = QSize());
 
 class QtUiServices : public IUiServices {
@@ -33,16 +35,12 @@ public:
 
     void messageBox(const QString& text, int style, const QString& title = QString()) override;
     bool showOpen(CommonDialog& dialog, QWidget* parent) override;
-    QImage loadPicture(const QString& windowsPath) override;
+    QImage loadPicture(const QString& windowsPath, QSize boxSize = QSize()) override;
     QImage resourceIcon(int id) override;
     QSizeF screenSizeTwips() override;
     std::optional<std::string> windowsBitmap(const std::string& hostPath, int maxWidth,
                                              int maxHeight, std::uint32_t background) override;
     std::optional<std::string> windows98Icon(const std::string& hostPath) override;
-
-    // loadPicture for a picture shown in a box of this size: a large JPEG is
-    // decoded at about the shown size, which is what makes start-up quick.
-    QImage loadPictureScaled(const QString& windowsPath, QSize boxSize);
 
     // Sets up an open-file dialog for `dialog` as showOpen shows it; public so
     // that tests can look at a real dialog without running it modally.

@@ -64,9 +64,12 @@ public:
     // path) and title are replaced and true is returned; a cancel returns
     // false and leaves both as they were.
     virtual bool showOpen(CommonDialog& dialog, QWidget* parent) = 0;
-    // Loads a picture from a Windows path: bitmap, JPEG, icon, cursor or GIF.
-    // "" gives a null image; 53 missing file, 481 not a picture.
-    virtual QImage loadPicture(const QString& windowsPath) = 0;
+    // Loads a picture from a Windows path: bitmap, JPEG, icon, cursor, GIF and
+    // the pictures of today. "" gives a null image; 53 missing file, 481 not
+    // a picture; PictureError (TooLarge) names the size of one too large to
+    // decode. A valid `box` is the size it is shown at, which a photo is
+    // decoded at about, never smaller.
+    virtual QImage loadPicture(const QString& windowsPath, QSize box = QSize()) = 0;
     // The program's own icon resource 200-239, its 32 x 32 image.
     virtual QImage resourceIcon(int id) = 0;
     // Screen width and height in twips.

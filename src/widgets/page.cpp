@@ -2,6 +2,7 @@
 
 #include <QLineEdit>
 
+#include "pictures/picture_file.h"
 #include "ui/ui_services.h"
 #include "widgets/controls.h"
 
@@ -28,12 +29,19 @@ QLineEdit* Page::addPathField(const QString& name, const QRect& geometry, const 
     return field;
 }
 
-std::optional<QImage> Page::loadPreview(const QString& windowsPath) {
+std::optional<QImage> Page::loadPreview(const QString& windowsPath, QSize box) {
     try {
-        return ui().loadPicture(windowsPath);
+        return ui().loadPicture(windowsPath, box);
     } catch (const Error& error) {
         if (error.number() == err::InvalidPicture)
             ui().messageBox(QStringLiteral("Испорчена картинка"), mb::OkOnly);
+        return std::nullopt;
+    } catch (const PictureError& error) {
+        // A fine picture too large to decode is no damaged one.
+        ui().messageBox(QStringLiteral("Слишком большая картинка: %1 x %2 точек")
+                            .arg(error.size().width())
+                            .arg(error.size().height()),
+                        mb::Exclamation);
         return std::nullopt;
     }
 }

@@ -39,8 +39,10 @@ protected:
 
     // Loads a picture for a preview box. A file that is no picture is worth
     // telling the user about ("Испорчена картинка"); any other failure
-    // leaves the preview as it was without a word. Empty when not loaded.
-    std::optional<QImage> loadPreview(const QString& windowsPath);
+    // leaves the preview as it was without a word; a picture too large to
+    // decode is told with its size. `box`, when valid, is the size it is
+    // shown at. Empty when not loaded.
+    std::optional<QImage> loadPreview(const QString& windowsPath, QSize box = QSize());
 
     // Connects a click to a handler that runs under the uncaught-error rule.
     template <typename Handler>

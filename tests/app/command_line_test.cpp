@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QImageReader>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -19,6 +18,7 @@
 #include "changes/kept_originals.h"
 #include "formats/screen_file.h"
 #include "pages/screens/screen_file_page.h"
+#include "pictures/picture_reader.h"
 #include "support/fixture.h"
 #include "support/icon_bytes.h"
 #include "support/picture_bytes.h"
@@ -214,15 +214,15 @@ TEST_F(CommandLineFiles, MakeScreenRefusesAndLeavesNothingBehind) {
     }
     // A picture larger than Qt decodes within its memory cap, for both
     // commands; the cap is lowered so that a small file is enough.
-    const int cap = QImageReader::allocationLimit();
-    QImageReader::setAllocationLimit(1);
+    const int cap = pictureMemoryLimitMb();
+    setPictureMemoryLimitMb(1);
     QImage large(1000, 600, QImage::Format_RGB32);
     large.fill(Qt::darkCyan);
     ASSERT_TRUE(large.save(path("large.png")));
     for (const char* command : {"--make-screen", "--make-icon"})
         refused({command, path("large.png"), path("out")}, path("large.png"),
                 "the picture is 1000 \u00d7 600 pixels, too large to read within 1 MB");
-    QImageReader::setAllocationLimit(cap);
+    setPictureMemoryLimitMb(cap);
 
     // An existing output stays as it was until --force.
     QFile::copy(path("notes.txt"), path("LOGO.SYS"));

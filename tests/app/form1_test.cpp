@@ -178,7 +178,7 @@ TEST(ErrorDispatchTest, ReportsTheErrorAbandonsTheHandlerAndKeepsRunning) {
             titles << title;
         }
         bool showOpen(CommonDialog&, QWidget*) override { return false; }
-        QImage loadPicture(const QString&) override { return {}; }
+        QImage loadPicture(const QString&, QSize) override { return {}; }
         QImage resourceIcon(int) override { return {}; }
         QSizeF screenSizeTwips() override { return {}; }
         std::optional<std::string> windowsBitmap(const std::string&, int, int,

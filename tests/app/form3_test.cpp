@@ -16,9 +16,9 @@ const QString kCursorFile = QStringLiteral("C:\\Program Files\\Zarvo\\32761.CUR"
 class CountingUi : public ScriptedUi {
 public:
     using ScriptedUi::ScriptedUi;
-    QImage loadPicture(const QString& path) override {
+    QImage loadPicture(const QString& path, QSize box) override {
         cursorReads += path.compare(kCursorFile, Qt::CaseInsensitive) == 0;
-        return ScriptedUi::loadPicture(path);
+        return ScriptedUi::loadPicture(path, box);
     }
     int cursorReads = 0;
 };

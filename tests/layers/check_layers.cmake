@@ -1,12 +1,13 @@
 # Fails when a source file includes a header from a layer above its own:
 #   cmake -DSOURCE_DIR=<source tree> -P check_layers.cmake
 #
-# The layers, lowest first: formats, system, changes, ui, widgets, pages,
-# app. Each subfolder of src/system is an implementation of the system interface; it
+# The layers, lowest first: formats, system, changes, pictures, ui, widgets,
+# pages, app. Each subfolder of src/system is an implementation of the system interface; it
 # may include the interface and formats, and only src/app picks one. The
-# resource generator (resources/generator) stands at the ui layer, so it uses
-# no widget, page or window. src/formats, src/system and src/changes stay
-# without Qt. Nor may files include each other in a circle, directly or
+# resource generator (resources/generator) stands at the pictures layer, so
+# it uses no dialog, widget, page or window. src/formats, src/system and
+# src/changes stay without Qt, and src/pictures (like the generator) without
+# Qt Widgets. Nor may files include each other in a circle, directly or
 # through others; a .cpp and its own header count as one.
 # Every offending include is printed as <file>:<line>: <include>: <why>,
 # and every circle as <file>: include circle: <file> -> ... -> <file>.
@@ -18,8 +19,9 @@ if(NOT IS_DIRECTORY "${SOURCE_DIR}")
 endif()
 get_filename_component(SOURCE_DIR "${SOURCE_DIR}" ABSOLUTE)
 
-set(_layers formats system changes ui widgets pages app)
+set(_layers formats system changes pictures ui widgets pages app)
 set(_qt_free formats system changes)
+set(_gui_only pictures generator)
 
 # The layer of the file or header at absolute `path`, its rank in the order
 # above, and the implementation folder it is in; an empty layer when it
@@ -41,7 +43,7 @@ function(_zarvo_layer_of path out_layer out_rank out_impl)
         endif()
     elseif(_relative MATCHES "^resources/generator/")
         set(_layer generator)
-        list(FIND _layers ui _rank)
+        list(FIND _layers pictures _rank)
     endif()
     set(${out_layer} "${_layer}" PARENT_SCOPE)
     set(${out_rank} "${_rank}" PARENT_SCOPE)
@@ -133,6 +135,8 @@ foreach(_file IN LISTS _files)
         set(_why "")
         if(_layer IN_LIST _qt_free AND _spelled MATCHES "^<(Q[A-Za-z0-9_]*|Qt[A-Za-z]*/.*|q[a-z0-9_]+\\.h)>$")
             set(_why "Qt in the Qt-free ${_layer} layer")
+        elseif(_layer IN_LIST _gui_only AND _spelled MATCHES "^<(QtWidgets/.*|QWidget|QApplication|QDialog|QFileDialog|QMessageBox|QLabel|QPushButton|QLineEdit)>$")
+            set(_why "Qt Widgets in the ${_layer} layer, which uses Qt Gui alone")
         else()
             # As the compiler looks: beside the file first, then under src/.
             if(EXISTS "${_dir}/${_header}" AND _spelled MATCHES "^\"")

@@ -1,4 +1,4 @@
-#include "ui/screen_maker.h"
+#include "pictures/screen_maker.h"
 
 #include <gtest/gtest.h>
 
@@ -9,8 +9,8 @@
 #include <set>
 
 #include "formats/screen_file.h"
+#include "pictures/resampler.h"
 #include "ui/qt_ui_services.h"
-#include "ui/resampler.h"
 
 namespace zarvo {
 namespace {

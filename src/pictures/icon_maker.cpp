@@ -1,22 +1,20 @@
-#include "ui/icon_maker.h"
+#include "pictures/icon_maker.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QImageReader>
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include "formats/ico_header.h"
 #include "formats/ico_judge.h"
 #include "formats/ico_writer.h"
-#include "ui/colour_quantizer.h"
-#include "ui/picture_file.h"
-#include "ui/resampler.h"
+#include "pictures/colour_quantizer.h"
+#include "pictures/picture_reader.h"
+#include "pictures/resampler.h"
 
 namespace zarvo {
 namespace {
 
-using Kind = ScreenError::Kind;
+using Kind = PictureError::Kind;
 
 // Windows 98's small and large icons; the large ones may be set to 48 x 48,
 // which the icon holds only when the picture has the detail for it.
@@ -25,10 +23,6 @@ constexpr int kLargeSide = 32;
 // Windows 98 draws a pixel or leaves it to the mask, nothing between; at
 // least half opaque, it is drawn.
 constexpr int kDrawnFrom = 128;
-
-bool isVector(const QByteArray& format) {
-    return format == "svg" || format == "svgz";
-}
 
 // Formats whose images are one picture at several sizes, not frames.
 bool holdsSizes(const QByteArray& format) {
@@ -50,13 +44,11 @@ private:
         QImage picture;
         int bitCount;  // an icon image's own; 0 when the format has no say
     };
-    QImage readAt(QSize size) const;
     // The smallest image that covers `side`, else the largest; the richest
     // colours among images of one size.
     const Image& bestFor(int side) const;
 
-    QByteArray data_;
-    QByteArray format_;
+    PictureReader reader_;
     QSize vectorSize_;
     std::vector<Image> images_;
 };
@@ -70,41 +62,40 @@ QSize fitted(QSize size, int side) {
     return fit.expandedTo(QSize(1, 1));
 }
 
-Source::Source(const QString& path) {
-    QFile file(path);
-    openPicture(file);
-    data_ = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw ScreenError(Kind::Input, path, QStringLiteral("cannot read: ") + file.errorString());
-
-    QBuffer buffer(&data_);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    startReading(reader, path);
-    format_ = reader.format();
-    if (isVector(format_)) {
-        vectorSize_ =
-            reader.size().isValid() ? reader.size() : QSize(ico::kLargestShown, ico::kLargestShown);
-        if (readAt(fitted(vectorSize_, kSmallSide)).isNull())
-            throw ScreenError(Kind::Input, path, QStringLiteral("cannot draw the picture"));
+Source::Source(const QString& path) : reader_(path) {
+    if (reader_.isDrawing()) {
+        vectorSize_ = reader_.size().isValid() ? reader_.size()
+                                               : QSize(ico::kLargestShown, ico::kLargestShown);
+        reader_.read(PictureNeed{QSizeF(kSmallSide, kSmallSide)});
         return;
     }
-    refuseTooLarge(reader, path);
-    const std::string_view bytes(data_.constData(), std::size_t(data_.size()));
+    const QByteArray& data = reader_.data();
+    const std::string_view bytes(data.constData(), std::size_t(data.size()));
     const auto header = ico::readHeader(bytes);
-    const int count = holdsSizes(format_) ? std::max(reader.imageCount(), 1) : 1;
+    // A photo is decoded no larger than the filter needs for the largest
+    // icon; an icon's images are read as they are.
+    const bool sizes = holdsSizes(reader_.format());
+    const PictureNeed need =
+        sizes ? PictureNeed{}
+              : PictureNeed{QSizeF(ico::kLargestShown, ico::kLargestShown), false, 2.0};
+    const int count = sizes ? reader_.imageCount() : 1;
+    std::optional<PictureError> first;
     for (int i = 0; i < count; ++i) {
-        if (i > 0 && !reader.jumpToImage(i)) break;
-        QImage picture = reader.read();
-        if (picture.isNull()) continue;  // one damaged image of an icon spoils no other
+        QImage picture;
+        try {
+            picture = reader_.read(need, i);
+        } catch (const PictureError& error) {
+            // One damaged image of an icon spoils no other.
+            if (error.kind() == Kind::TooLarge) throw;
+            if (!first) first = error;
+            continue;
+        }
         int bitCount = 0;
         if (header && std::size_t(i) < header->entries.size())
             bitCount = ico::imageBitCount(bytes, header->entries[std::size_t(i)]).value_or(0);
         images_.push_back({std::move(picture), bitCount});
     }
-    if (images_.empty())
-        throw ScreenError(Kind::Input, path,
-                          QStringLiteral("cannot read the picture: ") + reader.errorString());
+    if (images_.empty()) throw *first;
 }
 
 bool Source::hasLargest() const {
@@ -112,15 +103,6 @@ bool Source::hasLargest() const {
     return std::any_of(images_.begin(), images_.end(), [](const Image& image) {
         return longest(image.picture.size()) >= ico::kLargestShown;
     });
-}
-
-QImage Source::readAt(QSize size) const {
-    QByteArray data = data_;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer, format_);
-    reader.setScaledSize(size);
-    return reader.read();
 }
 
 const Source::Image& Source::bestFor(int side) const {
@@ -137,7 +119,7 @@ const Source::Image& Source::bestFor(int side) const {
 QImage Source::drawn(int side) const {
     QImage picture;
     if (!vectorSize_.isEmpty()) {
-        picture = readAt(fitted(vectorSize_, side));
+        picture = reader_.read(PictureNeed{QSizeF(fitted(vectorSize_, side))});
     } else {
         const QImage& best = bestFor(side).picture;
         const QSize size = fitted(best.size(), side);
@@ -211,7 +193,7 @@ std::string iconFor(const Source& source) {
 std::optional<std::string> windows98IconOf(const QString& hostPath) {
     try {
         return iconFor(Source(hostPath));
-    } catch (const ScreenError&) {
+    } catch (const PictureError&) {
         return std::nullopt;
     }
 }

@@ -1,30 +1,28 @@
-#include "ui/wallpaper_maker.h"
+#include "pictures/wallpaper_maker.h"
 
 #include <QBuffer>
-#include <QImageReader>
 #include <QPainter>
 
-#include "ui/resampler.h"
+#include "pictures/picture_reader.h"
+#include "pictures/resampler.h"
 
 namespace zarvo {
 
 std::optional<std::string> windowsBitmapOf(const QString& hostPath, QSize most,
                                            const QColor& background) {
-    QImageReader reader(hostPath);
-    // The content says what it is, whatever the name; a photo's orientation
-    // tag is how its owner sees it.
-    reader.setDecideFormatFromContent(true);
-    reader.setAutoTransform(true);
-    if (!reader.canRead()) return std::nullopt;
-    const QSize stored = reader.size();
-    const bool vector = reader.format().startsWith("svg");
-    // A drawing is drawn at the size it is shown: its own, or the largest
-    // that fits.
-    if (vector && stored.isValid() &&
-        (stored.width() > most.width() || stored.height() > most.height()))
-        reader.setScaledSize(stored.scaled(most, Qt::KeepAspectRatio));
-    const QImage picture = reader.read();  // too large for the memory cap: null
-    if (picture.isNull()) return std::nullopt;
+    QImage picture;
+    try {
+        const PictureReader reader(hostPath);
+        // A drawing is drawn at its own size, or the largest that fits; a
+        // photo is decoded no larger than it will be shown.
+        const QSize own = reader.size();
+        const bool fits =
+            own.isValid() && own.width() <= most.width() && own.height() <= most.height();
+        picture = reader.read(reader.isDrawing() && fits ? PictureNeed{}
+                                                         : PictureNeed{QSizeF(most), false, 1.0});
+    } catch (const PictureError&) {
+        return std::nullopt;
+    }
 
     // Windows 98 draws no transparency: what is see-through shows the
     // desktop's colour.
@@ -34,6 +32,7 @@ std::optional<std::string> windowsBitmapOf(const QString& hostPath, QSize most,
         QPainter painter(&opaque);
         painter.drawImage(0, 0, picture);
     }
+    picture = QImage();
     if (opaque.width() > most.width() || opaque.height() > most.height()) {
         const QSize fitted =
             opaque.size().scaled(most, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));

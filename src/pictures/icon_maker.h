@@ -20,7 +20,7 @@ struct IconOptions {
 std::optional<std::string> windows98IconOf(const QString& hostPath);
 
 // Reads `input`, makes its Windows 98 icon and saves it as `output` whole or
-// not at all. Throws ScreenError (picture_file.h): --make-icon fails with
+// not at all. Throws PictureError (picture_file.h): --make-icon fails with
 // the same lines as --make-screen.
 void makeIconFile(const QString& input, const QString& output, const IconOptions& options);
 

@@ -1,14 +1,13 @@
-#include "ui/screen_maker.h"
+#include "pictures/screen_maker.h"
 
 #include <QColor>
-#include <QFile>
-#include <QImageReader>
 #include <algorithm>
 #include <cmath>
 
 #include "formats/screen_file.h"
-#include "ui/colour_quantizer.h"
-#include "ui/resampler.h"
+#include "pictures/colour_quantizer.h"
+#include "pictures/picture_reader.h"
+#include "pictures/resampler.h"
 
 namespace zarvo {
 namespace {
@@ -32,77 +31,11 @@ double frameScale(QSizeF size, bool fill) {
     return fill ? std::max(across, down) : std::min(across, down);
 }
 
+// Decoded with kDecodedPerScreenLine lines for each line of the screen, so
+// that the Lanczos filter has the detail to work from.
 QImage readPicture(const QString& path, bool fill) {
-    using Kind = ScreenError::Kind;
-    QFile file(path);
-    openPicture(file);
-
-    // Qt reads a bitmap cut short without a word, the missing rows black.
-    const QByteArray head = file.peek(screen::kHeadSize);
-    if (head.startsWith("BM")) {
-        const auto missing =
-            screen::check(std::string_view(head.constData(), std::size_t(head.size())),
-                          static_cast<std::uint64_t>(file.size()))
-                .missingBytes;
-        if (missing > 0)
-            throw ScreenError(
-                Kind::Input, path,
-                QStringLiteral("the bitmap is %1 bytes shorter than its header says").arg(missing));
-    }
-
-    QImageReader reader(&file);
-    startReading(reader, path);
-
-    // libjpeg decodes a large JPEG at a half, a quarter or an eighth of its
-    // size far quicker than whole, and as sharply as a good filter would
-    // scale it. The largest such step is taken that still leaves
-    // kDecodedPerScreenLine decoded lines for each line of the screen, so
-    // that the Lanczos filter has the detail to work from. The step must
-    // divide both sides: otherwise Qt scales libjpeg's picture, a pixel
-    // larger, to the size asked for, which blurs and shifts it enough to
-    // show against a good resize.
-    const QSize stored = reader.size();
-    const QByteArray format = reader.format();
-    if ((format == "jpeg" || format == "jpg") && stored.isValid()) {
-        const bool turned = reader.transformation() & QImageIOHandler::TransformationRotate90;
-        const QSizeF shown = turned ? QSizeF(stored.height(), stored.width()) : QSizeF(stored);
-        const double most = 1 / (kDecodedPerScreenLine * frameScale(shown, fill));
-        int step = 1;
-        while (step < 8 && 2 * step <= most && stored.width() % (2 * step) == 0 &&
-               stored.height() % (2 * step) == 0)
-            step *= 2;
-        if (step > 1) reader.setScaledSize(stored / step);
-    } else if (format.startsWith("svg") && stored.isValid()) {
-        // A drawing is drawn at the size the screen shows it, with as many
-        // lines to spare as a photo keeps for the filter.
-        const double scale = kDecodedPerScreenLine * frameScale(QSizeF(stored), fill);
-        reader.setScaledSize(QSize(static_cast<int>(std::ceil(stored.width() * scale)),
-                                   static_cast<int>(std::ceil(stored.height() * scale))));
-    }
-    refuseTooLarge(reader, path);
-    // A JPEG cut short still decodes, grey where the data ran out; Qt only
-    // logs it. A boot screen made of it would be cut short too. Other
-    // messages, such as a camera's harmless extra bytes, go on as before.
-    static QString cutShort;
-    static QtMessageHandler forward = nullptr;
-    cutShort.clear();
-    forward = qInstallMessageHandler(
-        [](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (QByteArray(context.category) == "qt.gui.imageio.jpeg" &&
-                text.contains(QStringLiteral("premature end"), Qt::CaseInsensitive))
-                cutShort = text;
-            else if (forward)
-                forward(type, context, text);
-        });
-    QImage image = reader.read();
-    qInstallMessageHandler(forward);
-    if (image.isNull())
-        throw ScreenError(Kind::Input, path,
-                          QStringLiteral("cannot read the picture: ") + reader.errorString());
-    if (!cutShort.isEmpty())
-        throw ScreenError(Kind::Input, path,
-                          QStringLiteral("the picture is cut short: ") + cutShort);
-    return image;
+    return PictureReader(path).read(
+        PictureNeed{QSizeF(kScreenWidth, kHeight), fill, kDecodedPerScreenLine});
 }
 
 // The picture framed on a black 320 x 400 screen as Windows will stretch
@@ -218,9 +151,12 @@ std::string screenFileFor(const QImage& picture, const ScreenOptions& options) {
     return screen::encode(pixels, palette, band);
 }
 
+std::string screenFileFrom(const QString& input, const ScreenOptions& options) {
+    return screenFileFor(readPicture(input, options.fill), options);
+}
+
 void makeScreenFile(const QString& input, const QString& output, const ScreenOptions& options) {
-    saveMadeFile(output, options.replace,
-                 [&] { return screenFileFor(readPicture(input, options.fill), options); });
+    saveMadeFile(output, options.replace, [&] { return screenFileFrom(input, options); });
 }
 
 }  // namespace zarvo

@@ -1,4 +1,4 @@
-#include "ui/icon_maker.h"
+#include "pictures/icon_maker.h"
 
 #include <gtest/gtest.h>
 

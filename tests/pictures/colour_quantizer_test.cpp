@@ -1,4 +1,4 @@
-#include "ui/colour_quantizer.h"
+#include "pictures/colour_quantizer.h"
 
 #include <gtest/gtest.h>
 

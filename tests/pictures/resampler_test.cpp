@@ -1,4 +1,4 @@
-#include "ui/resampler.h"
+#include "pictures/resampler.h"
 
 #include <gtest/gtest.h>
 

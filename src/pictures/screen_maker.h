@@ -8,7 +8,7 @@
 #include <QString>
 #include <string>
 
-#include "ui/picture_file.h"
+#include "pictures/picture_file.h"
 
 namespace zarvo {
 
@@ -31,8 +31,11 @@ constexpr int kBandBarRows = 12;
 // band start outside 1-255 other than 0, or a null picture.
 std::string screenFileFor(const QImage& picture, const ScreenOptions& options);
 
+// Reads `input` and makes its screen file. Throws PictureError.
+std::string screenFileFrom(const QString& input, const ScreenOptions& options);
+
 // Reads `input`, makes its screen file and saves it as `output` whole or
-// not at all. Throws ScreenError.
+// not at all. Throws PictureError.
 void makeScreenFile(const QString& input, const QString& output, const ScreenOptions& options);
 
 }  // namespace zarvo
