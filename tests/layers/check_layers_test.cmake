@@ -33,7 +33,7 @@ set(_planted
     "src/system/interface.cpp:3: \"system/linux/linux_system.h\""
     "src/system/win32/mixed.cpp:1: \"system/linux/host_file.h\""
     "src/ui/picture.cpp:1: \"widgets/page.h\""
-    "src/widgets/page.cpp:2: \"app/form1.h\""
+    "src/widgets/page.cpp:2: \"app/main_window.h\""
     "src/widgets/relative.cpp:1: \"../pages/icons/icon_page.h\""
     "src/pages/icons/picks.cpp:1: \"system/win32/win32_system.h\""
     "resources/generator/page.cpp:1: \"pages/icons/icon_page.h\""
@@ -45,7 +45,7 @@ file(WRITE "${_root}/src/system/interface.cpp"
      "#include \"system/system.h\"\n// a comment\n#include \"system/linux/linux_system.h\"\n")
 file(WRITE "${_root}/src/system/win32/mixed.cpp" "#include \"system/linux/host_file.h\"\n")
 file(WRITE "${_root}/src/ui/picture.cpp" "#include \"widgets/page.h\"\n")
-file(WRITE "${_root}/src/widgets/page.cpp" "#include \"widgets/page.h\"\n#include \"app/form1.h\"\n")
+file(WRITE "${_root}/src/widgets/page.cpp" "#include \"widgets/page.h\"\n#include \"app/main_window.h\"\n")
 file(WRITE "${_root}/src/widgets/relative.cpp" "#include \"../pages/icons/icon_page.h\"\n")
 file(WRITE "${_root}/src/pages/icons/picks.cpp" "#include \"system/win32/win32_system.h\"\n")
 file(WRITE "${_root}/resources/generator/page.cpp" "#include \"pages/icons/icon_page.h\"\n")
