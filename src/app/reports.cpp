@@ -74,6 +74,10 @@ QString iconProblemText(const ico::Problem& problem) {
     const QString image = QStringLiteral("%1 image, %2 bits per pixel")
                               .arg(sizeText(problem.width, problem.height))
                               .arg(problem.bitCount);
+    // The mask's reasons, with the pixels they concern.
+    auto counted = [&](const char* reason) {
+        return image + QString::fromLatin1(reason).arg(problem.pixels);
+    };
     switch (problem.kind) {
         case Kind::PngImage:
             return QStringLiteral("PNG-compressed %1 image: Windows 98 cannot read it")
@@ -85,20 +89,17 @@ QString iconProblemText(const ico::Problem& problem) {
             return image +
                    QStringLiteral(" with alpha over an empty mask: Windows 98 shows it on black");
         case Kind::TransparentOutsideMask:
-            return image + QStringLiteral(
-                               " with %1 transparent pixels outside the mask: Windows 98 draws "
-                               "them in their colour")
-                               .arg(problem.pixels);
+            return counted(
+                " with %1 transparent pixels outside the mask: Windows 98 draws them in "
+                "their colour");
         case Kind::SoftEdgesOutsideMask:
-            return image + QStringLiteral(
-                               " with %1 mostly transparent pixels outside the mask: Windows 98 "
-                               "draws its soft edges at full strength")
-                               .arg(problem.pixels);
+            return counted(
+                " with %1 mostly transparent pixels outside the mask: Windows 98 draws "
+                "its soft edges at full strength");
         case Kind::ColourUnderMask:
-            return image + QStringLiteral(
-                               " with %1 pixels under the mask that are not black: Windows 98 "
-                               "XORs their colours into what lies behind")
-                               .arg(problem.pixels);
+            return counted(
+                " with %1 pixels under the mask that are not black: Windows 98 XORs "
+                "their colours into what lies behind");
         case Kind::NoSmallImage:
             break;
     }
