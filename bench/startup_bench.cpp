@@ -2,7 +2,7 @@
 #include <QPointer>
 #include <QTimer>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "plugin_path.h"
 

@@ -71,19 +71,35 @@ QString sizeText(int width, int height) {
 
 QString iconProblemText(const ico::Problem& problem) {
     using Kind = ico::Problem::Kind;
-    const QString size = sizeText(problem.width, problem.height);
+    const QString image = QStringLiteral("%1 image, %2 bits per pixel")
+                              .arg(sizeText(problem.width, problem.height))
+                              .arg(problem.bitCount);
+    // The mask's reasons, with the pixels they concern.
+    auto counted = [&](const char* reason) {
+        return image + QString::fromLatin1(reason).arg(problem.pixels);
+    };
     switch (problem.kind) {
         case Kind::PngImage:
-            return QStringLiteral("PNG-compressed %1 image: Windows 98 cannot read it").arg(size);
+            return QStringLiteral("PNG-compressed %1 image: Windows 98 cannot read it")
+                .arg(sizeText(problem.width, problem.height));
         case Kind::DamagedImage:
             return QStringLiteral("damaged or unknown %1 image: Windows 98 cannot read it")
-                .arg(size);
+                .arg(sizeText(problem.width, problem.height));
         case Kind::AlphaOverEmptyMask:
-            return QStringLiteral(
-                       "%1 image, %2 bits per pixel with alpha over an empty mask: Windows 98 "
-                       "shows it on black")
-                .arg(size)
-                .arg(problem.bitCount);
+            return image +
+                   QStringLiteral(" with alpha over an empty mask: Windows 98 shows it on black");
+        case Kind::TransparentOutsideMask:
+            return counted(
+                " with %1 transparent pixels outside the mask: Windows 98 draws them in "
+                "their colour");
+        case Kind::SoftEdgesOutsideMask:
+            return counted(
+                " with %1 mostly transparent pixels outside the mask: Windows 98 draws "
+                "its soft edges at full strength");
+        case Kind::ColourUnderMask:
+            return counted(
+                " with %1 pixels under the mask that are not black: Windows 98 XORs "
+                "their colours into what lies behind");
         case Kind::NoSmallImage:
             break;
     }
@@ -103,11 +119,17 @@ QString iconCheckText(const ico::Judgement& judgement) {
         const QString all = sizes.isEmpty()
                                 ? last
                                 : sizes.join(QStringLiteral(", ")) + QStringLiteral(" and ") + last;
-        return QStringLiteral("fine, %1 Windows 98 shows at %2").arg(kind, all);
+        const QString line = QStringLiteral("fine, %1 Windows 98 shows at %2").arg(kind, all);
+        if (!judgement.hardEdges) return line;
+        return line + QStringLiteral(
+                          ", with hard edges: it draws the partly transparent pixels outside "
+                          "the mask at full strength");
     }
     QStringList reasons;
     for (const ico::Problem& problem : judgement.problems) reasons << iconProblemText(problem);
-    return QStringLiteral("will not show as %1: %2").arg(kind, reasons.join(QStringLiteral("; ")));
+    const QString verdict = judgement.shownBadly() ? QStringLiteral("will show badly as %1: %2")
+                                                   : QStringLiteral("will not show as %1: %2");
+    return verdict.arg(kind, reasons.join(QStringLiteral("; ")));
 }
 
 QString screenCheckText(const screen::Check& check) {

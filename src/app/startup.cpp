@@ -11,8 +11,8 @@
 #include <memory>
 
 #include "app/first_start.h"
-#include "app/form1.h"
 #include "app/help_window.h"
+#include "app/main_window.h"
 #include "app/reports.h"
 #include "changes/leftovers.h"
 #include "system/linux/linux_system.h"

@@ -1,7 +1,5 @@
 #include "app/target.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <filesystem>
 #include <utility>
@@ -10,31 +8,13 @@
 #include "changes/kept_originals.h"
 #include "system/image/image_system.h"
 #include "system/linux/host_file.h"
+#include "system/linux/host_folder.h"
 #include "system/linux/linux_system.h"
 #include "system/linux/wine_prefix.h"
 #include "system/registry_store.h"
 #include "system/windows_path.h"
 
 namespace zarvo {
-
-namespace {
-
-namespace fs = std::filesystem;
-
-// The entry of `folder` named `name` ignoring case; empty when none is.
-fs::path entryNamed(const fs::path& folder, std::string_view name) {
-    std::error_code ec;
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (winpath::sameName(it->path().filename().string(), name)) return it->path();
-    return {};
-}
-
-// 0 when the program may make files in the folder, else the errno.
-int writeRefusal(const fs::path& folder) {
-    return ::access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
-}
-
-}  // namespace
 
 DriveSetting driveSetting(const TargetOptions& target) {
     DriveSetting drive;
@@ -55,48 +35,52 @@ DriveSetting driveSetting(const TargetOptions& target) {
         drive.problem = Error(number, text);
     };
 
-    std::error_code ec;
-    fs::path root = fs::absolute(drive.root, ec).lexically_normal();
-    if (!root.has_filename()) root = root.parent_path();
-    const fs::file_status status = fs::status(root, ec);
-    if (fs::is_directory(status)) {
-        drive.isNew = fs::is_empty(root, ec) && !ec;
-        // A read-only mount harms nothing by being looked at: its pictures,
-        // icons, wallpaper and help still show.
-        if (const int refusal = writeRefusal(root); refusal == EROFS)
-            drive.readOnly = true;
-        else if (refusal != 0)
+    using Kind = hostfolder::Probe::Kind;
+    const hostfolder::Probe folder = hostfolder::probe(drive.root);
+    switch (folder.kind) {
+        case Kind::Folder:
+            drive.isNew = folder.empty;
+            // A read-only mount harms nothing by being looked at: its
+            // pictures, icons, wallpaper and help still show.
+            if (folder.writeRefusal == EROFS)
+                drive.readOnly = true;
+            else if (folder.writeRefusal != 0)
+                refuse(err::PermissionDenied);
+            break;
+        case Kind::Missing:
+            // A folder that is not there yet is made, but only inside one
+            // that is.
+            drive.isNew = true;
+            if (folder.writeRefusal == ENOENT)
+                refuse(err::PathNotFound);
+            else if (folder.writeRefusal == EROFS)
+                refuse(err::PathFileAccessError);
+            else if (folder.writeRefusal != 0)
+                refuse(err::PermissionDenied);
+            break;
+        case Kind::Unreadable:
             refuse(err::PermissionDenied);
-    } else if (status.type() == fs::file_type::not_found) {
-        // A folder that is not there yet is made, but only inside one that is.
-        drive.isNew = true;
-        const fs::path parent = root.parent_path();
-        const int refusal = fs::is_directory(parent, ec) ? writeRefusal(parent) : ENOENT;
-        if (refusal == ENOENT)
+            break;
+        case Kind::NotAFolder:
             refuse(err::PathNotFound);
-        else if (refusal == EROFS)
-            refuse(err::PathFileAccessError);
-        else if (refusal != 0)
-            refuse(err::PermissionDenied);
-    } else {
-        refuse(status.type() == fs::file_type::none ? err::PermissionDenied : err::PathNotFound);
+            break;
     }
     return drive;
 }
 
 bool isRealWindowsTree(const std::string& driveRoot) {
-    const fs::path windows = entryNamed(driveRoot, "Windows");
+    const std::string windows = hostfolder::entryNamed(driveRoot, "Windows");
     if (windows.empty()) return false;
     for (const char* name : {"WIN.COM", "SYSTEM.DAT", "USER.DAT"})
-        if (!hostfile::isRegularFile(entryNamed(windows, name).string())) return false;
+        if (!hostfile::isRegularFile(hostfolder::entryNamed(windows, name))) return false;
     return true;
 }
 
 std::string registryStoreFor(const std::string& driveRoot, bool realTree) {
     if (!realTree) return LinuxSystem::defaultRegistryStore(driveRoot);
     const std::string name = winpath::parse(kDriveRegistryFile).parts.back();
-    const fs::path existing = entryNamed(driveRoot, name);
-    return (existing.empty() ? fs::path(driveRoot) / name : existing).string();
+    const std::string existing = hostfolder::entryNamed(driveRoot, name);
+    return existing.empty() ? (std::filesystem::path(driveRoot) / name).string() : existing;
 }
 
 Target::Target() = default;

@@ -1,19 +1,15 @@
 #include "changes/kept_originals.h"
 
 #include <algorithm>
-#include <array>
-#include <charconv>
-#include <cstdio>
 #include <optional>
-#include <string_view>
 #include <utility>
 
 #include "changes/drive_c.h"
+#include "changes/originals_ini.h"
 #include "changes/program_folder.h"
 #include "changes/screen_files.h"
 #include "changes/shell_icons.h"
 #include "changes/wallpaper.h"
-#include "formats/ini_text.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
 #include "system/ini_files.h"
@@ -27,17 +23,9 @@ namespace {
 
 constexpr unsigned kFileAttributes = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
 
-std::string manifestPath() {
-    return programfolder::backupFolder() + "\\ORIGINALS.INI";
-}
-
 std::string undoFilePath() {
     return programfolder::backupFolder() + "\\UNDO.REG";
 }
-
-const std::string kManifestHeader =
-    "; The first originals Zarvo replaced on this drive. \"zarvo --restore\" puts\r\n"
-    "; them back; on Windows, UNDO.REG puts back the registry values.\r\n";
 
 bool startsWith(const std::vector<std::string>& parts, const std::vector<std::string>& prefix) {
     return parts.size() >= prefix.size() &&
@@ -55,168 +43,15 @@ bool inBackup(const std::vector<std::string>& parts) {
     return startsWith(parts, winpath::parse(programfolder::backupFolder()).parts);
 }
 
-const ScreenFile* screenFileAt(const std::vector<std::string>& parts) {
-    for (const ScreenFile* screen : kScreenFiles)
-        if (samePlace(parts, screen->path())) return screen;
-    return nullptr;
-}
-
 bool sameItem(const Item& a, const Item& b) {
     return a.kind == b.kind && winpath::sameName(a.path, b.path) && a.root == b.root &&
            winpath::sameName(a.key, b.key) && winpath::sameName(a.name, b.name);
 }
 
-// INI readers trim spaces and quotes around a value and stop at a line end;
-// those characters, and '%', are written as %XX so that data comes back as
-// it was.
-std::string escaped(std::string_view data) {
-    std::string out;
-    for (std::size_t i = 0; i < data.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(data[i]);
-        const bool edge = i == 0 || i + 1 == data.size();
-        if (c < 0x20 || c == 0x7F || c == '%' || c == ';' ||
-            (edge && (c == ' ' || c == '"' || c == '\''))) {
-            char hex[4];
-            std::snprintf(hex, sizeof hex, "%%%02X", c);
-            out += hex;
-        } else {
-            out += char(c);
-        }
-    }
-    return out;
-}
-
-std::optional<std::string> unescaped(std::string_view text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '%') {
-            out += text[i];
-            continue;
-        }
-        unsigned value = 0;
-        if (i + 3 > text.size()) return std::nullopt;
-        const auto [end, ec] = std::from_chars(text.data() + i + 1, text.data() + i + 3, value, 16);
-        if (ec != std::errc() || end != text.data() + i + 3) return std::nullopt;
-        out += char(value);
-        i += 2;
-    }
-    return out;
-}
-
-// The manifest writes attributes as ATTRIB shows them.
-constexpr std::array<std::pair<char, unsigned>, 4> kAttributeLetters = {
-    {{'R', attr::ReadOnly}, {'H', attr::Hidden}, {'S', attr::System}, {'A', attr::Archive}}};
-
-std::string attributeLetters(unsigned bits) {
-    std::string letters;
-    for (const auto& [letter, bit] : kAttributeLetters)
-        if (bits & bit) letters += letter;
-    return letters;
-}
-
-unsigned attributesFromLetters(std::string_view letters) {
-    unsigned bits = 0;
-    for (const auto& [letter, bit] : kAttributeLetters)
-        if (letters.find(letter) != std::string_view::npos) bits |= bit;
-    return bits;
-}
-
 std::string copyPath(const Item& item) {
     return programfolder::backupFolder() + "\\" +
-           std::string(screenFileAt(winpath::parse(item.path).parts)->name);
+           std::string(originalsini::screenFileAt(winpath::parse(item.path).parts)->name);
 }
-
-// The manifest as read once: its items by number, nullopt for a damaged
-// record. Its text is in the drive's code page.
-class Manifest {
-public:
-    // Throws 75, naming the manifest, when its item count is damaged, so
-    // that a damaged backup is never written over.
-    explicit Manifest(ISystem& system) : system_(system) {
-        const std::string path = manifestPath();
-        system.flushProfile(path);
-        try {
-            text_ = system.readFile(path);
-        } catch (const Error& e) {
-            if (e.number() != err::FileNotFound && e.number() != err::PathNotFound) throw;
-            return;
-        }
-        const auto count = get("Backup", "Items");
-        if (!count) return;
-        const auto [end, ec] =
-            std::from_chars(count->data(), count->data() + count->size(), count_);
-        if (ec != std::errc() || end != count->data() + count->size() || count_ < 0)
-            throw Error(err::PathFileAccessError,
-                        errorDescription(err::PathFileAccessError) + ": " + path);
-    }
-
-    int count() const { return count_; }
-    const std::string& text() const { return text_; }
-
-    // Item `index`, from 1; nullopt when its record is damaged.
-    std::optional<Item> item(int index) const {
-        const std::string section = "Item" + std::to_string(index);
-        auto get = [&](std::string_view key) { return this->get(section, key); };
-        const auto kind = get("Kind");
-        const auto original = get("Original");
-        if (!kind || !original) return std::nullopt;
-        Item item;
-        item.existed = *original == "Kept";
-        if (!item.existed && *original != "Absent") return std::nullopt;
-        if (*kind == "File") {
-            const auto path = get("Path");
-            std::vector<std::string> parts;
-            try {
-                if (path) parts = winpath::parse(*path).parts;
-            } catch (const Error&) {
-            }
-            const ScreenFile* screen = screenFileAt(parts);
-            if (!screen) return std::nullopt;
-            item.path = screen->path();
-            item.attributes = attributesFromLetters(get("Attributes").value_or(""));
-            return item;
-        }
-        const auto data = get("Data");
-        std::optional<std::string> plain = data ? unescaped(*data) : std::string();
-        if (!plain || (item.existed && !data)) return std::nullopt;
-        item.data = std::move(*plain);
-        if (*kind == "Value") {
-            item.kind = Item::Kind::Value;
-            const auto root = regedit4::rootHandle(get("Root").value_or(""));
-            const auto key = get("Key");
-            const auto name = get("Name");
-            auto plainName = name ? unescaped(*name) : std::nullopt;
-            if (!root || !key || !plainName) return std::nullopt;
-            item.root = *root;
-            item.key = *key;
-            item.name = std::move(*plainName);
-            return item;
-        }
-        if (*kind == "IniLine") {
-            item.kind = Item::Kind::IniLine;
-            const auto path = get("Path");
-            const auto section = get("Section");
-            const auto key = get("Key");
-            if (!path || !section || !key) return std::nullopt;
-            item.path = *path;
-            item.key = *section;
-            item.name = *key;
-            return item;
-        }
-        return std::nullopt;
-    }
-
-private:
-    std::optional<std::string> get(std::string_view section, std::string_view key) const {
-        const auto value = ini::value(text_, section, key);
-        if (!value) return std::nullopt;
-        return system_.utf8FromAnsi(*value);
-    }
-
-    ISystem& system_;
-    std::string text_;
-    int count_ = 0;
-};
 
 std::string undoFileText(const std::vector<Item>& items) {
     regedit4::Writer undo;
@@ -320,7 +155,7 @@ void KeepingOriginals::beforeChanging(const std::string& path) {
         keepWallpaperLine();
         return;
     }
-    const ScreenFile* screen = screenFileAt(parts);
+    const ScreenFile* screen = originalsini::screenFileAt(parts);
     if (!screen) return;
 
     Item item;
@@ -378,58 +213,20 @@ bool KeepingOriginals::alreadyKept(const Item& item) {
                            [&](const Item& k) { return sameItem(k, item); });
     };
     if (known()) return true;
-    const Manifest manifest(system_);
-    recorded_ = manifest.count();
+    originalsini::Originals originals = originalsini::read(system_);
+    recorded_ = originals.count;
     kept_.clear();
-    for (int i = 1; i <= recorded_; ++i)
-        if (auto read = manifest.item(i)) kept_.push_back(std::move(*read));
+    for (auto& read : originals.items)
+        if (read) kept_.push_back(std::move(*read));
     return known();
 }
 
 void KeepingOriginals::record(const Item& item) {
     const int index = recorded_ + 1;
-    const std::string section = "Item" + std::to_string(index);
-    const std::string manifest = manifestPath();
-    std::string text = system_.fileExists(manifest) ? system_.readFile(manifest) : kManifestHeader;
-    auto ansi = [&](std::string_view utf8) {
-        if (auto bytes = system_.ansiFromUtf8(utf8)) return *bytes;
-        throw Error(err::BadFileName);
-    };
-    text = ini::withValue(text, "Backup", "Items", std::to_string(index));
-    auto set = [&](std::string_view key, std::string_view value) {
-        text = ini::withValue(text, section, key, ansi(value));
-    };
-    switch (item.kind) {
-        case Item::Kind::File:
-            set("Kind", "File");
-            set("Path", item.path);
-            break;
-        case Item::Kind::Value:
-            set("Kind", "Value");
-            set("Root", std::string(regedit4::rootName(item.root).value_or("")));
-            set("Key", item.key);
-            set("Name", escaped(item.name));
-            break;
-        case Item::Kind::IniLine:
-            set("Kind", "IniLine");
-            set("Path", item.path);
-            set("Section", item.key);
-            set("Key", item.name);
-            break;
-    }
-    set("Original", item.existed ? "Kept" : "Absent");
-    if (item.kind == Item::Kind::File && item.existed) {
-        set("Copy", screenFileAt(winpath::parse(item.path).parts)->name);
-        set("Attributes", attributeLetters(item.attributes));
-    } else if (item.kind != Item::Kind::File && item.existed) {
-        set("Data", escaped(item.data));
-    }
-
     std::vector<Item> kept = kept_;
     kept.push_back(item);
     const std::string undo = undoFileText(kept);  // refuses before anything is written
-    system_.createDirectory(programfolder::backupFolder());
-    system_.replaceFile(manifest, text);
+    originalsini::addRecord(system_, index, item);
     kept_ = std::move(kept);
     recorded_ = index;
     if (item.kind == Item::Kind::Value) system_.replaceFile(undoFilePath(), undo);
@@ -477,20 +274,20 @@ std::unique_ptr<IRegistryWriter> KeepingOriginals::createRegistryWriter() {
 
 RestoreReport restoreOriginals(ISystem& system) {
     RestoreReport report;
-    report.manifest = manifestPath();
-    std::optional<Manifest> manifest;
+    report.manifest = originalsini::path();
+    originalsini::Originals originals;
     try {
-        manifest.emplace(system);
+        originals = originalsini::read(system);
     } catch (const Error& error) {
         report.unreadable = error;
         return report;
     }
-    report.kept = manifest->count();
+    report.kept = originals.count;
     std::unique_ptr<IRegistryWriter> registry;
     for (int i = 1; i <= report.kept; ++i) {
         RestoreReport::Entry entry;
         entry.number = i;
-        const std::optional<Item> item = manifest->item(i);
+        const std::optional<Item>& item = originals.items[std::size_t(i - 1)];
         if (!item) {
             entry.outcome = RestoreReport::Entry::Outcome::Damaged;
             report.entries.push_back(std::move(entry));

@@ -6,7 +6,7 @@
 //
 // The backup lives inside the drive, in the program folder's Backup folder,
 // so that it travels with the drive:
-//   ORIGINALS.INI  what was kept, item by item
+//   ORIGINALS.INI  what was kept, item by item (originals_ini.h)
 //   Logo.sys ...   byte copies of the screen files
 //   UNDO.REG       the kept registry values, for regedit on Windows 98
 // An item is kept once, before its first change; a later change never
@@ -19,24 +19,12 @@
 #include <string>
 #include <vector>
 
+#include "changes/originals_ini.h"
 #include "system/error.h"
 #include "system/forwarding_system.h"
 #include "system/system.h"
 
 namespace zarvo {
-
-// One kept original.
-struct KeptItem {
-    enum class Kind { File, Value, IniLine };
-    Kind kind = Kind::File;
-    std::string path;         // File: the screen file. IniLine: the INI file
-    std::uint32_t root = 0;   // Value: the root key
-    std::string key;          // Value: the key path. IniLine: the section
-    std::string name;         // Value: the value name. IniLine: the key
-    bool existed = false;     // false: it was not there before the program
-    std::string data;         // Value, IniLine: what it held
-    unsigned attributes = 0;  // File
-};
 
 // An ISystem that passes every operation on to `system`, first keeping the
 // original of what the operation is about to change. When the original

@@ -6,11 +6,11 @@
 // - the temporary files of writes that were cut short, in every folder the
 //   program writes (ISystem::recoverInterruptedWrites);
 // - the copies of pictures that step "2" staged in C:\ and step "3" never
-//   installed. Each is noted in the program folder (STAGED.INI) before it is
-//   made, with
-//   the run that made it and what it holds, so that only such a copy is
-//   removed, and only once its run has ended: a file of the user's, even one
-//   under the same name, is never touched.
+//   installed. Each is noted in the program folder (STAGED.INI,
+//   staged_ini.h) before it is made, with the run that made it and what it
+//   holds, so that only such a copy is removed, and only once its run has
+//   ended: a file of the user's, even one under the same name, is never
+//   touched.
 
 #include <string>
 #include <string_view>

@@ -15,6 +15,23 @@ using dib::kRgb;
 // Far beyond any icon; keeps the sums below from overflowing.
 constexpr std::int64_t kMostSide = 1 << 16;
 
+// A 32-bit image's pixels, counted by what Windows XP and Windows 98 make
+// of them.
+struct MaskFit {
+    // An alpha channel of zeros throughout is none at all, as XP reads it:
+    // the mask alone counts, for both.
+    bool alpha = false;
+    int transparent = 0;  // alpha 0
+    int transparentMarked = 0;
+    // Less than half opaque and unmarked: drawn at full strength.
+    int faintUnmarked = 0;
+    // More opaque than not, yet not wholly, and unmarked: drawn at full
+    // strength as well, which one bit of mask cannot better.
+    int softUnmarked = 0;
+    // Marked, of a colour XORed onto what lies behind.
+    int colouredMarked = 0;
+};
+
 // What one image is to Windows 98.
 struct Image {
     int width = 0;
@@ -22,7 +39,7 @@ struct Image {
     int bitCount = 0;
     bool png = false;
     bool readable = false;
-    bool alphaOverEmptyMask = false;
+    MaskFit fit;
 };
 
 // What the directory says of an image, until its own header says more.
@@ -47,27 +64,30 @@ Image pngImage(std::string_view image, const Entry& entry) {
     return png;
 }
 
-// Whether a 32-bit image draws, for Windows XP, transparent pixels that the
-// mask leaves for Windows 98 to draw in their colour. An alpha channel of
-// zeros throughout is none at all, as XP reads it: the mask alone counts.
-bool alphaOverEmptyMask(std::string_view pixels, std::string_view mask, std::int64_t width,
-                        std::int64_t height) {
+// How a 32-bit image's mask agrees with its alpha channel, in pixels.
+MaskFit maskFit(std::string_view pixels, std::string_view mask, std::int64_t width,
+                std::int64_t height) {
     const std::int64_t pixelStride = width * 4;
     const std::int64_t maskStride = (width + 31) / 32 * 4;
-    bool anyAlpha = false;
-    bool unmarked = false;
+    MaskFit fit;
     for (std::int64_t y = 0; y < height; ++y) {
         for (std::int64_t x = 0; x < width; ++x) {
-            const auto alpha =
-                static_cast<std::uint8_t>(pixels[std::size_t(y * pixelStride + x * 4 + 3)]);
+            const auto* pixel =
+                reinterpret_cast<const unsigned char*>(pixels.data() + y * pixelStride + x * 4);
+            const int alpha = pixel[3];
             const auto maskByte =
                 static_cast<std::uint8_t>(mask[std::size_t(y * maskStride + x / 8)]);
             const bool marked = (maskByte >> (7 - x % 8)) & 1;
-            anyAlpha |= alpha != 0;
-            unmarked |= alpha < 255 && !marked;
+            const bool black = pixel[0] == 0 && pixel[1] == 0 && pixel[2] == 0;
+            fit.alpha |= alpha != 0;
+            fit.transparent += alpha == 0;
+            fit.transparentMarked += alpha == 0 && marked;
+            fit.faintUnmarked += alpha != 0 && alpha < kHalfOpaque && !marked;
+            fit.softUnmarked += alpha >= kHalfOpaque && alpha < 255 && !marked;
+            fit.colouredMarked += marked && !black;
         }
     }
-    return anyAlpha && unmarked;
+    return fit;
 }
 
 Image dibImage(std::string_view image, const Entry& entry) {
@@ -110,9 +130,8 @@ Image dibImage(std::string_view image, const Entry& entry) {
     // Bit fields name no alpha in a 40-byte header, so only plain 32-bit
     // pixels can carry one.
     if (bits == 32 && compression == kRgb)
-        result.alphaOverEmptyMask =
-            alphaOverEmptyMask(image.substr(std::size_t(pixelStart), std::size_t(pixelBytes)),
-                               image.substr(std::size_t(pixelStart + pixelBytes)), width, height);
+        result.fit = maskFit(image.substr(std::size_t(pixelStart), std::size_t(pixelBytes)),
+                             image.substr(std::size_t(pixelStart + pixelBytes)), width, height);
     return result;
 }
 
@@ -130,6 +149,16 @@ bool small(const Image& image) {
 
 }  // namespace
 
+bool Judgement::shownBadly() const {
+    return std::any_of(problems.begin(), problems.end(), [](const Problem& problem) {
+        using enum Problem::Kind;
+        const bool drawn = problem.kind == AlphaOverEmptyMask ||
+                           problem.kind == TransparentOutsideMask ||
+                           problem.kind == SoftEdgesOutsideMask || problem.kind == ColourUnderMask;
+        return drawn && problem.width <= kLargestShown && problem.height <= kLargestShown;
+    });
+}
+
 std::optional<Judgement> judge(std::string_view bytes) {
     const std::optional<Header> header = readHeader(bytes);
     if (!header) return std::nullopt;
@@ -140,17 +169,33 @@ std::optional<Judgement> judge(std::string_view bytes) {
     for (const Entry& entry : header->entries) {
         const Image image = imageOf(bytes, entry);
         anySmall |= small(image);
-        auto problem = [&](Problem::Kind kind) {
-            problems.push_back({kind, image.width, image.height, image.bitCount});
+        auto problem = [&](Problem::Kind kind, int pixels = 0) {
+            problems.push_back({kind, image.width, image.height, image.bitCount, pixels});
         };
-        if (image.png)
+        if (image.png) {
             problem(Problem::Kind::PngImage);
-        else if (!image.readable)
+            continue;
+        }
+        if (!image.readable) {
             problem(Problem::Kind::DamagedImage);
-        else if (image.alphaOverEmptyMask)
-            problem(Problem::Kind::AlphaOverEmptyMask);
-        else if (small(image))
+            continue;
+        }
+        const std::size_t before = problems.size();
+        const MaskFit& fit = image.fit;
+        if (fit.alpha) {
+            if (fit.transparent > 0 && fit.transparentMarked == 0)
+                problem(Problem::Kind::AlphaOverEmptyMask, fit.transparent);
+            else if (fit.transparentMarked < fit.transparent)
+                problem(Problem::Kind::TransparentOutsideMask,
+                        fit.transparent - fit.transparentMarked);
+            if (fit.faintUnmarked > 0)
+                problem(Problem::Kind::SoftEdgesOutsideMask, fit.faintUnmarked);
+            if (fit.colouredMarked > 0) problem(Problem::Kind::ColourUnderMask, fit.colouredMarked);
+        }
+        if (problems.size() == before && small(image)) {
             judgement.shown.push_back({image.width, image.height});
+            judgement.hardEdges |= fit.alpha && fit.softUnmarked > 0;
+        }
     }
     if (!anySmall) problems.push_back({Problem::Kind::NoSmallImage, 0, 0, 0});
     // An image it shows is all it needs; the others it passes over.

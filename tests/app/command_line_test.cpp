@@ -154,7 +154,7 @@ TEST_F(CommandLineFiles, CheckJudgesIconsAndCursorsAndMakeIconMakesFineOnes) {
         vista +
             ": will not show as an icon: PNG-compressed 256 \u00d7 256 image: Windows 98 "
             "cannot read it; no image of 48 \u00d7 48 or smaller\n" +
-            xp + ": will not show as an icon: 16 \u00d7 16" + alpha + "; 32 \u00d7 32" + alpha +
+            xp + ": will show badly as an icon: 16 \u00d7 16" + alpha + "; 32 \u00d7 32" + alpha +
             "\n" + large + ": will not show as an icon: no image of 48 \u00d7 48 or smaller\n" +
             made +
             ": fine, an icon Windows 98 shows at 16 \u00d7 16, 32 \u00d7 32 and 48 \u00d7 48\n" +
@@ -182,6 +182,47 @@ TEST_F(CommandLineFiles, CheckJudgesIconsAndCursorsAndMakeIconMakesFineOnes) {
     EXPECT_EQ(run({"--make-icon", "--force", xp, made}).status, 0);
     EXPECT_EQ(run({"--check", made}).out,
               made + ": fine, an icon Windows 98 shows at 16 \u00d7 16 and 32 \u00d7 32\n");
+}
+
+// icotool marks the pixels at most half opaque by default, keeping their
+// colour; told a threshold of 0, only the transparent ones.
+TEST_F(CommandLineFiles, CheckWeighsAnIcotoolMaskAgainstTheAlpha) {
+    if (QStandardPaths::findExecutable(QStringLiteral("icotool")).isEmpty())
+        GTEST_SKIP() << "no icotool (icoutils)";
+    QImage disc(32, 32, QImage::Format_ARGB32);
+    disc.fill(Qt::transparent);
+    {
+        QPainter painter(&disc);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(200, 30, 30));
+        painter.drawEllipse(QRectF(2, 2, 28, 28));
+    }
+    ASSERT_TRUE(disc.save(path("disc.png")));
+    int faint = 0;
+    for (int y = 0; y < disc.height(); ++y)
+        for (int x = 0; x < disc.width(); ++x)
+            faint += qAlpha(disc.pixel(x, y)) > 0 && qAlpha(disc.pixel(x, y)) < 128;
+    ASSERT_GT(faint, 0);
+    for (const QString& threshold : {QStringLiteral("127"), QStringLiteral("0")})
+        ASSERT_EQ(QProcess::execute(
+                      QStringLiteral("icotool"),
+                      {"-c", "-t", threshold, "-o", path(threshold + ".ico"), path("disc.png")}),
+                  0);
+
+    const Ran checked = run({"--check", path("127.ico"), path("0.ico")});
+    EXPECT_EQ(checked.status, 1);
+    const QString image =
+        QStringLiteral(
+            ": will show badly as an icon: 32 \u00d7 32 image, 32 bits per pixel with %1 ")
+            .arg(faint);
+    EXPECT_EQ(checked.out,
+              path("127.ico") + image +
+                  "pixels under the mask that are not black: Windows 98 XORs their colours "
+                  "into what lies behind\n" +
+                  path("0.ico") + image +
+                  "mostly transparent pixels outside the mask: Windows 98 draws its soft edges "
+                  "at full strength\n");
 }
 
 TEST_F(CommandLineFiles, MakeScreenRefusesAndLeavesNothingBehind) {

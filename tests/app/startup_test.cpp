@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/scripted_ui.h"
 #include "system/linux/linux_system.h"

@@ -20,7 +20,7 @@
 #include <utility>
 
 #include "app/first_start.h"
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/reports.h"
 #include "app/startup.h"
 #include "changes/kept_originals.h"

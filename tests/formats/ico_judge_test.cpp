@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 #include "formats/ico_writer.h"
@@ -37,8 +39,10 @@ TEST(IcoJudge, NamesEveryReasonWindows98CannotShowAFile) {
         (std::vector<Problem>{{Kind::PngImage, 256, 256, 32}, {Kind::NoSmallImage, 0, 0, 0}}));
     EXPECT_EQ(problemsOf(iconFileOf({pngImage(32), opaqueLarge})),
               (std::vector<Problem>{{Kind::PngImage, 32, 32, 32}}));
-    EXPECT_EQ(problemsOf(iconFileOf({argbImage(16, 16, discPixels(16, red))})),
-              (std::vector<Problem>{{Kind::AlphaOverEmptyMask, 16, 16, 32}}));
+    const std::vector<std::uint32_t> disc = discPixels(16, red);
+    EXPECT_EQ(problemsOf(iconFileOf({argbImage(16, 16, disc)})),
+              (std::vector<Problem>{{Kind::AlphaOverEmptyMask, 16, 16, 32,
+                                     int(std::count(disc.begin(), disc.end(), 0u))}}));
 
     EXPECT_EQ(problemsOf(iconFileOf({opaqueLarge})),
               (std::vector<Problem>{{Kind::NoSmallImage, 0, 0, 0}}));
@@ -69,6 +73,67 @@ TEST(IcoJudge, AFileIsFineWithOneSmallImageWindows98Shows) {
         EXPECT_EQ(judgement->shown, (std::vector<Size>{{32, 32}}));
     }
     EXPECT_EQ(judge(iconFileOf({argbImage(32, 32, opaque)}, 2))->type, Type::Cursor);
+}
+
+// A disc whose edge pixels are as opaque as the disc covers them, their
+// colour kept whole as Windows XP's icons keep it; 0 outside.
+std::vector<std::uint32_t> softDiscPixels(int side, std::uint32_t rgb) {
+    std::vector<std::uint32_t> pixels;
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            const double edge =
+                side / 2.0 - 1 - std::hypot(x + 0.5 - side / 2.0, y + 0.5 - side / 2.0);
+            const auto alpha = std::uint32_t(std::lround(std::clamp(edge + 0.5, 0.0, 1.0) * 255));
+            pixels.push_back(alpha == 0 ? 0 : alpha << 24 | rgb);
+        }
+    return pixels;
+}
+
+TEST(IcoJudge, WeighsTheMaskAgainstTheAlphaAsWindows98DrawsIt) {
+    const std::vector<std::uint32_t> soft = softDiscPixels(32, 0xc81e1e);
+    auto where = [&](auto test) {
+        std::vector<bool> marked;
+        for (std::uint32_t pixel : soft) marked.push_back(test(pixel >> 24));
+        return marked;
+    };
+    auto count = [&](auto test) {
+        return int(std::count_if(soft.begin(), soft.end(),
+                                 [&](std::uint32_t pixel) { return test(pixel >> 24); }));
+    };
+    auto transparent = [](std::uint32_t alpha) { return alpha == 0; };
+    auto faint = [](std::uint32_t alpha) { return alpha < 128; };
+    auto notOpaque = [](std::uint32_t alpha) { return alpha < 255; };
+    const int faintEdge = count(faint) - count(transparent);
+    ASSERT_GT(faintEdge, 0);
+    ASSERT_GT(count(notOpaque), count(faint));
+
+    // The mask covers the transparent pixels only: the faint edge is drawn
+    // at full strength.
+    EXPECT_EQ(problemsOf(iconFileOf({argbImage(32, 32, soft, where(transparent))})),
+              (std::vector<Problem>{{Kind::SoftEdgesOutsideMask, 32, 32, 32, faintEdge}}));
+    // Covering the faint edge as well, it XORs the edge's colour.
+    EXPECT_EQ(problemsOf(iconFileOf({argbImage(32, 32, soft, where(faint))})),
+              (std::vector<Problem>{{Kind::ColourUnderMask, 32, 32, 32, faintEdge}}));
+    EXPECT_EQ(problemsOf(iconFileOf({argbImage(32, 32, soft, where(notOpaque))})),
+              (std::vector<Problem>{
+                  {Kind::ColourUnderMask, 32, 32, 32, count(notOpaque) - count(transparent)}}));
+    // Black under the mask, it shows the disc with a hard edge.
+    std::vector<std::uint32_t> blackened = soft;
+    for (std::uint32_t& pixel : blackened)
+        if (faint(pixel >> 24)) pixel &= 0xff000000u;
+    const auto hard = judge(iconFileOf({argbImage(32, 32, blackened, where(faint))}));
+    ASSERT_TRUE(hard);
+    EXPECT_TRUE(hard->fine());
+    EXPECT_TRUE(hard->hardEdges);
+
+    // A mask over the top half of the transparent pixels is no empty one.
+    const std::vector<std::uint32_t> disc = discPixels(32, 0xffc81e1e);
+    std::vector<bool> topHalf;
+    for (std::size_t i = 0; i < disc.size(); ++i)
+        topHalf.push_back(disc[i] == 0 && i < disc.size() / 2);
+    EXPECT_EQ(problemsOf(iconFileOf({argbImage(32, 32, disc, topHalf)})),
+              (std::vector<Problem>{{Kind::TransparentOutsideMask, 32, 32, 32,
+                                     int(std::count(disc.begin(), disc.end(), 0u)) / 2}}));
 }
 
 TEST(IcoWriter, WritesPaletteImagesWithTheirMasks) {

@@ -37,7 +37,7 @@ set(_planted
     "src/ui/picture.cpp:1: \"widgets/page.h\""
     "src/pictures/reader.cpp:2: \"ui/ui_services.h\""
     "src/pictures/preview.cpp:1: <QWidget>"
-    "src/widgets/page.cpp:2: \"app/form1.h\""
+    "src/widgets/page.cpp:2: \"app/main_window.h\""
     "src/widgets/relative.cpp:1: \"../pages/icons/icon_page.h\""
     "src/pages/icons/picks.cpp:1: \"system/win32/win32_system.h\""
     "resources/generator/page.cpp:1: \"pages/icons/icon_page.h\""
@@ -51,7 +51,7 @@ file(WRITE "${_root}/src/system/win32/mixed.cpp" "#include \"system/linux/host_f
 file(WRITE "${_root}/src/ui/picture.cpp" "#include \"widgets/page.h\"\n")
 file(WRITE "${_root}/src/pictures/reader.cpp" "#include \"pictures/maker.h\"\n#include \"ui/ui_services.h\"\n")
 file(WRITE "${_root}/src/pictures/preview.cpp" "#include <QWidget>\n")
-file(WRITE "${_root}/src/widgets/page.cpp" "#include \"widgets/page.h\"\n#include \"app/form1.h\"\n")
+file(WRITE "${_root}/src/widgets/page.cpp" "#include \"widgets/page.h\"\n#include \"app/main_window.h\"\n")
 file(WRITE "${_root}/src/widgets/relative.cpp" "#include \"../pages/icons/icon_page.h\"\n")
 file(WRITE "${_root}/src/pages/icons/picks.cpp" "#include \"system/win32/win32_system.h\"\n")
 file(WRITE "${_root}/resources/generator/page.cpp" "#include \"pages/icons/icon_page.h\"\n")

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "support/scripted_ui.h"
 #include "system/linux/linux_system.h"
 

@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/form1.h"
-#include "app/form3.h"
+#include "app/about_window.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "widgets/controls.h"
 

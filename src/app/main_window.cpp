@@ -1,10 +1,10 @@
-#include "app/form1.h"
+#include "app/main_window.h"
 
 #include <QCloseEvent>
 #include <QIcon>
 #include <QShortcut>
 
-#include "app/form3.h"
+#include "app/about_window.h"
 #include "changes/program_folder.h"
 #include "pages/icons/icon_page.h"
 #include "pages/screens/animated_boot_page.h"

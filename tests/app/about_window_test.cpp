@@ -1,4 +1,4 @@
-#include "app/form3.h"
+#include "app/about_window.h"
 
 #include <QApplication>
 #include <QBuffer>
