@@ -10,6 +10,7 @@
 #include "changes/screen_files.h"
 #include "changes/shell_icons.h"
 #include "changes/wallpaper.h"
+#include "formats/ini_text.h"
 #include "formats/regedit4.h"
 #include "system/error.h"
 #include "system/ini_files.h"
@@ -147,12 +148,13 @@ KeepingOriginals::KeepingOriginals(ISystem& system) : ForwardingSystem(system) {
 
 KeepingOriginals::~KeepingOriginals() = default;
 
-void KeepingOriginals::beforeChanging(const std::string& path) {
+void KeepingOriginals::beforeChanging(const std::string& path,
+                                      std::optional<std::string_view> newBytes) {
     const std::vector<std::string> parts =
         partsOnDriveC(system_, path).value_or(std::vector<std::string>());
     if (inBackup(parts)) throw Error(err::PathFileAccessError);
     if (samePlace(parts, winIni())) {
-        keepWallpaperLine();
+        keepDesktopLines(newBytes);
         return;
     }
     const ScreenFile* screen = originalsini::screenFileAt(parts);
@@ -179,9 +181,9 @@ void KeepingOriginals::keepValue(IRegistryWriter& registry, std::uint32_t rootKe
     item.name = std::string(valueName);
     if (isShellIconsKey(rootKey, keyPath)) {
         item.key = kShellIconsKey;
-    } else if (isWallpaperValue(rootKey, keyPath, valueName)) {
+    } else if (const auto desktop = desktopValueOf(rootKey, keyPath, valueName)) {
         item.key = kDesktopKey;
-        item.name = kWallpaperValue;
+        item.name = *desktop;
     } else {
         return;
     }
@@ -193,12 +195,24 @@ void KeepingOriginals::keepValue(IRegistryWriter& registry, std::uint32_t rootKe
     record(item);
 }
 
-void KeepingOriginals::keepWallpaperLine() {
+void KeepingOriginals::keepDesktopLines(std::optional<std::string_view> newBytes) {
+    keepIniLine(kWallpaperValue);
+    // The placement lines only when the new text changes them: most
+    // wallpapers leave them as they are.
+    if (!newBytes) return;
+    const std::string ini = winIni();
+    const std::string old = system_.fileExists(ini) ? system_.readFile(ini) : std::string();
+    for (std::string_view name : {kWallpaperStyleValue, kTileWallpaperValue})
+        if (ini::value(old, kDesktopSection, name) != ini::value(*newBytes, kDesktopSection, name))
+            keepIniLine(name);
+}
+
+void KeepingOriginals::keepIniLine(std::string_view name) {
     Item item;
     item.kind = Item::Kind::IniLine;
     item.path = winIni();
     item.key = kDesktopSection;
-    item.name = kWallpaperValue;
+    item.name = name;
     if (alreadyKept(item)) return;
     if (auto data = iniValue(system_, item.path, item.key, item.name)) {
         item.existed = true;
@@ -254,12 +268,12 @@ void KeepingOriginals::setAttributes(const std::string& path, unsigned attribute
 }
 
 void KeepingOriginals::writeNewFile(const std::string& path, std::string_view bytes) {
-    beforeChanging(path);
+    beforeChanging(path, bytes);
     system_.writeNewFile(path, bytes);
 }
 
 void KeepingOriginals::replaceFile(const std::string& path, std::string_view bytes) {
-    beforeChanging(path);
+    beforeChanging(path, bytes);
     system_.replaceFile(path, bytes);
 }
 

@@ -2,7 +2,8 @@
 
 // Keeps the first original of everything of Windows' own that the program
 // changes, so that a user can always have it back: the three screen files,
-// the Shell Icons values, the wallpaper value and WIN.INI's wallpaper line.
+// the Shell Icons values, the wallpaper's values and WIN.INI's lines for
+// them.
 //
 // The backup lives inside the drive, in the program folder's Backup folder,
 // so that it travels with the drive:
@@ -46,12 +47,17 @@ public:
 
 private:
     // Before a file operation on `path`: keeps it when it is a screen file,
-    // and WIN.INI's wallpaper line when it is WIN.INI (the one line the
-    // program writes there); 75 when it lies in the backup folder.
-    void beforeChanging(const std::string& path);
+    // and WIN.INI's desktop lines when it is WIN.INI (the lines the program
+    // writes there); 75 when it lies in the backup folder. `newBytes`: what
+    // the file is about to hold, when the operation says.
+    void beforeChanging(const std::string& path,
+                        std::optional<std::string_view> newBytes = std::nullopt);
     void keepValue(IRegistryWriter& registry, std::uint32_t rootKey, std::string_view keyPath,
                    std::string_view valueName);
-    void keepWallpaperLine();
+    // The wallpaper line at any change of WIN.INI; a placement line when
+    // `newBytes` changes it.
+    void keepDesktopLines(std::optional<std::string_view> newBytes);
+    void keepIniLine(std::string_view name);
     // Whether the item is in the backup, reading it again when it was not
     // known to be: another run of the program may have kept it since.
     bool alreadyKept(const KeptItem& item);

@@ -1,7 +1,7 @@
 #pragma once
 
-// What the program asks of the pictures a user picks, which the ui layer
-// answers with Qt: reading any format Qt reads (WebP, TIFF and SVG among
+// What the program asks of the pictures a user picks, which the pictures
+// layer answers with Qt: reading any format Qt reads (WebP, TIFF and SVG among
 // them), scaling and drawing. Which picture needs it, where the result goes
 // and which value names it is decided here, in the changes layer.
 
@@ -27,6 +27,14 @@ public:
     // picture has one that large, each in 4-bit and 8-bit colour with the
     // AND mask taken from its transparency. nullopt when it is no picture.
     virtual std::optional<std::string> windows98Icon(const std::string& hostPath) = 0;
+
+    // A Windows 98 screen file made from the picture at `hostPath`, as
+    // --make-screen makes it with its defaults: the whole picture between
+    // black bars, dithered, with palette entries `bandStart`-255 rotating
+    // at boot (0: a still picture). nullopt when the file is no picture Qt
+    // reads; Error 481 for one that is damaged or cut short, 7 for one too
+    // large to decode.
+    virtual std::optional<std::string> screenFile(const std::string& hostPath, int bandStart) = 0;
 };
 
 }  // namespace zarvo

@@ -31,6 +31,10 @@ std::string wallpaperFolder() {
     return path("Wallpaper");
 }
 
+std::string screenFolder() {
+    return path("Screens");
+}
+
 std::string backupFolder() {
     return path("Backup");
 }
@@ -43,7 +47,7 @@ std::vector<std::string> writtenFolders() {
     return {std::string(kDriveRoot), std::string(kWindowsFolder),
             std::string(kFolder),    picturesFolder(),
             backupFolder(),          iconFolder(),
-            wallpaperFolder()};
+            wallpaperFolder(),       screenFolder()};
 }
 
 }  // namespace zarvo::programfolder

@@ -23,6 +23,8 @@ std::string picturesFolder();
 // converted for Windows 98.
 std::string iconFolder();
 std::string wallpaperFolder();
+// Screen files made from pictures that are no Windows bitmap.
+std::string screenFolder();
 // The first originals of what the program changed (kept_originals.h).
 std::string backupFolder();
 // The copies step "2" staged and step "3" has not installed (leftovers.h).

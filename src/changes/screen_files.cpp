@@ -1,8 +1,11 @@
 #include "changes/screen_files.h"
 
+#include <optional>
 #include <utility>
 
+#include "changes/copies.h"
 #include "changes/leftovers.h"
+#include "changes/pictures.h"
 #include "changes/program_folder.h"
 #include "system/error.h"
 #include "system/system.h"
@@ -90,6 +93,24 @@ void ScreenSteps::install(ISystem& system, const std::string& target) {
     } catch (const Error&) {
         // Installed all the same; the next run finds no copy to remove.
     }
+}
+
+std::string screenFileSource(ISystem& system, IPictures& pictures, const ScreenFile& screen,
+                             const std::string& chosen) {
+    const auto batch = system.batch();
+    std::string bytes;
+    try {
+        bytes = system.readFile(chosen);
+    } catch (const Error&) {
+        // The steps tell of what cannot be read, as they always have.
+        return chosen;
+    }
+    if (bytes.starts_with("BM")) return chosen;
+    const std::optional<std::string> made =
+        pictures.screenFile(system.hostPath(chosen), &screen == &kBootScreen ? kBootBandStart : 0);
+    if (!made) return chosen;
+    return placeCopy(system, programfolder::screenFolder(), withExtension(fileNameOf(chosen), ".sys"),
+                     *made);
 }
 
 Step2Tells whatStep2Tells(Step2Page page, const Error& error) {

@@ -20,6 +20,7 @@
 namespace zarvo {
 
 class Error;
+class IPictures;
 class ISystem;
 
 // A picture Windows shows at a moment of its own.
@@ -44,6 +45,22 @@ inline constexpr ScreenFile kShutdownScreen{kWindowsFolder, "Logos.sys"};
 
 inline constexpr std::array<const ScreenFile*, 3> kScreenFiles = {&kBootScreen, &kWaitScreen,
                                                                   &kShutdownScreen};
+
+// The first palette entry of the band a boot picture made from a photo
+// rotates, as in Windows' own: entries 236-255, which Windows animates
+// while it starts, so that the user sees start-up going on. It costs the
+// photo 20 of its 256 colours and the bottom rows, where Windows' own bar
+// runs. The shut-down pictures stay still, as Windows' own are.
+inline constexpr int kBootBandStart = 0xEC;
+
+// The file steps "1"-"3" install for the `chosen` one: a Windows bitmap
+// ("BM"), a file that cannot be read or one that is no picture, as it is;
+// any other picture (a JPEG photo, a PNG, a WebP, an SVG...) made into a
+// screen file in the program's Screens folder, whose path is returned. The
+// chosen file stays as it is. Error 481 for a picture that is damaged or
+// cut short, 7 for one too large to decode.
+std::string screenFileSource(ISystem& system, IPictures& pictures, const ScreenFile& screen,
+                             const std::string& chosen);
 
 // One page's steps on one screen file. It remembers the copy its last step
 // "2" staged, which is all its step "3" ever moves.

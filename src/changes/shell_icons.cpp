@@ -31,8 +31,11 @@ std::string iconToStore(ISystem& system, IPictures& pictures, const std::string&
         // was: the value names it.
         return path;
     }
+    // A bitmap is what the value has always named; an icon Windows 98 shows
+    // stays as it is.
+    if (bytes.starts_with("BM")) return path;
     const std::optional<ico::Judgement> judgement = ico::judge(bytes);
-    if (!judgement || judgement->fine()) return path;
+    if (judgement && judgement->fine()) return path;
     const std::optional<std::string> icon = pictures.windows98Icon(system.hostPath(path));
     if (!icon) return path;
     return placeCopy(system, programfolder::iconFolder(), withExtension(fileNameOf(path), ".ico"),

@@ -25,11 +25,12 @@ bool isShellIconsKey(std::uint32_t rootKey, std::string_view keyPath);
 // C:\Windows\ShellIconCache
 std::string iconCache();
 
-// The path a slot's value should name for the icon file at `path`: the file
-// itself when Windows 98 can show it as it is, or when it is no icon at all
-// (nor one the pictures can read); else a Windows 98 icon made from it, in
-// the program folder's icon folder under the file's name (placeCopy's
-// rules). Failures to write that icon throw zarvo::Error.
+// The path a slot's value should name for the file at `path`: the file
+// itself when it is an icon Windows 98 shows as it is, a Windows bitmap, or
+// no picture the pictures can read; else (an icon Windows 98 cannot show, a
+// PNG, a JPEG, a WebP, an SVG...) a Windows 98 icon made from it, in the
+// program folder's icon folder under the file's name (placeCopy's rules).
+// Failures to write that icon throw zarvo::Error.
 std::string iconToStore(ISystem& system, IPictures& pictures, const std::string& path);
 
 }  // namespace zarvo

@@ -1,6 +1,7 @@
 #include "changes/wallpaper.h"
 
 #include <optional>
+#include <vector>
 
 #include "changes/copies.h"
 #include "changes/drive_c.h"
@@ -14,16 +15,25 @@
 namespace zarvo {
 
 bool isWallpaperValue(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName) {
-    return rootKey == kDesktopRoot &&
-           winpath::sameName(regedit4::canonicalKeyPath(keyPath), kDesktopKey) &&
-           winpath::sameName(valueName, kWallpaperValue);
+    return desktopValueOf(rootKey, keyPath, valueName) == kWallpaperValue;
+}
+
+std::optional<std::string_view> desktopValueOf(std::uint32_t rootKey, std::string_view keyPath,
+                                               std::string_view valueName) {
+    if (rootKey != kDesktopRoot ||
+        !winpath::sameName(regedit4::canonicalKeyPath(keyPath), kDesktopKey))
+        return std::nullopt;
+    for (std::string_view name : kDesktopValues)
+        if (winpath::sameName(valueName, name)) return name;
+    return std::nullopt;
 }
 
 std::string winIni() {
     return std::string(kWindowsFolder) + "\\WIN.INI";
 }
 
-bool setWallpaper(ISystem& system, const std::string& path) {
+bool setWallpaper(ISystem& system, const std::string& path,
+                  std::optional<WallpaperPlacement> placement) {
     const auto batch = system.batch();
     try {
         if (!path.empty() &&
@@ -35,26 +45,52 @@ bool setWallpaper(ISystem& system, const std::string& path) {
         const std::string ini = winIni();
         if (system.fileExists(std::string(kWindowsFolder))) system.checkReplaceable(ini);
         const auto registry = system.createRegistryWriter();
-        const auto oldValue = registry->readString(kDesktopRoot, kDesktopKey, kWallpaperValue);
-        const auto oldLine = iniValue(system, ini, kDesktopSection, kWallpaperValue);
-        registry->storeString(kDesktopRoot, kDesktopKey, kWallpaperValue, path);
-        bool lineWritten = false;
+
+        // Each value and its WIN.INI line: the wallpaper's first, then how
+        // it is placed; what each held before, to put back on a failure.
+        struct Setting {
+            std::string_view name;
+            std::string value;
+            std::optional<std::string> oldValue;
+            std::optional<std::string> oldLine;
+        };
+        std::vector<Setting> settings{{kWallpaperValue, path, {}, {}}};
+        if (placement) {
+            settings.push_back({kWallpaperStyleValue, std::string(placement->style), {}, {}});
+            settings.push_back({kTileWallpaperValue, std::string(placement->tile), {}, {}});
+        }
+        for (Setting& setting : settings) {
+            setting.oldValue = registry->readString(kDesktopRoot, kDesktopKey, setting.name);
+            setting.oldLine = iniValue(system, ini, kDesktopSection, setting.name);
+        }
+        std::size_t stored = 0;
+        std::size_t written = 0;
         try {
+            for (; stored < settings.size(); ++stored)
+                registry->storeString(kDesktopRoot, kDesktopKey, settings[stored].name,
+                                      settings[stored].value);
             const std::string named =
                 registry->readString(kDesktopRoot, kDesktopKey, kWallpaperValue).value_or(path);
+            settings.front().value = named;
             system.createDirectory(std::string(kWindowsFolder));
-            setIniValue(system, ini, kDesktopSection, kWallpaperValue, named);
-            lineWritten = true;
+            for (; written < settings.size(); ++written)
+                setIniValue(system, ini, kDesktopSection, settings[written].name,
+                            settings[written].value);
             if (!system.refreshWallpaper(named)) throw Error(err::InvalidPicture);
         } catch (const Error&) {
-            // Both back as they were, so that they never name two files.
+            // All back as they were, so that the two places never name two
+            // files or two placements.
             try {
-                if (oldValue)
-                    registry->storeString(kDesktopRoot, kDesktopKey, kWallpaperValue, *oldValue);
-                else
-                    registry->deleteValue(kDesktopRoot, kDesktopKey, kWallpaperValue);
-                if (lineWritten)
-                    setIniValue(system, ini, kDesktopSection, kWallpaperValue, oldLine);
+                for (std::size_t i = 0; i < stored; ++i) {
+                    if (settings[i].oldValue)
+                        registry->storeString(kDesktopRoot, kDesktopKey, settings[i].name,
+                                              *settings[i].oldValue);
+                    else
+                        registry->deleteValue(kDesktopRoot, kDesktopKey, settings[i].name);
+                }
+                for (std::size_t i = 0; i < written; ++i)
+                    setIniValue(system, ini, kDesktopSection, settings[i].name,
+                                settings[i].oldLine);
             } catch (const Error&) {
             }
             return false;
@@ -85,7 +121,7 @@ bool setWallpaperFrom(ISystem& system, IPictures& pictures, const std::string& p
     try {
         const std::string copy = placeCopy(system, programfolder::wallpaperFolder(),
                                            withExtension(fileNameOf(path), ".bmp"), *bitmap);
-        return setWallpaper(system, copy);
+        return setWallpaper(system, copy, kStretched);
     } catch (const Error&) {
         return false;
     }

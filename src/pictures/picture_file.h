@@ -17,8 +17,10 @@ namespace zarvo {
 class PictureError : public std::runtime_error {
 public:
     enum class Kind {
-        // The picture cannot be read: missing, no picture, cut short...
+        // The picture cannot be read: missing, cut short, damaged...
         Input,
+        // The file is no picture Qt reads.
+        NotPicture,
         // The picture is fine but too large to decode; size() says how large.
         TooLarge,
         // The file to be made cannot be written.

@@ -196,7 +196,7 @@ QSize PictureReader::size(int index) const {
 
 QImage PictureReader::read(const PictureNeed& need, int index) const {
     if (!isPicture())
-        throw PictureError(Kind::Input, path_, QStringLiteral("not a picture Qt can read"));
+        throw PictureError(Kind::NotPicture, path_, QStringLiteral("not a picture Qt can read"));
     // Qt reads a bitmap cut short without a word, the missing rows black.
     if (isWindowsBitmap()) {
         const auto missing =

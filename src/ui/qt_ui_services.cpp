@@ -11,6 +11,7 @@
 #include "formats/ico_header.h"
 #include "pictures/icon_maker.h"
 #include "pictures/picture_reader.h"
+#include "pictures/screen_maker.h"
 #include "pictures/wallpaper_maker.h"
 #include "system/error.h"
 #include "system/system.h"
@@ -192,6 +193,23 @@ std::optional<std::string> QtUiServices::windowsBitmap(const std::string& hostPa
 
 std::optional<std::string> QtUiServices::windows98Icon(const std::string& hostPath) {
     return windows98IconOf(QFile::decodeName(QByteArray::fromStdString(hostPath)));
+}
+
+std::optional<std::string> QtUiServices::screenFile(const std::string& hostPath, int bandStart) {
+    ScreenOptions options;
+    options.bandStart = bandStart;
+    try {
+        return screenFileFrom(QFile::decodeName(QByteArray::fromStdString(hostPath)), options);
+    } catch (const PictureError& error) {
+        switch (error.kind()) {
+            case PictureError::Kind::NotPicture:
+                return std::nullopt;
+            case PictureError::Kind::TooLarge:
+                throw Error(err::OutOfMemory);
+            default:
+                throw Error(err::InvalidPicture);
+        }
+    }
 }
 
 QSizeF QtUiServices::screenSizeTwips() {

@@ -41,6 +41,7 @@ public:
     std::optional<std::string> windowsBitmap(const std::string& hostPath, int maxWidth,
                                              int maxHeight, std::uint32_t background) override;
     std::optional<std::string> windows98Icon(const std::string& hostPath) override;
+    std::optional<std::string> screenFile(const std::string& hostPath, int bandStart) override;
 
     // Sets up an open-file dialog for `dialog` as showOpen shows it; public so
     // that tests can look at a real dialog without running it modally.

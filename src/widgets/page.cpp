@@ -29,6 +29,18 @@ QLineEdit* Page::addPathField(const QString& name, const QRect& geometry, const 
     return field;
 }
 
+const QString Page::kPicturesFilter = QStringLiteral(
+    "Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
+    "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|");
+const QString Page::kScreenFilesFilter = QStringLiteral("Заставки(*.sys)|*.sys|");
+
+void Page::showOpenAdding(CommonDialog& dialog, const QString& added) {
+    const QString defined = dialog.filter();
+    dialog.setFilter(defined + added);
+    ui().showOpen(dialog, window());
+    dialog.setFilter(defined);
+}
+
 std::optional<QImage> Page::loadPreview(const QString& windowsPath, QSize box) {
     try {
         return ui().loadPicture(windowsPath, box);

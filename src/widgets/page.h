@@ -44,6 +44,15 @@ protected:
     // shown at. Empty when not loaded.
     std::optional<QImage> loadPreview(const QString& windowsPath, QSize box = QSize());
 
+    // Shows the open-file dialog with `added` filters after its own, which
+    // stay first and the default, and are all it keeps afterwards: the
+    // dialog is shared with pages that add nothing.
+    void showOpenAdding(CommonDialog& dialog, const QString& added);
+    // The pictures the program makes into what Windows 98 shows, and the
+    // screen files --make-screen writes.
+    static const QString kPicturesFilter;
+    static const QString kScreenFilesFilter;
+
     // Connects a click to a handler that runs under the uncaught-error rule.
     template <typename Handler>
     void onClick(QAbstractButton* button, Handler handler) {

@@ -186,6 +186,7 @@ TEST(ErrorDispatchTest, ReportsTheErrorAbandonsTheHandlerAndKeepsRunning) {
             return {};
         }
         std::optional<std::string> windows98Icon(const std::string&) override { return {}; }
+        std::optional<std::string> screenFile(const std::string&, int) override { return {}; }
         QStringList shown, titles;
         QList<int> styles;
     } recorder;

@@ -24,6 +24,9 @@ public:
         asked.push_back(hostPath);
         return made;
     }
+    std::optional<std::string> screenFile(const std::string&, int) override {
+        return std::nullopt;
+    }
 
     std::vector<std::string> asked;
     std::optional<std::string> made = "a made icon";
@@ -50,8 +53,14 @@ TEST(ShellIcons, OnlyAnIconWindows98CannotShowIsReplaced) {
     EXPECT_EQ(readBytes(drive.host("Program Files/Zarvo/ico/new.ico")), "mine");
     EXPECT_EQ(pictures.asked, std::vector<std::string>{drive.host("I/new.ico")});
 
+    // Any other picture is made into an icon too; a bitmap never was.
+    writeBytes(drive.host("I/trash.png"), "\x89PNG");
+    EXPECT_EQ(iconToStore(system, pictures, "C:\\I\\trash.png"),
+              "C:\\Program Files\\Zarvo\\ico\\trash.ico");
+
     pictures.made = std::nullopt;  // nothing the pictures can read
     EXPECT_EQ(iconToStore(system, pictures, "C:\\I\\new.ico"), "C:\\I\\new.ico");
+    EXPECT_EQ(iconToStore(system, pictures, "C:\\I\\trash.png"), "C:\\I\\trash.png");
 }
 
 }  // namespace

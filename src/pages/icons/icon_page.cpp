@@ -106,10 +106,12 @@ void IconPage::load() {
 }
 
 void IconPage::openIconFile() {
-    ui().showOpen(*iconDialog, window());
+    // Icons and bitmaps first; any other picture becomes an icon when stored.
+    showOpenAdding(*iconDialog, kPicturesFilter);
     // A cancel leaves the dialog's earlier name, which is previewed again.
     pathField->setText(iconDialog->fileName());
-    if (auto picture = loadPreview(pathField->text())) filePreview->setPicture(*picture);
+    if (auto picture = loadPreview(pathField->text(), filePreview->size()))
+        filePreview->setPicture(*picture);
 }
 
 void IconPage::storeIcon() {

@@ -90,10 +90,14 @@ void ScreenFilePage::onOpen() {
     // The dialog is the Wallpaper page's too: after a cancel it still holds
     // the last file chosen on any page, and the page goes on with that.
     CommonDialog& dialog = context().pictureDialog;
-    ui().showOpen(dialog, window());
+    // A bitmap, first and the default, is installed as it is; any other
+    // picture is made into a screen file by step "2", and a screen file
+    // made before is a bitmap too.
+    showOpenAdding(dialog, kPicturesFilter + kScreenFilesFilter);
     // A file that is no picture can still be installed: only the preview is
     // refused.
-    if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
+    if (auto picture = loadPreview(dialog.fileName(), preview->size()))
+        preview->setPicture(*picture);
     pathField->setText(dialog.fileName());
     nameField->setText(dialog.fileTitle());
     stagingField->setText(kRoot + nameField->text());
@@ -106,7 +110,10 @@ void ScreenFilePage::onStep1() {
 }
 
 void ScreenFilePage::onStep2() {
-    const std::string source = toStd(trimSpaces(pathField->text()));
+    const std::string chosen = toStd(trimSpaces(pathField->text()));
+    // Steps "2" and "3" work on the screen file made from a picture that is
+    // no bitmap; the chosen file stays as it is.
+    const std::string source = screenFileSource(system(), ui(), table_.screen, chosen);
     const std::string staged =
         steps_.stagingPath(system(), source, toStd(trimSpaces(stagingField->text())));
     runStep2(Step2Page::ScreenFile, ui(), [&] {

@@ -6,14 +6,6 @@
 
 namespace zarvo {
 
-namespace {
-
-const QString kPicturesFilter = QStringLiteral(
-    "Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
-    "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|");
-
-}  // namespace
-
 WallpaperPage::WallpaperPage(PageContext& context, QWidget* parent)
     : Page(context, parent, QStringLiteral("Frame4"), QStringLiteral("Фон")) {
     pathField = addPathField(QStringLiteral("Text4"), twips(120, 360, 1095, 375), QString());
@@ -34,13 +26,11 @@ void WallpaperPage::onOpen() {
     // remembered name, possibly chosen on another page, is what is used.
     CommonDialog& dialog = context().pictureDialog;
     // Any picture can be a wallpaper here: a bitmap, first and the default,
-    // or one to be made into a bitmap. Only this page shows the second
-    // filter; what was chosen stays the other pages' too.
-    const QString defined = dialog.filter();
-    dialog.setFilter(defined + kPicturesFilter);
-    ui().showOpen(dialog, this);
-    dialog.setFilter(defined);
-    if (auto picture = loadPreview(dialog.fileName())) preview->setPicture(*picture);
+    // or one to be made into a bitmap. What was chosen stays the other
+    // pages' too.
+    showOpenAdding(dialog, kPicturesFilter);
+    if (auto picture = loadPreview(dialog.fileName(), preview->size()))
+        preview->setPicture(*picture);
     // Kept even when the preview failed: "Выполнить" looks at the file again.
     pathField->setText(dialog.fileName());
 }

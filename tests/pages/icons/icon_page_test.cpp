@@ -215,7 +215,8 @@ TEST_F(IconPageTest, IcoStoresThePathAndBmpRenamesTheFileOnce) {
     EXPECT_TRUE(existsOnDrive(icon));
     expectOnly(kStored);
     EXPECT_TRUE(shown("Command25"));
-    EXPECT_EQ(ui->openRequests()[0].filter, "Icon(*.ico)|*.ico|Bitmap(*.bmp)|*.bmp|");
+    EXPECT_TRUE(ui->openRequests()[0].filter.startsWith(
+        "Icon(*.ico)|*.ico|Bitmap(*.bmp)|*.bmp|Рисунки(*.jpg;"));
 
     const std::string bitmap = "C:\\Мои картинки\\Море и небо.bmp", renamed = bitmap + ".ico";
     makePicture(bitmap, 10);

@@ -177,8 +177,9 @@ TEST_F(WallpaperPageTest, AnyPictureBecomesABitmapCopyInTheWallpaperFolder) {
 }
 
 // The Фон page offers pictures of every kind after its bitmaps; the screen
-// pages, which install the file as it is, only bitmaps.
-TEST_F(WallpaperPageTest, TheDialogOffersPicturesOnThisPageOnly) {
+// pages screen files too; each page's own filter stays first, and is all the
+// shared dialog keeps.
+TEST_F(WallpaperPageTest, EachPageOffersPicturesAfterItsOwnFilter) {
     open(QString());
     ui->answerCancel();
     click("Command14");
@@ -186,7 +187,10 @@ TEST_F(WallpaperPageTest, TheDialogOffersPicturesOnThisPageOnly) {
     EXPECT_EQ(ui->openRequests()[0].filter,
               "BitMap(*.bmp)|*.bmp|Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
               "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|");
-    EXPECT_EQ(ui->openRequests()[1].filter, "BitMap(*.bmp)|*.bmp|");
+    EXPECT_EQ(ui->openRequests()[1].filter,
+              "BitMap(*.bmp)|*.bmp|Рисунки(*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg)|"
+              "*.jpg;*.jpeg;*.png;*.webp;*.gif;*.tif;*.tiff;*.svg|Заставки(*.sys)|*.sys|");
+    EXPECT_EQ(find<CommonDialog>("CommonDialog2")->filter(), "BitMap(*.bmp)|*.bmp|");
 }
 
 TEST_F(WallpaperPageTest, CancelGoesOnWithTheNameTheSharedDialogRemembers) {
