@@ -168,6 +168,30 @@ TEST_F(KeepingOriginalsTest, ValuesAndTheWallpaperLineComeBackOrGo) {
     EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "Wallpaper"), "C:\\My pics\\a.bmp");
 }
 
+// A wallpaper stretched over the screen keeps its placement's values and
+// lines first; a plain one leaves them alone and keeps none.
+TEST_F(KeepingOriginalsTest, AStretchedWallpaperKeepsThePlacementItReplaces) {
+    const std::string desktop = "Control Panel\\Desktop";
+    const auto store = sys.createRegistryWriter();
+    writeBytes(drive.host("Windows/WIN.INI"), "[Desktop]\r\nTileWallpaper=1\r\n");
+    writeBytes(drive.host("Pictures/sea.bmp"), "BM");
+    store->storeString(hkey::CurrentUser, desktop, "WallpaperStyle", "0");
+
+    ASSERT_TRUE(setWallpaper(keeping, "C:\\Pictures\\sea.bmp"));
+    EXPECT_EQ(changed(restoreOriginals(sys)).size(), 2u);  // the wallpaper's value and line
+    ASSERT_TRUE(setWallpaper(keeping, "C:\\Pictures\\sea.bmp", kStretched));
+    EXPECT_EQ(store->readString(hkey::CurrentUser, desktop, "WallpaperStyle"), "2");
+    EXPECT_EQ(store->readString(hkey::CurrentUser, desktop, "TileWallpaper"), "0");
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "WallpaperStyle"), "2");
+    EXPECT_EQ(iniValue(sys, "C:\\Windows\\WIN.INI", "Desktop", "TileWallpaper"), "0");
+
+    EXPECT_EQ(failed(restoreOriginals(sys)), std::vector<std::string>());
+    EXPECT_EQ(store->readString(hkey::CurrentUser, desktop, "WallpaperStyle"), "0");
+    EXPECT_EQ(store->readString(hkey::CurrentUser, desktop, "TileWallpaper"), std::nullopt);
+    EXPECT_EQ(store->readString(hkey::CurrentUser, desktop, "Wallpaper"), std::nullopt);
+    EXPECT_EQ(readBytes(drive.host("Windows/WIN.INI")), "[Desktop]\r\nTileWallpaper=1\r\n");
+}
+
 TEST_F(KeepingOriginalsTest, AnItemThatCannotComeBackIsNamedAndTheOthersStillDo) {
     EXPECT_EQ(restoreOriginals(sys).kept, 0);
     EXPECT_FALSE(std::filesystem::exists(drive.host("Program Files/Zarvo/Backup")));

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <tuple>
 
 #include "formats/cp1251.h"
 #include "support/fixture.h"
@@ -124,29 +125,31 @@ TEST_F(IconPageTest, IconsWindows98CannotShowAreStoredAsIconsMadeFromThem) {
               test::iconFileOf({test::argbImage(16, 16, test::discPixels(16, 0xffc81e1e)),
                                 test::argbImage(32, 32, test::discPixels(32, 0xffc81e1e))}));
 
+    // A PNG that is no icon at all is made into one too.
+    writeHost("C:\\Icons\\trash.png", png);
+
     const QStringList smaller = {"16x4", "16x8", "32x4", "32x8"};
-    bool noIcotool = false;
-    for (const auto& [name, images] :
-         {std::pair{"Vista.ico", smaller + QStringList{"48x4", "48x8"}},
-          std::pair{"XP.ico", smaller}}) {
+    const QStringList all = smaller + QStringList{"48x4", "48x8"};
+    for (const auto& [name, madeName, images] :
+         {std::tuple{"Vista.ico", "Vista.ico", all}, std::tuple{"XP.ico", "XP.ico", smaller},
+          std::tuple{"trash.png", "trash.ico", all}}) {
         open(std::string("C:\\Icons\\") + name);
         click("Command2");
         expectOnly(kStored);
-        const std::string made = folder + "\\" + name;
+        const std::string made = folder + "\\" + madeName;
         EXPECT_EQ(value("0"), made);
         // Transparent around the picture, which keeps its colour.
         const QImage shown = ui->loadPicture(QString::fromStdString(made));
         EXPECT_EQ(qAlpha(shown.pixel(0, 0)), 0) << name;
         EXPECT_EQ(shown.pixelColor(16, 16), QColor(200, 30, 30)) << name;
         const auto listed = icotoolImages(host(made));
-        if (!listed) noIcotool = true;
-        EXPECT_EQ(listed.value_or(images), images) << name;
+        ASSERT_TRUE(listed) << "icotool (icoutils) lists the icons: the test set-up installs it";
+        EXPECT_EQ(*listed, images) << name;
     }
     // Stored again, the same icon is the same file.
     click("Command2");
-    EXPECT_EQ(value("0"), folder + "\\XP.ico");
-    EXPECT_EQ(folderFiles().size(), before.size() + 2);
-    if (noIcotool) GTEST_SKIP() << "no icotool (icoutils) to list the icons";
+    EXPECT_EQ(value("0"), folder + "\\trash.ico");
+    EXPECT_EQ(folderFiles().size(), before.size() + 3);
 }
 
 TEST_F(IconPageTest, EveryListEntryStoresItsOwnSlotOnceAndNoSkippedNumber) {

@@ -1,11 +1,15 @@
+#include <QBuffer>
 #include <QComboBox>
+#include <QImage>
 #include <QLineEdit>
+#include <QPainter>
 #include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <set>
 
+#include "formats/screen_file.h"
 #include "pages/screens/animated_boot_page.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
@@ -93,6 +97,52 @@ TEST_P(ScreenFilePageTest, FullInstallReplacesTheScreenFileWithTheChosenOne) {
     EXPECT_FALSE(existsOnDrive("C:\\Sunset.bmp"));
     EXPECT_TRUE(last("Вступет в силу после перегрузки", 48, "Zarvo's"));
     EXPECT_EQ(messages().size(), 1u);
+}
+
+// A photo becomes a screen file Windows 98 shows, made in the program's
+// Screens folder; the photo stays as it was. A bitmap of any size goes in
+// byte for byte, as it always has.
+TEST_P(ScreenFilePageTest, APictureThatIsNoBitmapIsInstalledAsAScreenFileMadeOfIt) {
+    const int n = GetParam();
+    const std::string& screen = kPages[n].screenFile;
+    const std::string photo = "C:\\Pics\\holiday.jpg";
+    QImage picture(640, 480, QImage::Format_RGB32);
+    picture.fill(QColor(200, 120, 40));
+    QPainter(&picture).fillRect(QRect(100, 100, 300, 200), QColor(30, 90, 200));
+    QByteArray jpeg;
+    QBuffer buffer(&jpeg);
+    buffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(picture.save(&buffer, "JPEG"));
+    put(photo, jpeg.toStdString());
+    open(photo, n);
+    EXPECT_TRUE(messages().empty());  // previewed, nothing to tell yet
+    EXPECT_FALSE(page(n).preview->picture().isNull());
+    page(n).step1->click();
+    page(n).step2->click();
+    page(n).step3->click();
+    EXPECT_TRUE(last("Вступет в силу после перегрузки", 48, "Zarvo's"));
+
+    const std::string installed = readHost(screen);
+    const screen::Check check = screen::check(installed);
+    EXPECT_TRUE(check.fine()) << (check.problems.empty() ? "" : check.problems.front());
+    EXPECT_EQ(check.bandStart, n == 0 ? 0xEC : 0);
+    EXPECT_EQ(readHost(photo), jpeg.toStdString());
+    EXPECT_EQ(readHost("C:\\Program Files\\Zarvo\\Screens\\holiday.sys"), installed);
+    EXPECT_FALSE(existsOnDrive("C:\\holiday.jpg"));
+
+    // A large 24-bit bitmap is the user's to install as it is.
+    QImage large(1024, 768, QImage::Format_RGB888);
+    large.fill(QColor(10, 200, 90));
+    QByteArray bmp;
+    QBuffer bmpBuffer(&bmp);
+    bmpBuffer.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(large.save(&bmpBuffer, "BMP"));
+    put("C:\\Pics\\Large.bmp", bmp.toStdString());
+    open("C:\\Pics\\Large.bmp", n);
+    page(n).step1->click();
+    page(n).step2->click();
+    page(n).step3->click();
+    EXPECT_EQ(readHost(screen), bmp.toStdString());
 }
 
 TEST_P(ScreenFilePageTest, StepTwoThatFailsLeavesTheDriveAsItFoundIt) {

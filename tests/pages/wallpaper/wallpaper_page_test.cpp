@@ -153,6 +153,14 @@ TEST_F(WallpaperPageTest, AnyPictureBecomesABitmapCopyInTheWallpaperFolder) {
     click("Command6");
     EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
     EXPECT_EQ(copy(folder + "Wide.bmp").left(21), "24 bits 1600x500 left");
+    // Stretched over the screen in both places, whatever its resolution.
+    RegistryStore store(hostStoreFile(registryStore.string()));
+    for (const char* name : {"WallpaperStyle", "TileWallpaper"}) {
+        const auto value = store.readString(hkey::CurrentUser, "Control Panel\\Desktop", name);
+        EXPECT_EQ(value, name[0] == 'W' ? "2" : "0") << name;
+        EXPECT_NE(readHost("C:\\Windows\\WIN.INI").find(std::string(name) + "=" + *value),
+                  std::string::npos);
+    }
 
     // An identical copy is used again; another picture of that name never
     // takes its place.
