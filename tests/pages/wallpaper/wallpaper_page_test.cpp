@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "pictures/picture_reader.h"
 #include "support/fixture.h"
 #include "system/linux/host_store.h"
 
@@ -108,6 +109,19 @@ TEST_F(WallpaperPageTest, WhatIsNoWholePictureIsRefusedAndARefusalWritesNothing)
     click("Command6");
     EXPECT_EQ(message(), "Фон установлен|0|Zarvo");
     EXPECT_EQ(wallpaper(), "C:\\Notes.bmp");
+
+    // A fine picture too large to decode is told with its size; the memory
+    // a picture may take is lowered so that a small one is enough.
+    const int limit = pictureMemoryLimitMb();
+    setPictureMemoryLimitMb(1);
+    QImage large(1000, 600, QImage::Format_RGB32);
+    large.fill(Qt::darkCyan);
+    large.save(QString::fromStdString(host("C:\\Large.png").string()));
+    open("C:\\Large.png");
+    EXPECT_EQ(message(), "Слишком большая картинка: 1000 x 600 точек|48|Zarvo");
+    click("Command6");
+    EXPECT_EQ(message(), "Не удалось установить фон|48|Zarvo");
+    setPictureMemoryLimitMb(limit);
 }
 
 // Windows 98 draws only bitmaps as wallpaper: any other picture becomes a
