@@ -93,6 +93,8 @@ protected:
         form = new Form1(*keeping, *ui);
     }
     void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
+    static constexpr const char* kNoDosfstools =
+        "dosfstools is not installed: scripts/zarvo.sh test installs it";
     // mkfs.fat and fsck.fat live in /sbin, outside a user's PATH.
     static QString dosTool(const char* name) {
         return QStandardPaths::findExecutable(name, {"/usr/sbin", "/sbin", "/usr/bin", "/bin"});
@@ -204,7 +206,7 @@ TEST_F(RealTreeTest, WhatMakesATarget) {
 // An image is a real tree: the first start only installs the program folder,
 // and an icon from the home folder is copied into the image.
 TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
-    if (dosTool("mkfs.fat").isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
     const std::string image = makeImage();
 
     DriveSetting setting;
@@ -229,7 +231,7 @@ TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
 // folder lands inside the image, and the file system stays clean.
 TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
     const QString fsck = dosTool("fsck.fat");
-    if (fsck.isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    ASSERT_FALSE(fsck.isEmpty()) << kNoDosfstools;
     const std::string image = makeImage();
 
     DriveSetting setting;
@@ -253,7 +255,7 @@ TEST_F(RealTreeTest, StepsInstallABootPictureInsideAnImage) {
 // it: the window shows why, even where step "2" otherwise keeps quiet about
 // an error, and goes on; --restore ends with the same line.
 TEST_F(RealTreeTest, NoStepWritesAnImageAnotherProgramHasOpen) {
-    if (dosTool("mkfs.fat").isEmpty()) GTEST_SKIP() << "dosfstools is not installed";
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
     const std::string image = makeImage();
     DriveSetting setting;
     setting.image = image;
