@@ -114,6 +114,13 @@ private:
     }
 };
 
+void start(QImageReader& reader, const QByteArray& format, PictureReader::Orientation orientation,
+           int index) {
+    reader.setFormat(format);
+    reader.setAutoTransform(orientation == PictureReader::Orientation::AsTagged);
+    if (index > 0) reader.jumpToImage(index);
+}
+
 PictureError tooLarge(const QString& path, QSize size) {
     return PictureError(
         Kind::TooLarge, path,
@@ -164,19 +171,13 @@ bool PictureReader::isWindowsBitmap() const {
     return data_.startsWith("BM");
 }
 
-void PictureReader::start(QImageReader& reader, int index) const {
-    reader.setFormat(format_);
-    reader.setAutoTransform(orientation_ == Orientation::AsTagged);
-    if (index > 0) reader.jumpToImage(index);
-}
-
 int PictureReader::imageCount() const {
     if (!isPicture()) return 0;
     QByteArray data = data_;
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    start(reader, 0);
+    start(reader, format_, orientation_, 0);
     return std::max(reader.imageCount(), 1);
 }
 
@@ -186,7 +187,7 @@ QSize PictureReader::size(int index) const {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    start(reader, index);
+    start(reader, format_, orientation_, index);
     const QSize stored = reader.size();
     if (orientation_ == Orientation::AsTagged &&
         (reader.transformation() & QImageIOHandler::TransformationRotate90))
@@ -213,7 +214,7 @@ QImage PictureReader::read(const PictureNeed& need, int index) const {
     QBuffer buffer(&data);
     buffer.open(QIODevice::ReadOnly);
     QImageReader reader(&buffer);
-    start(reader, index);
+    start(reader, format_, orientation_, index);
     const QSize stored = reader.size();
     const bool turned = orientation_ == Orientation::AsTagged &&
                         (reader.transformation() & QImageIOHandler::TransformationRotate90);

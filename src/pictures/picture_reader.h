@@ -16,8 +16,6 @@
 
 #include "pictures/picture_file.h"
 
-class QImageReader;
-
 namespace zarvo {
 
 // How large a picture is needed: at least `detail` decoded pixels for each
@@ -65,8 +63,6 @@ public:
     QImage read(const PictureNeed& need = {}, int index = 0) const;
 
 private:
-    void start(QImageReader& reader, int index) const;
-
     QString path_;
     QByteArray data_;
     QByteArray format_;
