@@ -90,6 +90,14 @@ Source::Source(const QString& path) : reader_(path) {
             if (!first) first = error;
             continue;
         }
+        // A photo its decoder cannot make smaller (a WebP, a TIFF) is
+        // brought down once to what the largest icon needs, not again for
+        // each size.
+        const int most = 4 * ico::kLargestShown;
+        if (!sizes && longest(picture.size()) > most) {
+            const QSize size = fitted(picture.size(), most);
+            picture = resampled(picture, QRectF(picture.rect()), size, Alpha::Keep);
+        }
         int bitCount = 0;
         if (header && std::size_t(i) < header->entries.size())
             bitCount = ico::imageBitCount(bytes, header->entries[std::size_t(i)]).value_or(0);
