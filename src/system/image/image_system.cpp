@@ -17,6 +17,7 @@
 #include "system/host_drives.h"
 #include "system/image/block_export.h"
 #include "system/image/disk_image.h"
+#include "system/image/fat_names.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
 #include "system/image/mtools.h"
@@ -61,26 +62,26 @@ std::string lastName(std::string_view line) {
     return std::string(slash == std::string_view::npos ? line : line.substr(slash + 1));
 }
 
-// A temporary 8.3 name whose base and extension are in lower case where
-// `finalName`'s are: mtools keeps those case marks through a rename and
-// would otherwise turn "logo.sys" into "LOGO.SYS".
+// The name of a temporary file that becomes `finalName`. It takes exactly
+// as many directory slots as mtools gives `finalName` at the most, so that
+// the rename that ends the write never needs more than the file already
+// has (fat_names.h). A bare 8.3 one, "ZRV00042.TMP", is in lower case where
+// `finalName`'s base and extension are: mtools keeps those case marks
+// through a rename and would otherwise turn "logo.sys" into "LOGO.SYS". A
+// long one is "Zrv00042.tmp", padded with '_' before the extension to the
+// length that needs as many long-name slots.
 std::string temporaryName(const std::string& finalName, unsigned number) {
-    const std::size_t dot = finalName.find_last_of('.');
-    const auto lower = [](std::string_view part) {
-        bool anyLower = false;
-        for (char c : part) {
-            if (c >= 'A' && c <= 'Z') return false;
-            anyLower = anyLower || (c >= 'a' && c <= 'z');
-        }
-        return anyLower;
-    };
-    const std::string_view name(finalName);
-    const bool lowerBase = lower(name.substr(0, dot));
-    const bool lowerExt = dot != std::string::npos && lower(name.substr(dot + 1));
-    char text[16];
-    std::snprintf(text, sizeof text, "%s%05u.%s", lowerBase ? "zrv" : "ZRV", number % 100000u,
-                  lowerExt ? "tmp" : "TMP");
-    return text;
+    char digits[8];
+    std::snprintf(digits, sizeof digits, "%05u", number % 100000u);
+    const unsigned slots = image::entrySlots(finalName).most;
+    if (slots == 1) {
+        const image::LowerCase lower = image::lowerCaseOf(finalName);
+        return std::string(lower.base ? "zrv" : "ZRV") + digits +
+               (lower.extension ? ".tmp" : ".TMP");
+    }
+    // 13 characters to a long-name slot, and one slot for the 8.3 alias.
+    const std::size_t length = std::max<std::size_t>(12, 13 * (slots - 2) + 1);
+    return std::string("Zrv") + digits + std::string(length - 12, '_') + ".tmp";
 }
 
 // What a replacement's temporary file becomes, recorded beside it in a file
@@ -93,17 +94,20 @@ std::string recordName(unsigned number) {
 
 constexpr std::string_view kRecordHeader = "Zarvo: temporary file, to become\r\n";
 
-// The number in a name of this program's own, "ZRV00042.TMP" for extension
-// "tmp", in any case; nullopt for any other name.
+// The number in a name of this program's own, "ZRV00042.TMP" or a padded
+// long one ("Zrv00042__.tmp") for extension "tmp", in any case; nullopt for
+// any other name.
 std::optional<unsigned> numberOf(std::string_view name, std::string_view extension) {
-    if (name.size() != 12 || name[8] != '.') return std::nullopt;
     const std::string folded = winpath::foldedName(name);
-    if (folded.substr(0, 3) != winpath::foldedName("zrv") ||
-        folded.substr(9) != winpath::foldedName(extension)) {
+    const std::string suffix = "." + winpath::foldedName(extension);
+    if (folded.size() < 8 + suffix.size() || folded.substr(0, 3) != winpath::foldedName("zrv") ||
+        !folded.ends_with(suffix)) {
         return std::nullopt;
     }
+    const std::size_t padding = folded.size() - suffix.size();
+    if (folded.find_first_not_of('_', 8) < padding) return std::nullopt;
     unsigned number = 0;
-    for (char c : name.substr(3, 5)) {
+    for (char c : folded.substr(3, 5)) {
         if (c < '0' || c > '9') return std::nullopt;
         number = number * 10 + unsigned(c - '0');
     }
@@ -474,7 +478,8 @@ void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
 }
 
 void ImageSystem::writeThroughTemporary(const Found& target, const std::string& hostSource,
-                                        const std::string& volumeSource, unsigned attributes) {
+                                        const std::string& volumeSource, unsigned attributes,
+                                        bool keepTime) {
     const std::vector<std::string> folder(target.parts.begin(), target.parts.end() - 1);
     const std::string& finalName = target.parts.back();
     const unsigned number = freeTemporaryNumber(list(folder), finalName);
@@ -493,8 +498,11 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
         mustSucceed(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
     }
     try {
-        mustSucceed(
-            change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath}));
+        std::vector<std::string> copy = {"-o"};
+        if (keepTime) copy.push_back("-m");
+        copy.push_back(hostSource.empty() ? volumeSource : hostSource);
+        copy.push_back(temporaryPath);
+        mustSucceed(change("mcopy", copy));
         // mcopy marks a new file for archiving, and nothing else.
         if (attributes != attr::Archive) setBits(temporaryPath, attributes);
         if (failNextWrite_) {
@@ -580,32 +588,63 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
     if (to.entry) {
         if (to.parts != from.parts) throw Error(err::FileAlreadyExists);
         // The same file under another spelling: a change of case, which
-        // Windows allows; mtools takes it for a clash, so it goes round
-        // through a temporary name.
-        // Between the two steps the file has only the temporary name, so
-        // that name's record says what it becomes.
-        const std::string wanted = hostdrives::parseOnHost(newPath).parts.back();
-        if (wanted == from.parts.back()) return;
-        const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
-        const unsigned number = freeTemporaryNumber(list(folder), wanted);
-        const std::string temporary =
-            Mtools::drivePath(plus(folder, temporaryName(wanted, number)));
-        const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
-        std::string text(kRecordHeader);
-        text += wanted;
-        mustSucceed(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
-        const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
-        if (moved.status != 0) {
-            change("mdel", {record});
-            failed(moved);
-        }
-        // Should the second step fail, the record stays for the next
-        // session to finish the rename.
-        mustSucceed(change("mren", {temporary, Mtools::drivePath(plus(folder, wanted))}));
-        change("mdel", {record});
+        // Windows allows.
+        to.parts.back() = hostdrives::parseOnHost(newPath).parts.back();
+        if (to.parts.back() != from.parts.back()) changeCase(from, to);
         return;
     }
-    mustSucceed(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+    // Into another folder mren writes the name where any new one goes, and
+    // within the folder where the entry's own slots allow.
+    const bool sameFolder = from.parts.size() == to.parts.size() &&
+                            std::equal(from.parts.begin(), from.parts.end() - 1, to.parts.begin());
+    if (!sameFolder || image::renamesInPlace(from.parts.back(), to.parts.back())) {
+        mustSucceed(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+        return;
+    }
+    rewriteUnder(from, to);
+}
+
+void ImageSystem::changeCase(const Found& from, const Found& to) {
+    const std::string& wanted = to.parts.back();
+    if (!image::renamesInPlace(from.parts.back(), wanted)) {
+        rewriteUnder(from, to);
+        return;
+    }
+    // mtools takes the new spelling for a clash with the file itself, so it
+    // goes round through a temporary name, which takes as many slots as the
+    // new spelling: neither rename needs more than its entry has.
+    // Between the two steps the file has only the temporary name, so that
+    // name's record says what it becomes.
+    const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
+    const unsigned number = freeTemporaryNumber(list(folder), wanted);
+    const std::string temporary = Mtools::drivePath(plus(folder, temporaryName(wanted, number)));
+    const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
+    std::string text(kRecordHeader);
+    text += wanted;
+    mustSucceed(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
+    const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
+    if (moved.status != 0) {
+        change("mdel", {record});
+        failed(moved);
+    }
+    // Should the second step fail, the record stays for the next session to
+    // finish the rename.
+    mustSucceed(change("mren", {temporary, Mtools::drivePath(to.parts)}));
+    change("mdel", {record});
+}
+
+void ImageSystem::rewriteUnder(const Found& from, const Found& to) {
+    // A folder cannot be written anew.
+    if (from.entry->folder) throw Error(err::PathFileAccessError);
+    writeThroughTemporary(to, "", Mtools::drivePath(from.parts), from.entry->attributes, true);
+    // A new spelling of the file replaced the old one; a new name leaves it
+    // to be removed, or the copy to be taken back should that fail.
+    if (to.entry) return;
+    const auto removed = change("mdel", {Mtools::drivePath(from.parts)});
+    if (removed.status != 0) {
+        change("mdel", {Mtools::drivePath(to.parts)});
+        failed(removed);
+    }
 }
 
 void ImageSystem::deleteFile(const std::string& path) {
@@ -775,16 +814,28 @@ void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
         const auto text = mtools_->run("mtype", {path(record.name)});
         if (text.status != 0 || !std::string_view(text.out).starts_with(kRecordHeader)) continue;
         const std::string finalName = text.out.substr(kRecordHeader.size());
-        const std::string temporary = temporaryName(finalName, *number);
+        // Found by its number: an earlier version named it otherwise.
+        const auto temporary = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
+            return !e.folder && numberOf(e.name, "tmp") == number;
+        });
         if (finalName.empty() || finalName.find_first_of("/\\\r\n") != std::string::npos ||
-            !named(temporary) || named(finalName)) {
+            temporary == entries.end() || named(finalName)) {
             continue;
         }
         // The old file is gone and the temporary one is whole, as mren
         // takes the old one away only after it is written: the replacement
         // is finished.
-        mustSucceed(change("mren", {path(temporary), path(finalName)}));
-        finished.push_back(temporary);
+        if (image::renamesInPlace(temporary->name, finalName)) {
+            mustSucceed(change("mren", {path(temporary->name), path(finalName)}));
+            finished.push_back(temporary->name);
+        } else {
+            // Left with a name of fewer slots: written anew, and the
+            // temporary file removed with the other leftovers.
+            Found to;
+            to.parts = plus(folder, finalName);
+            writeThroughTemporary(to, "", path(temporary->name),
+                                  attributesOf(folder, temporary->name), true);
+        }
     }
     for (const auto& entry : entries) {
         if (entry.folder || !numberOf(entry.name, "tmp")) continue;
