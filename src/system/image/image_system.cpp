@@ -5,14 +5,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
-#include "formats/text.h"
 #include "system/error.h"
 #include "system/host_drives.h"
 #include "system/image/block_export.h"
@@ -20,6 +18,7 @@
 #include "system/image/fat_names.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
+#include "system/image/mdir_listing.h"
 #include "system/image/mtools.h"
 #include "system/posix_process.h"
 #include "system/registry_store.h"
@@ -53,13 +52,6 @@ using image::Mtools;
 
 void mustSucceed(const posix::Ran& result) {
     if (result.status != 0) failed(result);
-}
-
-// The last component of a path mtools printed ("C:/Windows/Logo.sys").
-std::string lastName(std::string_view line) {
-    while (!line.empty() && line.back() == '/') line.remove_suffix(1);
-    const std::size_t slash = line.find_last_of('/');
-    return std::string(slash == std::string_view::npos ? line : line.substr(slash + 1));
 }
 
 // The name of a temporary file that becomes `finalName`. It takes exactly
@@ -117,62 +109,6 @@ std::optional<unsigned> numberOf(std::string_view name, std::string_view extensi
 std::vector<std::string> plus(std::vector<std::string> parts, std::string name) {
     parts.push_back(std::move(name));
     return parts;
-}
-
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty()) lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// One file's line of mdir's long listing (mdir -a): the short name in its 8
-// and 3 columns, the size or <DIR>, the date and time, then the long name
-// where there is one.
-struct ListedFile {
-    std::string shortName;
-    std::optional<std::uint64_t> size;  // none for a folder
-    std::string longName;               // empty where there is none
-};
-
-std::optional<ListedFile> listedFile(std::string_view line) {
-    // Twelve characters, not bytes: a short name may hold Cyrillic.
-    std::size_t bytes = 0;
-    for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
-        ++bytes;
-        while (bytes < line.size() && (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80)
-            ++bytes;
-    }
-    const std::string_view columns = line.substr(0, bytes);
-    const std::size_t gap = columns.find(' ');
-    if (gap == 0 || gap == std::string_view::npos) return std::nullopt;
-    ListedFile file;
-    file.shortName = std::string(text::trimmed(columns.substr(0, gap)));
-    const std::string_view extension = text::trimmed(columns.substr(gap));
-    if (!extension.empty()) {
-        file.shortName += '.';
-        file.shortName.append(extension);
-    }
-    const std::string_view rest = line.substr(bytes);
-    const std::string_view fields = text::trimmed(rest);
-    const std::string_view digits = fields.substr(0, fields.find(' '));
-    std::uint64_t size = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
-    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
-        file.size = size;
-    // The long name follows the time ("9:38"), after two spaces.
-    const std::size_t colon = rest.find(':');
-    const std::size_t after = colon == std::string_view::npos ? colon : rest.find(' ', colon);
-    if (after != std::string_view::npos)
-        file.longName = std::string(text::trimmed(rest.substr(after)));
-    return file;
 }
 
 std::optional<std::string> readHostFile(const std::string& path) {
@@ -324,15 +260,7 @@ std::vector<ImageSystem::Entry> ImageSystem::list(const std::vector<std::string>
 std::vector<ImageSystem::Entry> ImageSystem::listUncached(const std::string& path) const {
     const auto names = mtools_->run("mdir", {"-a", "-b", path});
     if (names.status != 0) return {};
-    std::vector<Entry> entries;
-    for (const auto line : linesOf(names.out)) {
-        Entry entry;
-        entry.folder = line.back() == '/';
-        entry.name = lastName(line);
-        if (entry.name.empty() || entry.name == "." || entry.name == "..") continue;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+    return image::bareListing(names.out);
 }
 
 unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
@@ -347,7 +275,7 @@ unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
         if (pattern.back() != '/') pattern += '/';
         pattern += '*';
         const auto listed = mtools_->run("mattrib", {pattern});
-        for (const auto line : linesOf(listed.out)) {
+        for (const auto line : image::linesOf(listed.out)) {
             const std::size_t at = line.find(":/");
             if (at == std::string_view::npos || at < 1) continue;
             const std::string_view flags = line.substr(0, at - 1);
@@ -356,7 +284,7 @@ unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
             if (flags.find('R') != std::string_view::npos) bits |= attr::ReadOnly;
             if (flags.find('H') != std::string_view::npos) bits |= attr::Hidden;
             if (flags.find('S') != std::string_view::npos) bits |= attr::System;
-            marks[lastName(line)] = bits;
+            marks[image::lastName(line)] = bits;
         }
         known = marks_.emplace(path, std::move(marks)).first;
     }
@@ -373,10 +301,9 @@ std::optional<std::string> ImageSystem::longNameOf(const std::vector<std::string
                                                    const std::string& foldedShortName) const {
     const auto listing = mtools_->run("mdir", {"-a", Mtools::drivePath(folder)});
     if (listing.status != 0) return std::nullopt;
-    for (const auto line : linesOf(listing.out)) {
-        const auto file = listedFile(line);
-        if (!file || winpath::foldedName(file->shortName) != foldedShortName) continue;
-        return file->longName.empty() ? file->shortName : file->longName;
+    for (const auto& file : image::longListing(listing.out)) {
+        if (winpath::foldedName(file.shortName) != foldedShortName) continue;
+        return file.longName.empty() ? file.shortName : file.longName;
     }
     return std::nullopt;
 }
@@ -873,8 +800,8 @@ bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
 std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {
     const auto listing = mtools_->run("mdir", {"-a", drivePath});
     if (listing.status != 0) return std::nullopt;
-    for (const auto line : linesOf(listing.out))
-        if (const auto file = listedFile(line); file && file->size) return file->size;
+    for (const auto& file : image::longListing(listing.out))
+        if (file.size) return file.size;
     return std::nullopt;
 }
 

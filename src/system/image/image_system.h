@@ -16,6 +16,7 @@
 
 #include "system/image/disk_image.h"
 #include "system/image/image_error.h"
+#include "system/image/mdir_listing.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -113,11 +114,7 @@ public:
     void failNextWriteForTest() { failNextWrite_ = true; }
 
     // One entry of a folder on the volume.
-    struct Entry {
-        std::string name;
-        bool folder = false;
-        unsigned attributes = 0;
-    };
+    using Entry = image::ListedEntry;
     // A path on drive C: looked up: the names as the volume spells them.
     struct Found {
         std::vector<std::string> parts;
