@@ -18,6 +18,7 @@
 #include "system/image/fat_names.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
+#include "system/image/interrupted_writes.h"
 #include "system/image/mdir_listing.h"
 #include "system/image/mtools.h"
 #include "system/posix_process.h"
@@ -52,58 +53,6 @@ using image::Mtools;
 
 void mustSucceed(const posix::Ran& result) {
     if (result.status != 0) failed(result);
-}
-
-// The name of a temporary file that becomes `finalName`. It takes exactly
-// as many directory slots as mtools gives `finalName` at the most, so that
-// the rename that ends the write never needs more than the file already
-// has (fat_names.h). A bare 8.3 one, "ZRV00042.TMP", is in lower case where
-// `finalName`'s base and extension are: mtools keeps those case marks
-// through a rename and would otherwise turn "logo.sys" into "LOGO.SYS". A
-// long one is "Zrv00042.tmp", padded with '_' before the extension to the
-// length that needs as many long-name slots.
-std::string temporaryName(const std::string& finalName, unsigned number) {
-    char digits[8];
-    std::snprintf(digits, sizeof digits, "%05u", number % 100000u);
-    const unsigned slots = image::entrySlots(finalName).most;
-    if (slots == 1) {
-        const image::LowerCase lower = image::lowerCaseOf(finalName);
-        return std::string(lower.base ? "zrv" : "ZRV") + digits +
-               (lower.extension ? ".tmp" : ".TMP");
-    }
-    // 13 characters to a long-name slot, and one slot for the 8.3 alias.
-    const std::size_t length = std::max<std::size_t>(12, 13 * (slots - 2) + 1);
-    return std::string("Zrv") + digits + std::string(length - 12, '_') + ".tmp";
-}
-
-// What a replacement's temporary file becomes, recorded beside it in a file
-// of the same number before it is written: "ZRV00042.ZRJ".
-std::string recordName(unsigned number) {
-    char text[16];
-    std::snprintf(text, sizeof text, "ZRV%05u.ZRJ", number % 100000u);
-    return text;
-}
-
-constexpr std::string_view kRecordHeader = "Zarvo: temporary file, to become\r\n";
-
-// The number in a name of this program's own, "ZRV00042.TMP" or a padded
-// long one ("Zrv00042__.tmp") for extension "tmp", in any case; nullopt for
-// any other name.
-std::optional<unsigned> numberOf(std::string_view name, std::string_view extension) {
-    const std::string folded = winpath::foldedName(name);
-    const std::string suffix = "." + winpath::foldedName(extension);
-    if (folded.size() < 8 + suffix.size() || folded.substr(0, 3) != winpath::foldedName("zrv") ||
-        !folded.ends_with(suffix)) {
-        return std::nullopt;
-    }
-    const std::size_t padding = folded.size() - suffix.size();
-    if (folded.find_first_not_of('_', 8) < padding) return std::nullopt;
-    unsigned number = 0;
-    for (char c : folded.substr(3, 5)) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + unsigned(c - '0');
-    }
-    return number;
 }
 
 std::vector<std::string> plus(std::vector<std::string> parts, std::string name) {
@@ -385,16 +334,15 @@ std::string ImageSystem::hostFileFor(std::string_view bytes, const char* name) {
 
 unsigned ImageSystem::freeTemporaryNumber(const std::vector<Entry>& entries,
                                           const std::string& finalName) {
-    for (;;) {
-        const unsigned number = static_cast<unsigned>(::getpid()) + counter_++;
-        const std::string temporary = temporaryName(finalName, number);
-        const std::string record = recordName(number);
-        bool taken = false;
-        for (const auto& entry : entries)
-            taken = taken || winpath::sameName(entry.name, temporary) ||
-                    winpath::sameName(entry.name, record);
-        if (!taken) return number;
-    }
+    return image::freeNumber(entries, finalName,
+                             [this] { return static_cast<unsigned>(::getpid()) + counter_++; });
+}
+
+std::string ImageSystem::writeRecord(const std::vector<std::string>& folder, unsigned number,
+                                     const std::string& finalName) {
+    const std::string path = Mtools::drivePath(plus(folder, image::recordName(number)));
+    mustSucceed(change("mcopy", {"-o", hostFileFor(image::recordText(finalName), "record"), path}));
+    return path;
 }
 
 void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
@@ -411,19 +359,13 @@ void ImageSystem::writeThroughTemporary(const Found& target, const std::string& 
     const std::string& finalName = target.parts.back();
     const unsigned number = freeTemporaryNumber(list(folder), finalName);
     const std::string temporaryPath =
-        Mtools::drivePath(plus(folder, temporaryName(finalName, number)));
+        Mtools::drivePath(plus(folder, image::temporaryName(finalName, number)));
     const std::string targetPath = Mtools::drivePath(target.parts);
     // While mren swaps the names, the temporary file is the only copy of
     // the file it replaces: a kill then must not lose it, so what it
     // becomes is written down first. A new file needs no such note: its
     // temporary file is always removed.
-    std::string recordPath;
-    if (target.entry) {
-        recordPath = Mtools::drivePath(plus(folder, recordName(number)));
-        std::string record(kRecordHeader);
-        record += finalName;
-        mustSucceed(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
-    }
+    const std::string recordPath = target.entry ? writeRecord(folder, number, finalName) : "";
     try {
         std::vector<std::string> copy = {"-o"};
         if (keepTime) copy.push_back("-m");
@@ -544,11 +486,9 @@ void ImageSystem::changeCase(const Found& from, const Found& to) {
     // name's record says what it becomes.
     const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
     const unsigned number = freeTemporaryNumber(list(folder), wanted);
-    const std::string temporary = Mtools::drivePath(plus(folder, temporaryName(wanted, number)));
-    const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
-    std::string text(kRecordHeader);
-    text += wanted;
-    mustSucceed(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
+    const std::string temporary =
+        Mtools::drivePath(plus(folder, image::temporaryName(wanted, number)));
+    const std::string record = writeRecord(folder, number, wanted);
     const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
     if (moved.status != 0) {
         change("mdel", {record});
@@ -720,55 +660,27 @@ void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folde
 }
 
 void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
-    const std::vector<Entry> entries = list(folder);
     const auto path = [&](const std::string& name) {
         return Mtools::drivePath(plus(folder, name));
     };
-    const auto named = [&](std::string_view name) {
-        for (const auto& entry : entries)
-            if (winpath::sameName(entry.name, name)) return true;
-        return false;
-    };
-
-    std::vector<std::string> doomed;
-    std::vector<std::string> finished;
-    for (const auto& record : entries) {
-        const auto number = numberOf(record.name, "zrj");
-        if (!number || record.folder) continue;
-        doomed.push_back(path(record.name));
-        // A record cut short by the kill names nothing: its temporary file
-        // had not been started, and the old file is untouched.
-        const auto text = mtools_->run("mtype", {path(record.name)});
-        if (text.status != 0 || !std::string_view(text.out).starts_with(kRecordHeader)) continue;
-        const std::string finalName = text.out.substr(kRecordHeader.size());
-        // Found by its number: an earlier version named it otherwise.
-        const auto temporary = std::find_if(entries.begin(), entries.end(), [&](const Entry& e) {
-            return !e.folder && numberOf(e.name, "tmp") == number;
+    const image::Recovery recovery =
+        image::planRecovery(list(folder), [&](const std::string& record) {
+            const auto text = mtools_->run("mtype", {path(record)});
+            return text.status == 0 ? std::optional<std::string>(text.out) : std::nullopt;
         });
-        if (finalName.empty() || finalName.find_first_of("/\\\r\n") != std::string::npos ||
-            temporary == entries.end() || named(finalName)) {
+    std::vector<std::string> doomed;
+    for (const std::string& leftover : recovery.leftovers) doomed.push_back(path(leftover));
+    for (const auto& [temporary, finalName] : recovery.finish) {
+        if (image::renamesInPlace(temporary, finalName)) {
+            mustSucceed(change("mren", {path(temporary), path(finalName)}));
             continue;
         }
-        // The old file is gone and the temporary one is whole, as mren
-        // takes the old one away only after it is written: the replacement
-        // is finished.
-        if (image::renamesInPlace(temporary->name, finalName)) {
-            mustSucceed(change("mren", {path(temporary->name), path(finalName)}));
-            finished.push_back(temporary->name);
-        } else {
-            // Left with a name of fewer slots: written anew, and the
-            // temporary file removed with the other leftovers.
-            Found to;
-            to.parts = plus(folder, finalName);
-            writeThroughTemporary(to, "", path(temporary->name),
-                                  attributesOf(folder, temporary->name), true);
-        }
-    }
-    for (const auto& entry : entries) {
-        if (entry.folder || !numberOf(entry.name, "tmp")) continue;
-        if (std::none_of(finished.begin(), finished.end(),
-                         [&](const std::string& f) { return winpath::sameName(f, entry.name); }))
-            doomed.push_back(path(entry.name));
+        // Left with a name of fewer slots: written anew, and the temporary
+        // file removed with the leftovers.
+        Found to;
+        to.parts = plus(folder, finalName);
+        writeThroughTemporary(to, "", path(temporary), attributesOf(folder, temporary), true);
+        doomed.push_back(path(temporary));
     }
     // A leftover whose chain cannot be made sound stays: removing it could
     // take another file's clusters, or the table's own first entries.

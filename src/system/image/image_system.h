@@ -61,7 +61,7 @@ struct Ran;
 //   old file only once it is complete. A replacement first leaves a record
 //   of what its temporary file becomes, since while mtools swaps the names
 //   that file is the only copy; the next session finishes such a swap
-//   (recoverInterruptedWrites).
+//   (recoverInterruptedWrites; interrupted_writes.h).
 // - mren never gives an entry a name that needs more directory slots than
 //   the entry has (fat_names.h): a temporary name takes as many as the name
 //   it becomes, and a rename within a folder to a longer name writes the
@@ -165,8 +165,13 @@ private:
     std::string hostFileFor(std::string_view bytes, const char* name = "data");
     // A number for a temporary file and its record that neither uses in `entries`.
     unsigned freeTemporaryNumber(const std::vector<Entry>& entries, const std::string& finalName);
+    // Writes the record of the temporary file numbered `number` in `folder`
+    // that becomes `finalName` (interrupted_writes.h); its drive path.
+    std::string writeRecord(const std::vector<std::string>& folder, unsigned number,
+                            const std::string& finalName);
     void setBits(const std::string& drivePath, unsigned attributes);
-    // Finishes or removes what interrupted writes left in one folder.
+    // Finishes or removes what interrupted writes left in one folder
+    // (interrupted_writes.h).
     void recoverIn(const std::vector<std::string>& folder);
     // Whether mdel may remove a leftover: its cluster chain is its own and
     // sound, or is made so (fat_volume.h).
