@@ -5,20 +5,21 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <utility>
 
-#include "formats/text.h"
 #include "system/error.h"
 #include "system/host_drives.h"
 #include "system/image/block_export.h"
 #include "system/image/disk_image.h"
+#include "system/image/fat_names.h"
 #include "system/image/fat_volume.h"
 #include "system/image/image_hold.h"
+#include "system/image/interrupted_writes.h"
+#include "system/image/mdir_listing.h"
 #include "system/image/mtools.h"
 #include "system/posix_process.h"
 #include "system/registry_store.h"
@@ -54,121 +55,9 @@ void mustSucceed(const posix::Ran& result) {
     if (result.status != 0) failed(result);
 }
 
-// The last component of a path mtools printed ("C:/Windows/Logo.sys").
-std::string lastName(std::string_view line) {
-    while (!line.empty() && line.back() == '/') line.remove_suffix(1);
-    const std::size_t slash = line.find_last_of('/');
-    return std::string(slash == std::string_view::npos ? line : line.substr(slash + 1));
-}
-
-// A temporary 8.3 name whose base and extension are in lower case where
-// `finalName`'s are: mtools keeps those case marks through a rename and
-// would otherwise turn "logo.sys" into "LOGO.SYS".
-std::string temporaryName(const std::string& finalName, unsigned number) {
-    const std::size_t dot = finalName.find_last_of('.');
-    const auto lower = [](std::string_view part) {
-        bool anyLower = false;
-        for (char c : part) {
-            if (c >= 'A' && c <= 'Z') return false;
-            anyLower = anyLower || (c >= 'a' && c <= 'z');
-        }
-        return anyLower;
-    };
-    const std::string_view name(finalName);
-    const bool lowerBase = lower(name.substr(0, dot));
-    const bool lowerExt = dot != std::string::npos && lower(name.substr(dot + 1));
-    char text[16];
-    std::snprintf(text, sizeof text, "%s%05u.%s", lowerBase ? "zrv" : "ZRV", number % 100000u,
-                  lowerExt ? "tmp" : "TMP");
-    return text;
-}
-
-// What a replacement's temporary file becomes, recorded beside it in a file
-// of the same number before it is written: "ZRV00042.ZRJ".
-std::string recordName(unsigned number) {
-    char text[16];
-    std::snprintf(text, sizeof text, "ZRV%05u.ZRJ", number % 100000u);
-    return text;
-}
-
-constexpr std::string_view kRecordHeader = "Zarvo: temporary file, to become\r\n";
-
-// The number in a name of this program's own, "ZRV00042.TMP" for extension
-// "tmp", in any case; nullopt for any other name.
-std::optional<unsigned> numberOf(std::string_view name, std::string_view extension) {
-    if (name.size() != 12 || name[8] != '.') return std::nullopt;
-    const std::string folded = winpath::foldedName(name);
-    if (folded.substr(0, 3) != winpath::foldedName("zrv") ||
-        folded.substr(9) != winpath::foldedName(extension)) {
-        return std::nullopt;
-    }
-    unsigned number = 0;
-    for (char c : name.substr(3, 5)) {
-        if (c < '0' || c > '9') return std::nullopt;
-        number = number * 10 + unsigned(c - '0');
-    }
-    return number;
-}
-
 std::vector<std::string> plus(std::vector<std::string> parts, std::string name) {
     parts.push_back(std::move(name));
     return parts;
-}
-
-std::vector<std::string_view> linesOf(std::string_view text) {
-    std::vector<std::string_view> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string_view::npos) end = text.size();
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (!line.empty()) lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
-
-// One file's line of mdir's long listing (mdir -a): the short name in its 8
-// and 3 columns, the size or <DIR>, the date and time, then the long name
-// where there is one.
-struct ListedFile {
-    std::string shortName;
-    std::optional<std::uint64_t> size;  // none for a folder
-    std::string longName;               // empty where there is none
-};
-
-std::optional<ListedFile> listedFile(std::string_view line) {
-    // Twelve characters, not bytes: a short name may hold Cyrillic.
-    std::size_t bytes = 0;
-    for (int chars = 0; chars < 12 && bytes < line.size(); ++chars) {
-        ++bytes;
-        while (bytes < line.size() && (static_cast<unsigned char>(line[bytes]) & 0xC0) == 0x80)
-            ++bytes;
-    }
-    const std::string_view columns = line.substr(0, bytes);
-    const std::size_t gap = columns.find(' ');
-    if (gap == 0 || gap == std::string_view::npos) return std::nullopt;
-    ListedFile file;
-    file.shortName = std::string(text::trimmed(columns.substr(0, gap)));
-    const std::string_view extension = text::trimmed(columns.substr(gap));
-    if (!extension.empty()) {
-        file.shortName += '.';
-        file.shortName.append(extension);
-    }
-    const std::string_view rest = line.substr(bytes);
-    const std::string_view fields = text::trimmed(rest);
-    const std::string_view digits = fields.substr(0, fields.find(' '));
-    std::uint64_t size = 0;
-    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), size);
-    if (!digits.empty() && ec == std::errc() && end == digits.data() + digits.size())
-        file.size = size;
-    // The long name follows the time ("9:38"), after two spaces.
-    const std::size_t colon = rest.find(':');
-    const std::size_t after = colon == std::string_view::npos ? colon : rest.find(' ', colon);
-    if (after != std::string_view::npos)
-        file.longName = std::string(text::trimmed(rest.substr(after)));
-    return file;
 }
 
 std::optional<std::string> readHostFile(const std::string& path) {
@@ -320,15 +209,7 @@ std::vector<ImageSystem::Entry> ImageSystem::list(const std::vector<std::string>
 std::vector<ImageSystem::Entry> ImageSystem::listUncached(const std::string& path) const {
     const auto names = mtools_->run("mdir", {"-a", "-b", path});
     if (names.status != 0) return {};
-    std::vector<Entry> entries;
-    for (const auto line : linesOf(names.out)) {
-        Entry entry;
-        entry.folder = line.back() == '/';
-        entry.name = lastName(line);
-        if (entry.name.empty() || entry.name == "." || entry.name == "..") continue;
-        entries.push_back(std::move(entry));
-    }
-    return entries;
+    return image::bareListing(names.out);
 }
 
 unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
@@ -343,7 +224,7 @@ unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
         if (pattern.back() != '/') pattern += '/';
         pattern += '*';
         const auto listed = mtools_->run("mattrib", {pattern});
-        for (const auto line : linesOf(listed.out)) {
+        for (const auto line : image::linesOf(listed.out)) {
             const std::size_t at = line.find(":/");
             if (at == std::string_view::npos || at < 1) continue;
             const std::string_view flags = line.substr(0, at - 1);
@@ -352,7 +233,7 @@ unsigned ImageSystem::attributesOf(const std::vector<std::string>& folder,
             if (flags.find('R') != std::string_view::npos) bits |= attr::ReadOnly;
             if (flags.find('H') != std::string_view::npos) bits |= attr::Hidden;
             if (flags.find('S') != std::string_view::npos) bits |= attr::System;
-            marks[lastName(line)] = bits;
+            marks[image::lastName(line)] = bits;
         }
         known = marks_.emplace(path, std::move(marks)).first;
     }
@@ -369,10 +250,9 @@ std::optional<std::string> ImageSystem::longNameOf(const std::vector<std::string
                                                    const std::string& foldedShortName) const {
     const auto listing = mtools_->run("mdir", {"-a", Mtools::drivePath(folder)});
     if (listing.status != 0) return std::nullopt;
-    for (const auto line : linesOf(listing.out)) {
-        const auto file = listedFile(line);
-        if (!file || winpath::foldedName(file->shortName) != foldedShortName) continue;
-        return file->longName.empty() ? file->shortName : file->longName;
+    for (const auto& file : image::longListing(listing.out)) {
+        if (winpath::foldedName(file.shortName) != foldedShortName) continue;
+        return file.longName.empty() ? file.shortName : file.longName;
     }
     return std::nullopt;
 }
@@ -454,16 +334,15 @@ std::string ImageSystem::hostFileFor(std::string_view bytes, const char* name) {
 
 unsigned ImageSystem::freeTemporaryNumber(const std::vector<Entry>& entries,
                                           const std::string& finalName) {
-    for (;;) {
-        const unsigned number = static_cast<unsigned>(::getpid()) + counter_++;
-        const std::string temporary = temporaryName(finalName, number);
-        const std::string record = recordName(number);
-        bool taken = false;
-        for (const auto& entry : entries)
-            taken = taken || winpath::sameName(entry.name, temporary) ||
-                    winpath::sameName(entry.name, record);
-        if (!taken) return number;
-    }
+    return image::freeNumber(entries, finalName,
+                             [this] { return static_cast<unsigned>(::getpid()) + counter_++; });
+}
+
+std::string ImageSystem::writeRecord(const std::vector<std::string>& folder, unsigned number,
+                                     const std::string& finalName) {
+    const std::string path = Mtools::drivePath(plus(folder, image::recordName(number)));
+    mustSucceed(change("mcopy", {"-o", hostFileFor(image::recordText(finalName), "record"), path}));
+    return path;
 }
 
 void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
@@ -474,27 +353,25 @@ void ImageSystem::setBits(const std::string& drivePath, unsigned attributes) {
 }
 
 void ImageSystem::writeThroughTemporary(const Found& target, const std::string& hostSource,
-                                        const std::string& volumeSource, unsigned attributes) {
+                                        const std::string& volumeSource, unsigned attributes,
+                                        bool keepTime) {
     const std::vector<std::string> folder(target.parts.begin(), target.parts.end() - 1);
     const std::string& finalName = target.parts.back();
     const unsigned number = freeTemporaryNumber(list(folder), finalName);
     const std::string temporaryPath =
-        Mtools::drivePath(plus(folder, temporaryName(finalName, number)));
+        Mtools::drivePath(plus(folder, image::temporaryName(finalName, number)));
     const std::string targetPath = Mtools::drivePath(target.parts);
     // While mren swaps the names, the temporary file is the only copy of
     // the file it replaces: a kill then must not lose it, so what it
     // becomes is written down first. A new file needs no such note: its
     // temporary file is always removed.
-    std::string recordPath;
-    if (target.entry) {
-        recordPath = Mtools::drivePath(plus(folder, recordName(number)));
-        std::string record(kRecordHeader);
-        record += finalName;
-        mustSucceed(change("mcopy", {"-o", hostFileFor(record, "record"), recordPath}));
-    }
+    const std::string recordPath = target.entry ? writeRecord(folder, number, finalName) : "";
     try {
-        mustSucceed(
-            change("mcopy", {"-o", hostSource.empty() ? volumeSource : hostSource, temporaryPath}));
+        std::vector<std::string> copy = {"-o"};
+        if (keepTime) copy.push_back("-m");
+        copy.push_back(hostSource.empty() ? volumeSource : hostSource);
+        copy.push_back(temporaryPath);
+        mustSucceed(change("mcopy", copy));
         // mcopy marks a new file for archiving, and nothing else.
         if (attributes != attr::Archive) setBits(temporaryPath, attributes);
         if (failNextWrite_) {
@@ -580,32 +457,61 @@ void ImageSystem::renameFile(const std::string& oldPath, const std::string& newP
     if (to.entry) {
         if (to.parts != from.parts) throw Error(err::FileAlreadyExists);
         // The same file under another spelling: a change of case, which
-        // Windows allows; mtools takes it for a clash, so it goes round
-        // through a temporary name.
-        // Between the two steps the file has only the temporary name, so
-        // that name's record says what it becomes.
-        const std::string wanted = hostdrives::parseOnHost(newPath).parts.back();
-        if (wanted == from.parts.back()) return;
-        const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
-        const unsigned number = freeTemporaryNumber(list(folder), wanted);
-        const std::string temporary =
-            Mtools::drivePath(plus(folder, temporaryName(wanted, number)));
-        const std::string record = Mtools::drivePath(plus(folder, recordName(number)));
-        std::string text(kRecordHeader);
-        text += wanted;
-        mustSucceed(change("mcopy", {"-o", hostFileFor(text, "record"), record}));
-        const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
-        if (moved.status != 0) {
-            change("mdel", {record});
-            failed(moved);
-        }
-        // Should the second step fail, the record stays for the next
-        // session to finish the rename.
-        mustSucceed(change("mren", {temporary, Mtools::drivePath(plus(folder, wanted))}));
-        change("mdel", {record});
+        // Windows allows.
+        to.parts.back() = hostdrives::parseOnHost(newPath).parts.back();
+        if (to.parts.back() != from.parts.back()) changeCase(from, to);
         return;
     }
-    mustSucceed(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+    // Into another folder mren writes the name where any new one goes, and
+    // within the folder where the entry's own slots allow.
+    const bool sameFolder = from.parts.size() == to.parts.size() &&
+                            std::equal(from.parts.begin(), from.parts.end() - 1, to.parts.begin());
+    if (!sameFolder || image::renamesInPlace(from.parts.back(), to.parts.back())) {
+        mustSucceed(change("mren", {Mtools::drivePath(from.parts), Mtools::drivePath(to.parts)}));
+        return;
+    }
+    rewriteUnder(from, to);
+}
+
+void ImageSystem::changeCase(const Found& from, const Found& to) {
+    const std::string& wanted = to.parts.back();
+    if (!image::renamesInPlace(from.parts.back(), wanted)) {
+        rewriteUnder(from, to);
+        return;
+    }
+    // mtools takes the new spelling for a clash with the file itself, so it
+    // goes round through a temporary name, which takes as many slots as the
+    // new spelling: neither rename needs more than its entry has.
+    // Between the two steps the file has only the temporary name, so that
+    // name's record says what it becomes.
+    const std::vector<std::string> folder(from.parts.begin(), from.parts.end() - 1);
+    const unsigned number = freeTemporaryNumber(list(folder), wanted);
+    const std::string temporary =
+        Mtools::drivePath(plus(folder, image::temporaryName(wanted, number)));
+    const std::string record = writeRecord(folder, number, wanted);
+    const auto moved = change("mren", {Mtools::drivePath(from.parts), temporary});
+    if (moved.status != 0) {
+        change("mdel", {record});
+        failed(moved);
+    }
+    // Should the second step fail, the record stays for the next session to
+    // finish the rename.
+    mustSucceed(change("mren", {temporary, Mtools::drivePath(to.parts)}));
+    change("mdel", {record});
+}
+
+void ImageSystem::rewriteUnder(const Found& from, const Found& to) {
+    // A folder cannot be written anew.
+    if (from.entry->folder) throw Error(err::PathFileAccessError);
+    writeThroughTemporary(to, "", Mtools::drivePath(from.parts), from.entry->attributes, true);
+    // A new spelling of the file replaced the old one; a new name leaves it
+    // to be removed, or the copy to be taken back should that fail.
+    if (to.entry) return;
+    const auto removed = change("mdel", {Mtools::drivePath(from.parts)});
+    if (removed.status != 0) {
+        change("mdel", {Mtools::drivePath(to.parts)});
+        failed(removed);
+    }
 }
 
 void ImageSystem::deleteFile(const std::string& path) {
@@ -754,43 +660,27 @@ void ImageSystem::recoverInterruptedWrites(const std::vector<std::string>& folde
 }
 
 void ImageSystem::recoverIn(const std::vector<std::string>& folder) {
-    const std::vector<Entry> entries = list(folder);
     const auto path = [&](const std::string& name) {
         return Mtools::drivePath(plus(folder, name));
     };
-    const auto named = [&](std::string_view name) {
-        for (const auto& entry : entries)
-            if (winpath::sameName(entry.name, name)) return true;
-        return false;
-    };
-
+    const image::Recovery recovery =
+        image::planRecovery(list(folder), [&](const std::string& record) {
+            const auto text = mtools_->run("mtype", {path(record)});
+            return text.status == 0 ? std::optional<std::string>(text.out) : std::nullopt;
+        });
     std::vector<std::string> doomed;
-    std::vector<std::string> finished;
-    for (const auto& record : entries) {
-        const auto number = numberOf(record.name, "zrj");
-        if (!number || record.folder) continue;
-        doomed.push_back(path(record.name));
-        // A record cut short by the kill names nothing: its temporary file
-        // had not been started, and the old file is untouched.
-        const auto text = mtools_->run("mtype", {path(record.name)});
-        if (text.status != 0 || !std::string_view(text.out).starts_with(kRecordHeader)) continue;
-        const std::string finalName = text.out.substr(kRecordHeader.size());
-        const std::string temporary = temporaryName(finalName, *number);
-        if (finalName.empty() || finalName.find_first_of("/\\\r\n") != std::string::npos ||
-            !named(temporary) || named(finalName)) {
+    for (const std::string& leftover : recovery.leftovers) doomed.push_back(path(leftover));
+    for (const auto& [temporary, finalName] : recovery.finish) {
+        if (image::renamesInPlace(temporary, finalName)) {
+            mustSucceed(change("mren", {path(temporary), path(finalName)}));
             continue;
         }
-        // The old file is gone and the temporary one is whole, as mren
-        // takes the old one away only after it is written: the replacement
-        // is finished.
-        mustSucceed(change("mren", {path(temporary), path(finalName)}));
-        finished.push_back(temporary);
-    }
-    for (const auto& entry : entries) {
-        if (entry.folder || !numberOf(entry.name, "tmp")) continue;
-        if (std::none_of(finished.begin(), finished.end(),
-                         [&](const std::string& f) { return winpath::sameName(f, entry.name); }))
-            doomed.push_back(path(entry.name));
+        // Left with a name of fewer slots: written anew, and the temporary
+        // file removed with the leftovers.
+        Found to;
+        to.parts = plus(folder, finalName);
+        writeThroughTemporary(to, "", path(temporary), attributesOf(folder, temporary), true);
+        doomed.push_back(path(temporary));
     }
     // A leftover whose chain cannot be made sound stays: removing it could
     // take another file's clusters, or the table's own first entries.
@@ -822,8 +712,8 @@ bool ImageSystem::madeSafeToDelete(const std::string& leftover) {
 std::optional<std::uint64_t> ImageSystem::sizeOf(const std::string& drivePath) const {
     const auto listing = mtools_->run("mdir", {"-a", drivePath});
     if (listing.status != 0) return std::nullopt;
-    for (const auto line : linesOf(listing.out))
-        if (const auto file = listedFile(line); file && file->size) return file->size;
+    for (const auto& file : image::longListing(listing.out))
+        if (file.size) return file.size;
     return std::nullopt;
 }
 

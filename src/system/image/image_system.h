@@ -16,6 +16,7 @@
 
 #include "system/image/disk_image.h"
 #include "system/image/image_error.h"
+#include "system/image/mdir_listing.h"
 #include "system/system.h"
 
 namespace zarvo {
@@ -56,11 +57,16 @@ struct Ran;
 // - Lookup is the FAT one: a long name ignoring case, one component at a
 //   time. A short name written for a new long name is in code page 866.
 // - Every whole-file write (copy, new file, replacement) goes to a
-//   temporary 8.3 name in the destination folder first and is renamed over
-//   the old file only once it is complete. A replacement first leaves a
-//   record of what its temporary file becomes, since while mtools swaps the
-//   names that file is the only copy; the next session finishes such a swap
-//   (recoverInterruptedWrites).
+//   temporary name in the destination folder first and is renamed over the
+//   old file only once it is complete. A replacement first leaves a record
+//   of what its temporary file becomes, since while mtools swaps the names
+//   that file is the only copy; the next session finishes such a swap
+//   (recoverInterruptedWrites; interrupted_writes.h).
+// - mren never gives an entry a name that needs more directory slots than
+//   the entry has (fat_names.h): a temporary name takes as many as the name
+//   it becomes, and a rename within a folder to a longer name writes the
+//   file anew under it and then removes the old one. A kill in between
+//   leaves both, never neither.
 // - The image is held for the object's whole life (ImageHold), and each
 //   operation that changes the volume first makes sure that no other
 //   program has the image open: DriveInUse otherwise, with nothing changed.
@@ -108,11 +114,7 @@ public:
     void failNextWriteForTest() { failNextWrite_ = true; }
 
     // One entry of a folder on the volume.
-    struct Entry {
-        std::string name;
-        bool folder = false;
-        unsigned attributes = 0;
-    };
+    using Entry = image::ListedEntry;
     // A path on drive C: looked up: the names as the volume spells them.
     struct Found {
         std::vector<std::string> parts;
@@ -147,15 +149,29 @@ private:
     // What replaceFile may write: 75 too for a read-only file or a folder.
     Found replaceable(const std::string& path) const;
     // Writes the file `hostSource` (or the volume file `volumeSource`) to
-    // `target` through a temporary name, with these attributes.
+    // `target` through a temporary name, with these attributes; `keepTime`
+    // keeps the source's time of last change.
     void writeThroughTemporary(const Found& target, const std::string& hostSource,
-                               const std::string& volumeSource, unsigned attributes);
+                               const std::string& volumeSource, unsigned attributes,
+                               bool keepTime = false);
+    // renameFile of a file to another spelling of its name, `to`.
+    void changeCase(const Found& from, const Found& to);
+    // Gives the file `from` the name `to` in its own folder by writing it
+    // anew under that name, for a name that needs more directory slots than
+    // its entry has, which mren cannot give it in place (fat_names.h). `to`
+    // is free, or `from` itself under another spelling. 75 for a folder.
+    void rewriteUnder(const Found& from, const Found& to);
     // A host file holding `bytes`, named `name` in the work folder.
     std::string hostFileFor(std::string_view bytes, const char* name = "data");
     // A number for a temporary file and its record that neither uses in `entries`.
     unsigned freeTemporaryNumber(const std::vector<Entry>& entries, const std::string& finalName);
+    // Writes the record of the temporary file numbered `number` in `folder`
+    // that becomes `finalName` (interrupted_writes.h); its drive path.
+    std::string writeRecord(const std::vector<std::string>& folder, unsigned number,
+                            const std::string& finalName);
     void setBits(const std::string& drivePath, unsigned attributes);
-    // Finishes or removes what interrupted writes left in one folder.
+    // Finishes or removes what interrupted writes left in one folder
+    // (interrupted_writes.h).
     void recoverIn(const std::vector<std::string>& folder);
     // Whether mdel may remove a leftover: its cluster chain is its own and
     // sound, or is made so (fat_volume.h).
