@@ -13,7 +13,7 @@
 #include <QImage>
 #include <tuple>
 
-#include "app/form1.h"
+#include "app/main_window.h"
 #include "app/startup.h"
 #include "app/target.h"
 #include "pages/screens/screen_file_page.h"

@@ -63,7 +63,8 @@ protected:
 // ---- Held for the session ----------------------------------------------------------
 
 TEST_F(ImageSafetyTest, QemuCannotWriteTheImageWhileASessionHoldsIt) {
-    if (!posix::onPath("qemu-io")) GTEST_SKIP() << "qemu-utils is not installed";
+    ASSERT_TRUE(posix::onPath("qemu-io")) << "qemu-utils is not installed: scripts/zarvo.sh test "
+                                             "installs it";
     ASSERT_TRUE(qemuWrites(disk));
     {
         // A viewer the session started outlives it, and holds nothing of it.
