@@ -10,6 +10,10 @@ namespace {
 const QString kDescription = QStringLiteral(
     "Changes how a Windows 98 system looks. Without options it opens its window.\n"
     "\n"
+    "  zarvo [FILE]\n"
+    "      Opens the window on FILE: a disk image or a block device as with\n"
+    "      --image FILE, a folder holding an installed Windows or a Wine prefix's\n"
+    "      drive_c as with --drive FILE. A file manager's \"Open with\" gives it.\n"
     "  zarvo --make-screen [--fill] [--no-dither] [--band FIRST] [--force] INPUT OUTPUT\n"
     "      Makes a Windows 98 screen file (Logo.sys, Logow.sys, Logos.sys) from a\n"
     "      picture: 320 x 400, 256 colours, framed for the 4:3 screen.\n"
@@ -98,11 +102,35 @@ struct Options {
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, makeScreen, makeIcon, check, restore, image, partition,
                            drive, fill, noDither, band, force});
+        parser.addOptions(qtOptions());
         parser.addPositionalArgument(QStringLiteral("files"),
-                                     QStringLiteral("INPUT OUTPUT for --make-screen and "
-                                                    "--make-icon, the files to look at for "
+                                     QStringLiteral("The disk image or Windows folder the window "
+                                                    "opens; INPUT OUTPUT for --make-screen and "
+                                                    "--make-icon; the files to look at for "
                                                     "--check."),
                                      QStringLiteral("[FILE...]"));
+    }
+
+    // What QApplication takes out of the arguments for itself (QCoreApplication,
+    // QGuiApplication, QApplication and the xcb platform's), one or two dashes
+    // alike. They are known here because the arguments are read before
+    // QApplication exists, so that a misspelt option is refused before a
+    // drive is made, even without a display; --help does not list them.
+    static QList<QCommandLineOption> qtOptions() {
+        QList<QCommandLineOption> options;
+        for (const char* name :
+             {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
+              "geometry", "qwindowtitle", "title", "qwindowicon", "icon", "session", "style",
+              "stylesheet", "display", "name", "visual", "qmljsdebugger"}) {
+            options << QCommandLineOption(QString::fromLatin1(name), QString(),
+                                          QStringLiteral("value"));
+        }
+        for (const char* name :
+             {"reverse", "testability", "widgetcount", "qdevel", "qdebug", "dograb", "nograb"})
+            options << QCommandLineOption(QString::fromLatin1(name));
+        for (QCommandLineOption& option : options)
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+        return options;
     }
 };
 
@@ -123,6 +151,31 @@ CommandLine usageError(const QString& error) {
     result.command = Command::Help;
     result.error = error;
     return result;
+}
+
+// Why the parser gave up: an option it does not know, as the user typed it
+// ("--make-scren", "-bogus"), else its own words ("missing value after
+// '--image'").
+QString parseError(const QCommandLineParser& parser, const QStringList& arguments) {
+    const QStringList unknown = parser.unknownOptionNames();
+    if (unknown.isEmpty()) {
+        QString text = parser.errorText();
+        if (text.endsWith(QLatin1Char('.'))) text.chop(1);
+        if (!text.isEmpty()) text[0] = text[0].toLower();
+        return text;
+    }
+    QString typed = QStringLiteral("--") + unknown.constFirst();
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QStringLiteral("--")) break;
+        const QString option = argument.section(QLatin1Char('='), 0, 0);
+        if (option.startsWith(QLatin1Char('-')) &&
+            QStringView(option).mid(option.startsWith(QStringLiteral("--")) ? 2 : 1) ==
+                unknown.constFirst()) {
+            typed = option;
+            break;
+        }
+    }
+    return QStringLiteral("unknown option ") + typed;
 }
 
 }  // namespace
@@ -161,11 +214,8 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const bool restore = parser.isSet(options.restore);
     const bool targetOption = parser.isSet(options.image) || parser.isSet(options.partition) ||
                               parser.isSet(options.drive);
+    if (!parsed) return usageError(parseError(parser, arguments));
     if (targetOption) {
-        // The window ignores options it does not know, but not a target
-        // option without its value.
-        if (!parsed && (parser.unknownOptionNames().isEmpty() || restore || makeFile || check))
-            return usageError(parser.errorText());
         if (makeFile || check || fileOption)
             return usageError(
                 QStringLiteral("--image, --partition and --drive go with the window "
@@ -190,9 +240,25 @@ CommandLine parseCommandLine(const QStringList& arguments) {
                         .arg(value));
         }
     }
-    if (!makeFile && !check && !fileOption && !restore) return result;  // the window
+    if (!makeFile && !check && !fileOption && !restore) {
+        // The window opens one drive: FILE, as a file manager passes it.
+        const QStringList files = parser.positionalArguments();
+        if (files.size() > 1)
+            return usageError(
+                QStringLiteral("%1 files given (%2): the window opens one disk image or folder")
+                    .arg(files.size())
+                    .arg(files.join(QStringLiteral(", "))));
+        if (files.isEmpty()) return result;
+        if (files.constFirst().isEmpty())
+            return usageError(QStringLiteral("FILE is empty: give a disk image or a folder"));
+        if (targetOption)
+            return usageError(
+                QStringLiteral("%1 and --%2 name two drives: give one")
+                    .arg(files.constFirst(), parser.isSet(options.drive) ? "drive" : "image"));
+        result.target.file = QFile::encodeName(files.constFirst()).toStdString();
+        return result;
+    }
 
-    if (!parsed) return usageError(parser.errorText());
     if (restore) {
         if (makeFile || check || fileOption || !parser.positionalArguments().isEmpty())
             return usageError(QStringLiteral("--restore goes alone or with --image or --drive"));

@@ -1,7 +1,8 @@
 #pragma once
 
 // Reading what the command line asks for; commands.h runs it. Without
-// options the program opens its window.
+// options the program opens its window, on the drive FILE names when one
+// is given.
 
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,8 @@ struct CommandLine {
     QStringList files;
     ScreenOptions screen;
     IconOptions icon;
-    // The drive the window and --restore work on: --image, --partition, --drive.
+    // The drive the window and --restore work on: --image, --partition,
+    // --drive, or FILE for the window.
     TargetOptions target;
     // A usage error, one line; the command is not run.
     QString error;
@@ -31,8 +33,9 @@ struct CommandLine {
 QStringList commandLineArguments(int argc, char** argv);
 
 // Reads `arguments` (the program's name first) without a QCoreApplication.
-// The window ignores options it does not know: QApplication takes its own
-// (-style, -platform) from the same arguments.
+// An option it does not know is a usage error, for the window too; Qt's own
+// (-style, -platform...) it knows and leaves to QApplication, which takes
+// them from the same arguments.
 CommandLine parseCommandLine(const QStringList& arguments);
 
 }  // namespace zarvo

@@ -115,7 +115,7 @@ int runRestore(const TargetOptions& targetOptions, QTextStream& out, QTextStream
 
 int runCommand(const CommandLine& commandLine, QTextStream& out, QTextStream& err) {
     if (!commandLine.error.isEmpty()) {
-        err << "zarvo: " << commandLine.error << "\nTry 'zarvo --help' for more.\n";
+        err << "zarvo: " << commandLine.error << "; see zarvo --help\n";
         return 2;
     }
     switch (commandLine.command) {

@@ -4,14 +4,13 @@
 
 #include "app/command_line.h"
 #include "app/commands.h"
-#include "app/reports.h"
 #include "app/startup.h"
-#include "system/error.h"
-#include "system/image/image_error.h"
 
 int main(int argc, char** argv) {
     // Read before any application object exists: the commands, --help and
-    // --version run without a display.
+    // --version run without a display, and a mistake on the command line
+    // is refused before a drive is made or opened. Qt's own options are
+    // known to the reading and left to QApplication.
     const zarvo::CommandLine commandLine =
         zarvo::parseCommandLine(zarvo::commandLineArguments(argc, argv));
     if (commandLine.command != zarvo::Command::Window) {
@@ -29,17 +28,8 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QTextStream err(stderr);
-    zarvo::Program program;
-    try {
-        program = zarvo::startProgram(commandLine.target);
-    } catch (const zarvo::ImageError& error) {
-        err << "zarvo: " << zarvo::imageRefusalLine(error) << '\n';
-        return 1;
-    } catch (const zarvo::DriveInUse& inUse) {
-        err << "zarvo: " << zarvo::inUseLine(inUse) << '\n';
-        return 1;
-    }
-    // The start was given up, its report already shown: a bad drive setting.
+    zarvo::Program program = zarvo::startProgram(commandLine.target, err, zarvo::windowsSeen());
+    // The drive was refused, the reason already told.
     if (!program.form) return 1;
     const int status = app.exec();
     zarvo::finishProgram(program, err);

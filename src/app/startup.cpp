@@ -7,6 +7,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -15,6 +16,7 @@
 #include "app/main_window.h"
 #include "app/reports.h"
 #include "changes/leftovers.h"
+#include "system/image/image_error.h"
 #include "system/linux/linux_system.h"
 #include "system/linux/wine_prefix.h"
 #include "ui/qt_ui_services.h"
@@ -33,6 +35,11 @@ bool displayAvailable() {
         return value && *value;
     };
     return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+bool windowsSeen() {
+    const QString platform = QGuiApplication::platformName();
+    return platform != QStringLiteral("offscreen") && platform != QStringLiteral("minimal");
 }
 
 namespace {
@@ -63,15 +70,43 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
     return true;
 }
 
-Program startProgram(const TargetOptions& targetOptions) {
+Program startProgram(const TargetOptions& targetOptions, QTextStream& err, bool refusalBox,
+                     const UiFactory& makeUi) {
     installQtTranslation();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
     // Lets the desktop match the window to its desktop entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.zarvo.Zarvo"));
 
+    auto servicesOver = [&makeUi](ISystem& system) -> std::unique_ptr<QtUiServices> {
+        if (makeUi) return makeUi(system);
+        return std::make_unique<QtUiServices>(system);
+    };
     Program program;
-    const DriveSetting drive = driveSetting(targetOptions);
+    // The line goes out before the box, which waits for the user; a start
+    // from a file manager has no terminal, and the box is all it shows.
+    auto refuse = [&](const QString& line, const QString& report) {
+        err << "zarvo: " << line << '\n';
+        err.flush();
+        program.refusedDrive = std::make_unique<LinuxSystem>();
+        program.ui = servicesOver(*program.refusedDrive);
+        if (refusalBox) program.ui->messageBox(report, mb::Critical);
+        return std::move(program);
+    };
+    // The user's words for what the image layer and the file check refuse
+    // are those of the command line, under a heading of the window's own.
+    auto refuseDrive = [&](const QString& line) {
+        return refuse(line, QStringLiteral("Не удается открыть диск C:\n\n") + line);
+    };
+
+    TargetOptions chosen = targetOptions;
+    if (const auto refusal = placeFile(chosen))
+        return refuseDrive(QString::fromStdString(*refusal));
+    const DriveSetting drive = driveSetting(chosen);
+    // Nothing is opened on a drive setting that is bad.
+    if (drive.problem)
+        return refuse(QString::fromStdString(drive.problem->description()),
+                      errorReportText(*drive.problem));
     // A restart closes every program of the emulated Windows, this one too.
     auto restart = [] {
         QTimer::singleShot(0, qApp, [] {
@@ -88,15 +123,14 @@ Program startProgram(const TargetOptions& targetOptions) {
             HelpWindow::open(**helpUi, QFile::decodeName(QByteArray::fromStdString(hostPath)),
                              show);
     };
-    if (drive.problem) {
-        // Only the report: nothing is opened on a drive setting that is bad.
-        LinuxSystem system;
-        QtUiServices ui(system);
-        prepareDrive(drive, system, ui);
-        return program;
+    try {
+        program.target = openTarget(drive, restart, openHelp);
+    } catch (const ImageError& error) {
+        return refuseDrive(imageRefusalLine(error));
+    } catch (const DriveInUse& inUse) {
+        return refuseDrive(inUseLine(inUse));
     }
-    program.target = openTarget(drive, restart, openHelp);
-    program.ui = std::make_unique<QtUiServices>(program.target.top());
+    program.ui = servicesOver(program.target.top());
     *helpUi = program.ui.get();
     if (!prepareDrive(drive, program.target.plain(), *program.ui)) return program;
 
@@ -104,6 +138,11 @@ Program startProgram(const TargetOptions& targetOptions) {
     program.form->setAttribute(Qt::WA_DeleteOnClose);
     program.form->show();
     return program;
+}
+
+Program startProgram(const TargetOptions& target) {
+    QTextStream err(stderr);
+    return startProgram(target, err);
 }
 
 void finishProgram(Program& program, QTextStream& err) {

@@ -4,6 +4,7 @@
 // it lacks the program folder, cleared of what an ended run left, and the
 // main window shown; and what is left to do as the program ends.
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -18,9 +19,16 @@ class ISystem;
 class IUiServices;
 class QtUiServices;
 
+// Makes the user-interface services over a system: QtUiServices in the
+// program, scripted ones in tests.
+using UiFactory = std::function<std::unique_ptr<QtUiServices>(ISystem&)>;
+
 // Everything a running program holds: the drive, the user-interface
 // services and the main window.
 struct Program {
+    // What the services stand on when the drive was refused and none was
+    // opened: they only told why.
+    std::unique_ptr<ISystem> refusedDrive;
     Target target;
     std::unique_ptr<QtUiServices> ui;
     Form1* form = nullptr;  // deletes itself when closed; null when the start was given up
@@ -37,10 +45,16 @@ struct Program {
 // go on.
 bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui);
 
-// Starts the program as main() does, on the running QApplication. With a
-// bad drive setting only the report is shown, and the program has no window.
-// Throws ImageError, before anything is shown or written, for an image that
-// cannot be used, and DriveInUse for one another program has open.
+// Starts the program as main() does, on the running QApplication, with the
+// services `makeUi` makes (QtUiServices when empty). A drive that cannot be
+// used is refused before anything is written: a file given alone that is
+// no image and no Windows folder, a bad drive folder, an image that cannot
+// be used or that another program has open. The reason goes to `err` as
+// one line and, unless `refusalBox` is false, to a message box; the
+// program then has no window.
+Program startProgram(const TargetOptions& target, QTextStream& err, bool refusalBox = true,
+                     const UiFactory& makeUi = {});
+// The same, refusals on stderr and in a box.
 Program startProgram(const TargetOptions& target = {});
 
 // What is left to do as the program ends: a Wine prefix's registry is given
@@ -49,5 +63,10 @@ void finishProgram(Program& program, QTextStream& err);
 
 // Whether a display can be reached; without one, Qt would abort.
 bool displayAvailable();
+
+// Whether the running QApplication shows its windows to anyone: not on the
+// offscreen and minimal platforms, where a message box would wait for a
+// click that never comes.
+bool windowsSeen();
 
 }  // namespace zarvo

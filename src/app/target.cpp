@@ -1,11 +1,17 @@
 #include "app/target.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <utility>
 
 #include "changes/into_drive.h"
 #include "changes/kept_originals.h"
+#include "system/image/disk_image.h"
+#include "system/image/image_error.h"
 #include "system/image/image_system.h"
 #include "system/linux/host_file.h"
 #include "system/linux/host_folder.h"
@@ -15,6 +21,47 @@
 #include "system/windows_path.h"
 
 namespace zarvo {
+
+namespace {
+
+// A file is a disk image by its content, as --image tells its format: one
+// an emulator makes, or a raw disk or volume, which starts with a partition
+// table or a FAT boot sector, both signed 55 AA. A file of a kind the image
+// layer names and cannot use (packed, a CD, a differencing VHD, one this
+// user may not read) is an image all the same: --image says why it is
+// refused.
+bool isDiskImage(const std::string& path) {
+    try {
+        if (image::recogniseDisk(path).name != "raw") return true;
+    } catch (const ImageError& error) {
+        return error.reason() != ImageError::Reason::TooSmall;
+    }
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[512] = {};
+    in.read(reinterpret_cast<char*>(head), sizeof head);
+    return in && head[510] == 0x55 && head[511] == 0xAA;
+}
+
+}  // namespace
+
+std::optional<std::string> placeFile(TargetOptions& target) {
+    if (target.file.empty()) return std::nullopt;
+    const std::string file = std::exchange(target.file, {});
+    struct stat status {};
+    if (::stat(file.c_str(), &status) != 0) return file + ": " + std::strerror(errno);
+    if (S_ISBLK(status.st_mode) || (S_ISREG(status.st_mode) && isDiskImage(file))) {
+        target.image = file;
+        return std::nullopt;
+    }
+    if (!S_ISDIR(status.st_mode))
+        return file + ": not a disk image, a block device or a folder holding Windows";
+    if (!isRealWindowsTree(file) && winePrefixOf(file).empty())
+        return file +
+               ": a folder holding no installed Windows (WIN.COM, SYSTEM.DAT and USER.DAT in its "
+               "Windows folder) and no Wine prefix's drive_c";
+    target.drive = file;
+    return std::nullopt;
+}
 
 DriveSetting driveSetting(const TargetOptions& target) {
     DriveSetting drive;

@@ -25,7 +25,18 @@ struct TargetOptions {
     std::string image;  // --image FILE
     int partition = 0;  // --partition N, 0 for the first FAT partition
     std::string drive;  // --drive DIR
+    // FILE given alone, as a file manager's "Open with" gives it: an image or
+    // a folder, which placeFile tells apart before the drive is chosen.
+    std::string file;
 };
+
+// Puts `target.file` where its content says it belongs: a disk image or a
+// block device into `image`, as --image takes it, a folder holding an
+// installed Windows or a Wine prefix's drive_c into `drive`, as --drive
+// does. Anything else is refused: the line says why, naming the file
+// ("notes.txt: not a disk image, a block device or a folder holding
+// Windows"), and nothing has been opened.
+std::optional<std::string> placeFile(TargetOptions& target);
 
 // The drive the program works on, as the command line and the environment
 // name it.

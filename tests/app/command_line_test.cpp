@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QMimeDatabase>
 #include <QPainter>
 #include <QProcess>
 #include <QStandardPaths>
@@ -62,6 +63,11 @@ TEST(CommandLine, OptionsStandBeforeOrAfterTheFileNames) {
     // Qt's own options are left to the window.
     EXPECT_EQ(parsed({}).command, Command::Window);
     EXPECT_EQ(parsed({"-style", "fusion", "-reverse"}).command, Command::Window);
+    // A file manager's "Open with": one argument in UTF-8, spaces and all.
+    QByteArray path = QStringLiteral("/home/u/Мои образы/Windows 98.img").toUtf8();
+    char name[] = "zarvo";
+    char* argv[] = {name, path.data()};
+    EXPECT_EQ(parseCommandLine(commandLineArguments(2, argv)).target.file, path.toStdString());
 }
 
 TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
@@ -73,12 +79,36 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
           QStringList{"--check", "a", "--no-such-option"}, QStringList{"--restore", "a"},
           QStringList{"--restore", "--check", "a"}, QStringList{"--make-icon", "a"},
           QStringList{"--make-icon", "a", "b", "--band", "236"},
-          QStringList{"--make-icon", "--make-screen", "a", "b"}}) {
+          QStringList{"--make-icon", "--make-screen", "a", "b"}, QStringList{"a.img", "b.img"},
+          QStringList{"--image", "a.img", "b.img"}, QStringList{""}, QStringList{"-style"}}) {
         const Ran ran = run(arguments);
         EXPECT_EQ(ran.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(ran.err.startsWith("zarvo: ")) << ran.err.toStdString();
-        EXPECT_EQ(ran.err.count('\n'), 2) << ran.err.toStdString();  // the error and the hint
+        EXPECT_TRUE(ran.err.endsWith("; see zarvo --help\n")) << ran.err.toStdString();
+        EXPECT_EQ(ran.err.count('\n'), 1) << ran.err.toStdString();
         EXPECT_TRUE(ran.out.isEmpty());
+    }
+    // An option is named as it was typed.
+    EXPECT_EQ(run({"--make-scren", "holiday.jpg", "x.sys"}).err,
+              "zarvo: unknown option --make-scren; see zarvo --help\n");
+    EXPECT_EQ(run({"a.img", "-bogus=1"}).err, "zarvo: unknown option -bogus; see zarvo --help\n");
+}
+
+// The desktop entry offers `zarvo FILE` (%f: one file) for the disk images
+// a file manager knows by their usual names.
+TEST(DesktopEntry, OffersTheProgramForDiskImages) {
+    QFile entry(QStringLiteral(ZARVO_PACKAGING_DIR "/example.zarvo.Zarvo.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+    QMap<QString, QString> keys;
+    for (const QByteArray& line : entry.readAll().split('\n'))
+        keys.insert(QString::fromUtf8(line.left(line.indexOf('='))),
+                    QString::fromUtf8(line.mid(line.indexOf('=') + 1)));
+    EXPECT_EQ(keys.value("Exec"), "zarvo %f");
+    const QStringList types = keys.value("MimeType").split(';', Qt::SkipEmptyParts);
+    const QMimeDatabase mimes;
+    for (const char* name : {"a.img", "a.qcow2", "a.vdi", "a.vhd", "a.vhdx", "a.vmdk"}) {
+        const QString type = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();
+        EXPECT_TRUE(types.contains(type)) << name << ": " << type.toStdString();
     }
 }
 
@@ -311,6 +341,35 @@ TEST_F(CommandLineFiles, RunsWithoutADisplay) {
     const auto [checkStatus, check] = start({"--check", path("LOGO.SYS")});
     EXPECT_EQ(checkStatus, 0);
     EXPECT_TRUE(check.contains("fine, animates palette entries 236")) << check.toStdString();
+}
+
+// The real program on a first run: a misspelt option, with or without a
+// display, or a FILE that is no drive is one line, and no drive is made.
+TEST_F(CommandLineFiles, MistakesAreRefusedBeforeADriveIsMade) {
+    QDir().mkdir(path("home"));
+    auto start = [&](const QStringList& arguments, bool display) {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "ZARVO_DRIVE_C"})
+            environment.remove(name);
+        environment.insert("HOME", path("home"));
+        environment.insert("QT_QPA_PLATFORM", display ? "offscreen" : "");
+        process.setProcessEnvironment(environment);
+        process.start(QStringLiteral(ZARVO_EXECUTABLE), arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        // Its last line: Qt may warn of the environment before it.
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        return std::pair{process.exitCode(), err.section('\n', -2).toStdString()};
+    };
+    for (const bool display : {true, false})
+        EXPECT_EQ(
+            start({"-style", "fusion", "--make-scren", "a.jpg", "b.sys"}, display),
+            std::pair(2, std::string("zarvo: unknown option --make-scren; see zarvo --help\n")));
+    ASSERT_TRUE(QFile(path("notes.txt")).open(QIODevice::WriteOnly));
+    EXPECT_EQ(start({"-platform", "offscreen", path("notes.txt")}, true),
+              std::pair(1, "zarvo: " + path("notes.txt").toStdString() +
+                               ": not a disk image, a block device or a folder holding Windows\n"));
+    EXPECT_TRUE(QDir(path("home")).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
 }
 
 // --restore on the drive ZARVO_DRIVE_C names, as a user runs it.

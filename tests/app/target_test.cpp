@@ -17,8 +17,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <tuple>
 #include <utility>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/first_start.h"
 #include "app/main_window.h"
 #include "app/reports.h"
@@ -72,12 +75,16 @@ protected:
         write(drive / "windows/win.ini", "[windows]\r\n");
     }
     void TearDown() override {
-        delete form;
-        ui.reset();
-        keeping = nullptr;
-        target = {};
+        close();
         fs::remove_all(base);
         ::unsetenv("ZARVO_DRIVE_C");
+    }
+    void close() {
+        delete std::exchange(form, nullptr);
+        ui.reset();
+        refusedDrive.reset();
+        keeping = nullptr;
+        target = {};
     }
     void open() {
         TargetOptions options;
@@ -91,6 +98,21 @@ protected:
         ui = std::make_unique<test::ScriptedUi>(*keeping);
         ASSERT_TRUE(prepareDrive(setting, target.plain(), *ui));
         form = new Form1(*keeping, *ui);
+    }
+    // Starts as main() does with `arguments` after the program's name, the
+    // services scripted: whether the window opened. Its stderr is `said`.
+    bool startWith(const QStringList& arguments) {
+        close();
+        said.clear();
+        QTextStream err(&said);
+        Program program = startProgram(
+            parseCommandLine(QStringList{"zarvo"} + arguments).target, err, true,
+            [](ISystem& system) { return std::make_unique<test::ScriptedUi>(system); });
+        refusedDrive = std::move(program.refusedDrive);
+        target = std::move(program.target);
+        keeping = target.keeping.get();
+        ui.reset(static_cast<test::ScriptedUi*>(program.ui.release()));
+        return (form = program.form) != nullptr;
     }
     void click(const char* name) { form->findChild<QAbstractButton*>(name)->click(); }
     static constexpr const char* kNoDosfstools =
@@ -126,10 +148,12 @@ protected:
     }
 
     fs::path base, drive;
+    std::unique_ptr<ISystem> refusedDrive;
     Target target;
     KeepingOriginals* keeping = nullptr;  // the target's
     std::unique_ptr<test::ScriptedUi> ui;
     Form1* form = nullptr;
+    QString said;
 };
 
 TEST_F(RealTreeTest, ChosenFilesAreCopiedIntoTheDriveAndTheRegistryFileIsInside) {
@@ -295,6 +319,55 @@ TEST_F(RealTreeTest, NoStepWritesAnImageAnotherProgramHasOpen) {
     ASSERT_TRUE(restore.waitForFinished(30000));
     EXPECT_EQ(restore.exitCode(), 1);
     EXPECT_EQ(restore.readAllStandardError().toStdString(), "zarvo: " + another.said(image) + "\n");
+}
+
+// What a file manager's "Open with" runs: `zarvo FILE`, over ZARVO_DRIVE_C.
+TEST_F(RealTreeTest, AFileGivenAloneOpensAsItsContentSays) {
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
+    ::setenv("ZARVO_DRIVE_C", (base / "from-variable").c_str(), 1);
+    const fs::path image = base / "Мои образы/Windows 98.img";
+    fs::create_directories(image.parent_path());
+    fs::rename(makeImage(), image);
+    ASSERT_TRUE(startWith({QString::fromStdString(image.string())})) << said.toStdString();
+    // An icon from the home folder, stored through the window, lands inside.
+    const std::string icon = target.plain().readFile("C:\\Program Files\\Zarvo\\ico\\1.ico");
+    write(base / "home/pick.ico", icon);
+    storeIcon(base / "home/pick.ico", false);
+    EXPECT_EQ(target.plain().readFile("C:\\Program Files\\Zarvo\\ico\\pick.ico"), icon);
+
+    ASSERT_TRUE(startWith({QString::fromStdString(drive.string())})) << said.toStdString();
+    EXPECT_EQ(target.registryStore, (drive / "ZARVO.REG").string());
+    EXPECT_FALSE(fs::exists(base / "from-variable"));
+}
+
+// Where the window would have opened, a refused drive is named in a message
+// box with the reason stderr gives, and nothing is made.
+TEST_F(RealTreeTest, ARefusedDriveIsShownInAMessageBox) {
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
+    const std::string image = makeImage();
+    testing::Holder holder(image);
+    fs::create_directories(base / "photos");
+    const QString photos = QString::fromStdString((base / "photos").string());
+    const QString missing = QString::fromStdString((base / "no/drive_c").string());
+    const QString heading = QStringLiteral("Не удается открыть диск C:\n\n");
+    const std::vector<std::tuple<QStringList, QString, QString>> refusals = {
+        {{photos},
+         photos + ": a folder holding no installed Windows (WIN.COM, SYSTEM.DAT and USER.DAT in "
+                  "its Windows folder) and no Wine prefix's drive_c",
+         heading},
+        {{QString::fromStdString(image)}, QString::fromStdString(holder.said(image)), heading},
+        {{"--drive", missing},
+         "Путь не найден. Папка диска C: из --drive: " + missing,
+         "Ошибка выполнения '76':\n\n"}};
+    for (const auto& [arguments, line, box] : refusals) {
+        ASSERT_FALSE(startWith(arguments)) << line.toStdString();
+        EXPECT_EQ(said, "zarvo: " + line + "\n");
+        ASSERT_EQ(ui->messages().size(), 1u);
+        EXPECT_EQ(ui->messages()[0].text, box + line);
+        EXPECT_EQ(ui->messages()[0].style, mb::Critical);
+    }
+    EXPECT_TRUE(fs::is_empty(base / "photos"));
+    EXPECT_FALSE(fs::exists(base / "no"));
 }
 
 // A Windows tree on a read-only mount opens for looking; a change gets the
