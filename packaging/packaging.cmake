@@ -86,6 +86,9 @@ if(ZARVO_BUILD_TESTS)
                      -DSTAGE=${_zarvo_pkg_out}/test-install -DAPP_ID=${ZARVO_APP_ID}
                      "-DICON_SIZES=${ZARVO_ICON_SIZES}"
                      -P ${_zarvo_pkg_src}/check_install.cmake)
+    add_test(NAME packaging.man_page_paths_whole
+             COMMAND ${CMAKE_COMMAND} -DPAGE=${_zarvo_pkg_src}/zarvo.1
+                     -P ${_zarvo_pkg_src}/check_man_page.cmake)
 endif()
 
 # The Debian package: `cpack -G DEB` in the build folder, or

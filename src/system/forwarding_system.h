@@ -55,6 +55,7 @@ public:
         return system_.createRegistryWriter();
     }
     void shellExecute(const ShellRequest& request) override { system_.shellExecute(request); }
+    bool opensDocuments() override { return system_.opensDocuments(); }
     int exitWindowsEx(unsigned flags, unsigned reserved) override {
         return system_.exitWindowsEx(flags, reserved);
     }

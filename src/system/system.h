@@ -142,6 +142,10 @@ public:
 
     // ShellExecuteA: the result is never examined, failures are silent.
     virtual void shellExecute(const ShellRequest& request) = 0;
+    // Whether shellExecute has a program to open a document with, a text
+    // file among them, so that the window can say what is missing instead
+    // of failing silently. Windows always has; elsewhere it takes xdg-open.
+    virtual bool opensDocuments() { return true; }
     // ExitWindowsEx: nonzero when the restart goes ahead, zero when refused.
     virtual int exitWindowsEx(unsigned flags, unsigned reserved) = 0;
     // Shows `path` as the desktop's wallpaper now ("" for none):

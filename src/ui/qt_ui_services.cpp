@@ -1,11 +1,15 @@
 #include "ui/qt_ui_services.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QUrl>
 #include <string_view>
 
 #include "formats/ico_header.h"
@@ -15,6 +19,7 @@
 #include "pictures/wallpaper_maker.h"
 #include "system/error.h"
 #include "system/system.h"
+#include "ui/host_folders.h"
 #include "ui/twips.h"
 
 namespace zarvo {
@@ -26,6 +31,11 @@ constexpr int kFirstResourceIcon = 200;
 constexpr int kLastResourceIcon = 239;
 // The side of the square an SVG drawing is drawn into when no box is given.
 constexpr int kDrawingSide = 512;
+
+// What the program remembers between runs, apart from the state Qt keeps
+// for its file dialog under its own name.
+const QString kSettingsName = QStringLiteral("Zarvo");
+const QString kLastFolderKey = QStringLiteral("FileDialog/lastFolder");
 
 // The icon entry's own bit count is often 0 in old icons and is the hotspot in
 // a cursor, so the depth comes from the image's header.
@@ -104,7 +114,11 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
     }
 }
 
-QtUiServices::QtUiServices(ISystem& system) : system_(system) {}
+QtUiServices::QtUiServices(ISystem& system)
+    : system_(system),
+      lastFolder_(QSettings(QSettings::UserScope, kSettingsName, kSettingsName)
+                      .value(kLastFolderKey)
+                      .toString()) {}
 
 void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
@@ -132,17 +146,56 @@ void QtUiServices::messageBox(const QString& text, int style, const QString& tit
     box.exec();
 }
 
+namespace {
+
+// A folder a dialog may start in: one that is there, and none of the
+// temporary folders through which an image shows its files.
+bool usableStart(const QString& folder) {
+    return !folder.isEmpty() && QFileInfo(folder).isDir() && !isTemporaryHostPath(folder);
+}
+
+// Qt writes the folders a dialog visited (its history, the folder it was
+// last in, the sidebar) into its own settings when the dialog goes, and
+// offers them to every later dialog of any program. An image's temporary
+// folders are gone by then, so none of them is left there.
+void forgetTemporaryFolders(QFileDialog& fileDialog, const QString& safeFolder) {
+    if (isTemporaryHostPath(fileDialog.directory().absolutePath()))
+        fileDialog.setDirectory(safeFolder);
+    QStringList history = fileDialog.history();
+    history.removeIf(isTemporaryHostPath);
+    fileDialog.setHistory(history);
+    QList<QUrl> sidebar = fileDialog.sidebarUrls();
+    sidebar.removeIf([](const QUrl& url) {
+        return url.isLocalFile() && isTemporaryHostPath(url.toLocalFile());
+    });
+    fileDialog.setSidebarUrls(sidebar);
+}
+
+}  // namespace
+
 QString QtUiServices::startFolder(const CommonDialog& dialog) {
+    // The folder of this dialog's own last choice, where the next picture of
+    // the same kind is likely to be; then wherever the last choice of any
+    // dialog came from, this run or an earlier one.
     if (!dialog.fileName().isEmpty()) {
         try {
             const QFileInfo last(
                 QString::fromStdString(system_.hostPath(dialog.fileName().toStdString())));
-            if (QFileInfo(last.absolutePath()).isDir()) return last.absolutePath();
+            if (usableStart(last.absolutePath())) return last.absolutePath();
         } catch (const Error&) {
-            // A last file on a drive that is gone: start at the drive root instead.
+            // A last file on a drive that is gone.
         }
     }
-    return QString::fromStdString(system_.hostPath("C:\\"));
+    if (usableStart(lastFolder_)) return lastFolder_;
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (usableStart(pictures)) return pictures;
+    return QDir::homePath();
+}
+
+void QtUiServices::rememberFolder(const QString& folder) {
+    if (isTemporaryHostPath(folder)) return;
+    lastFolder_ = folder;
+    QSettings(QSettings::UserScope, kSettingsName, kSettingsName).setValue(kLastFolderKey, folder);
 }
 
 void QtUiServices::prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog& dialog) {
@@ -158,15 +211,20 @@ void QtUiServices::prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog
         fileDialog.setNameFilters(filters);
         fileDialog.selectNameFilter(filters.first());
     }
-    fileDialog.setDirectory(startFolder(dialog));
+    const QString start = startFolder(dialog);
+    fileDialog.setDirectory(start);
+    // What an earlier run left in Qt's settings is not offered either.
+    forgetTemporaryFolders(fileDialog, start);
 }
 
 bool QtUiServices::showOpen(CommonDialog& dialog, QWidget* parent) {
     QFileDialog fileDialog(parent);
     prepareOpenDialog(fileDialog, dialog);
-    if (fileDialog.exec() != QDialog::Accepted) return false;
-    const QStringList chosen = fileDialog.selectedFiles();
+    const bool accepted = fileDialog.exec() == QDialog::Accepted;
+    const QStringList chosen = accepted ? fileDialog.selectedFiles() : QStringList();
+    forgetTemporaryFolders(fileDialog, startFolder(dialog));
     if (chosen.isEmpty()) return false;
+    rememberFolder(QFileInfo(chosen.first()).absolutePath());
     const QString path = QString::fromStdString(system_.windowsPath(chosen.first().toStdString()));
     dialog.setChoice(path, path.mid(path.lastIndexOf(QLatin1Char('\\')) + 1));
     return true;

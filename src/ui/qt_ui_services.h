@@ -44,7 +44,11 @@ public:
     std::optional<std::string> screenFile(const std::string& hostPath, int bandStart) override;
 
     // Sets up an open-file dialog for `dialog` as showOpen shows it; public so
-    // that tests can look at a real dialog without running it modally.
+    // that tests can look at a real dialog without running it modally. It
+    // starts in the folder of the dialog's last choice, else in the folder
+    // the last file of any dialog was chosen from, else in the user's
+    // pictures folder, else at home; never in a temporary folder, and with
+    // no file name typed.
     void prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog& dialog);
 
 protected:
@@ -52,8 +56,12 @@ protected:
 
 private:
     QString startFolder(const CommonDialog& dialog);
+    // Kept for this run and, in the user's settings, for the next ones.
+    void rememberFolder(const QString& folder);
 
     ISystem& system_;
+    // The host folder the last file was chosen from; "" for none.
+    QString lastFolder_;
 };
 
 }  // namespace zarvo

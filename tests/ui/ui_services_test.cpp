@@ -5,19 +5,25 @@
 #include <QBuffer>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QImageWriter>
+#include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtEndian>
 
+#include "support/scoped_variable.h"
 #include "support/scripted_ui.h"
 #include "system/error.h"
 #include "system/system.h"
+#include "ui/host_folders.h"
 #include "ui/qt_ui_services.h"
 
 namespace zarvo {
@@ -118,6 +124,34 @@ QByteArray qtIconEntryAndImage(QSize size, Qt::GlobalColor colour) {
     return single.mid(6, 8) + single.mid(22);
 }
 
+// A machine of the test's own: a home without a pictures folder, the
+// settings and the temporary folder inside a folder of the test's, so that
+// no test reads or writes the user's and a folder can be temporary or not.
+class OwnMachine {
+public:
+    OwnMachine() {
+        for (const char* folder : {"home", "config", "tmp"}) QDir(base_).mkpath(folder);
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, path("config"));
+    }
+    ~OwnMachine() {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    }
+    QString path(const QString& relative) const { return base_ + '/' + relative; }
+
+private:
+    QTemporaryDir dir_;
+    QString base_ = QDir(dir_.path()).canonicalPath();
+    test::ScopedVariable home_{"HOME", path("home").toStdString()};
+    test::ScopedVariable temporary_{"TMPDIR", path("tmp").toStdString()};
+    test::ScopedVariable config_{"XDG_CONFIG_HOME", std::nullopt};
+};
+
+QString made(const QString& folder) {
+    QDir().mkpath(folder);
+    return folder;
+}
+
 class UiTest : public ::testing::Test {
 protected:
     QString host(const QString& relative) { return rootPath + '/' + relative; }
@@ -136,11 +170,25 @@ protected:
         return 0;
     }
 
-    QTemporaryDir root;
-    QString rootPath = QDir(root.path()).canonicalPath();
+    OwnMachine machine;
+    // Drive C: a folder in the user's home, as --drive gives it.
+    QString rootPath = made(machine.path("home/win98"));
     FakeSystem system{rootPath};
     QtUiServices ui{system};
 };
+
+QString typedName(const QFileDialog& fileDialog) {
+    const auto* name = fileDialog.findChild<QLineEdit*>("fileNameEdit");
+    return name ? name->text() : "no file name line";
+}
+
+// Where a dialog for `dialog` starts, checking that no file name is typed.
+QString startOf(QtUiServices& ui, const CommonDialog& dialog) {
+    QFileDialog fileDialog;
+    ui.prepareOpenDialog(fileDialog, dialog);
+    EXPECT_EQ(typedName(fileDialog), "");
+    return fileDialog.directory().absolutePath();
+}
 
 // Runs `act` on the modal dialog of type T as soon as it is shown.
 template <typename T, typename Act>
@@ -201,6 +249,7 @@ TEST_F(UiTest, OpenDialogGivesWindowsPathsAndCancelKeepsTheChoice) {
     auto choose = [&](const QString& path) {
         whenShown<QFileDialog>([&shownIn, path](QFileDialog& shown) {
             shownIn = shown.directory().path();
+            EXPECT_EQ(typedName(shown), "");
             if (path.isEmpty()) return shown.reject();
             shown.selectFile(path);
             QMetaObject::invokeMethod(&shown, "accept");
@@ -209,7 +258,7 @@ TEST_F(UiTest, OpenDialogGivesWindowsPathsAndCancelKeepsTheChoice) {
 
     choose(host("Pictures/SUNSET.BMP"));
     EXPECT_TRUE(ui.showOpen(dialog, nullptr));
-    EXPECT_EQ(shownIn, rootPath);
+    EXPECT_EQ(shownIn, machine.path("home"));
     EXPECT_EQ(dialog.fileName(), "C:\\Pictures\\SUNSET.BMP");
     EXPECT_EQ(dialog.fileTitle(), "SUNSET.BMP");
 
@@ -222,6 +271,82 @@ TEST_F(UiTest, OpenDialogGivesWindowsPathsAndCancelKeepsTheChoice) {
     EXPECT_TRUE(ui.showOpen(dialog, nullptr));
     EXPECT_EQ(dialog.fileName(), "Z:" + QString(outside).replace('/', '\\'));
     EXPECT_EQ(dialog.fileTitle(), "Мой.bmp");
+}
+
+TEST_F(UiTest, OpenDialogStartsInPicturesOrWhereTheLastFileCameFrom) {
+    const CommonDialog fresh("CommonDialog1", "BitMap(*.bmp)|*.bmp|");
+    EXPECT_EQ(startOf(ui, fresh), machine.path("home"));
+    QDir().mkpath(machine.path("home/Pictures"));
+    EXPECT_EQ(startOf(ui, fresh), machine.path("home/Pictures"));
+
+    const QString photos = machine.path("home/Фото");
+    QDir().mkpath(photos);
+    QFile(photos + "/sea.bmp").open(QIODevice::WriteOnly);
+    CommonDialog other("CommonDialog2", "BitMap(*.bmp)|*.bmp|");
+    whenShown<QFileDialog>([&](QFileDialog& shown) {
+        shown.selectFile(photos + "/sea.bmp");
+        QMetaObject::invokeMethod(&shown, "accept");
+    });
+    ASSERT_TRUE(ui.showOpen(other, nullptr));
+    EXPECT_EQ(startOf(ui, fresh), photos);
+
+    QtUiServices nextRun(system);
+    EXPECT_EQ(startOf(nextRun, fresh), photos);
+    QDir(photos).removeRecursively();
+    EXPECT_EQ(startOf(nextRun, fresh), machine.path("home/Pictures"));
+}
+
+// A disk image's drive is a temporary folder that is gone after the run:
+// no dialog starts there, and neither the program's settings nor Qt's,
+// which every later file dialog reads, keep it.
+TEST_F(UiTest, OpenDialogNeitherStartsInNorRemembersTemporaryFolders) {
+    const QString imageDrive = machine.path("tmp/zarvo-image-1/drive_c");
+    const QString earlierImage = QUrl::fromLocalFile(machine.path("tmp/zarvo-image-0")).toString();
+    const QString home = QUrl::fromLocalFile(machine.path("home")).toString();
+    QDir().mkpath(imageDrive + "/Windows");
+    QFile(imageDrive + "/Windows/Logow.sys").open(QIODevice::WriteOnly);
+    EXPECT_TRUE(isTemporaryHostPath(imageDrive) && !isTemporaryHostPath(rootPath));
+    {
+        QSettings qt(QSettings::UserScope, "QtProject");
+        qt.beginGroup("FileDialog");
+        qt.setValue("history", QStringList{earlierImage, home});
+        qt.setValue("lastVisited", earlierImage);
+        qt.setValue("shortcuts", QStringList{earlierImage, home});
+        qt.setValue("sidebarWidth", 100);
+    }
+    FakeSystem imageSystem(imageDrive);
+    QtUiServices imageUi(imageSystem);
+    CommonDialog dialog("CommonDialog1", "BitMap(*.bmp)|*.bmp|");
+    dialog.setChoice("C:\\Windows\\Logow.sys", "Logow.sys");
+    {
+        QFileDialog prepared;
+        imageUi.prepareOpenDialog(prepared, dialog);
+        EXPECT_EQ(prepared.directory().absolutePath(), machine.path("home"));
+        EXPECT_EQ(prepared.history(), QStringList{machine.path("home")});
+        EXPECT_EQ(prepared.sidebarUrls(), QList<QUrl>{QUrl(home)});
+    }
+
+    whenShown<QFileDialog>([&](QFileDialog& shown) {
+        shown.setDirectory(imageDrive + "/Windows");
+        shown.selectFile(imageDrive + "/Windows/Logow.sys");
+        QMetaObject::invokeMethod(&shown, "accept");
+    });
+    ASSERT_TRUE(imageUi.showOpen(dialog, nullptr));
+    EXPECT_EQ(dialog.fileName(), "C:\\Windows\\Logow.sys");
+    // What Qt wrote as the dialog went, before any other dialog writes.
+    int settingsFiles = 0;
+    for (QDirIterator it(machine.path("config"), QDir::Files, QDirIterator::Subdirectories);
+         it.hasNext();) {
+        QFile file(it.next());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_FALSE(file.readAll().contains(machine.path("tmp").toUtf8()))
+            << file.fileName().toStdString();
+        ++settingsFiles;
+    }
+    EXPECT_GE(settingsFiles, 1);
+    EXPECT_EQ(startOf(imageUi, dialog), machine.path("home"));
+    QtUiServices nextRun(imageSystem);
+    EXPECT_EQ(startOf(nextRun, CommonDialog("CommonDialog1", "")), machine.path("home"));
 }
 
 TEST_F(UiTest, MessageBoxShowsStyleIconAndDefaultTitle) {

@@ -9,6 +9,7 @@
 #include "pages/screens/steps.h"
 #include "system/error.h"
 #include "system/system.h"
+#include "ui/host_folders.h"
 #include "ui/ui_services.h"
 
 namespace zarvo {
@@ -182,7 +183,27 @@ void AnimatedBootPage::onStep3() {
     targetField->setText(kBootPicture);
 }
 
+QString AnimatedBootPage::noTextEditorMessage() {
+    const QString file = fromStd(kMsdosSys);
+    QString text = QStringLiteral("Нечем открыть %1: нет программы xdg-open.\n").arg(file);
+    // Where the host keeps it, for an editor of the user's own; not when it
+    // is a temporary copy of a file inside an image, which editing would not
+    // change.
+    try {
+        const QString host = QString::fromStdString(system().hostPath(toStd(file)));
+        if (host != file && !isTemporaryHostPath(host))
+            text += QStringLiteral("Файл: %1\n").arg(host);
+    } catch (const Error&) {
+        // No drive C: to point to.
+    }
+    return text + QStringLiteral("Установите пакет xdg-utils.");
+}
+
 void AnimatedBootPage::onOpenMsdosSys() {
+    if (!system().opensDocuments()) {
+        ui().messageBox(noTextEditorMessage(), mb::Exclamation, windowCaption());
+        return;
+    }
     ShellRequest request;
     request.owner = 0;
     request.verb = "open";

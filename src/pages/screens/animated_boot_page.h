@@ -45,6 +45,8 @@ private:
     void onStep2();
     void onStep3();
     void onOpenMsdosSys();
+    // What the user is told when nothing opens text files.
+    QString noTextEditorMessage();
 };
 
 }  // namespace zarvo

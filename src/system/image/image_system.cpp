@@ -644,6 +644,10 @@ void ImageSystem::shellExecute(const ShellRequest& request) {
     }
 }
 
+bool ImageSystem::opensDocuments() {
+    return posix::onPath("xdg-open");
+}
+
 int ImageSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
 }

@@ -98,6 +98,8 @@ public:
     std::string readFile(const std::string& path) override;
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
     void shellExecute(const ShellRequest& request) override;
+    // xdg-open on $PATH, which xdg-utils installs.
+    bool opensDocuments() override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
     std::unique_ptr<ISystem::Batch> batch() override;
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;

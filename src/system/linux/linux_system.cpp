@@ -489,6 +489,10 @@ void LinuxSystem::shellExecute(const ShellRequest& request) {
     }
 }
 
+bool LinuxSystem::opensDocuments() {
+    return posix::onPath("xdg-open");
+}
+
 int LinuxSystem::exitWindowsEx(unsigned /*flags*/, unsigned /*reserved*/) {
     return exitWindowsThrough(options_.restart);
 }

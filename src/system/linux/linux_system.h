@@ -80,6 +80,8 @@ public:
     std::unique_ptr<IRegistryWriter> createRegistryWriter() override;
 
     void shellExecute(const ShellRequest& request) override;
+    // xdg-open on $PATH, which xdg-utils installs.
+    bool opensDocuments() override;
     int exitWindowsEx(unsigned flags, unsigned reserved) override;
 
     void recoverInterruptedWrites(const std::vector<std::string>& folders) override;

@@ -7,12 +7,14 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <set>
 
 #include "formats/screen_file.h"
 #include "pages/screens/animated_boot_page.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
+#include "support/scoped_variable.h"
 
 namespace zarvo::test {
 namespace {
@@ -315,9 +317,41 @@ TEST_F(ScreenPagesTest, AnimatedListPreviewsFromThePicturesFolderOnAChoiceOnly) 
     choose(0);
     EXPECT_EQ(animated().preview->picture(),
               ui->loadPicture(QString::fromStdString(kFolder) + "AURORA.BMP"));
+}
+
+// MSDOS.SYS goes to the desktop's editor through xdg-open. Without it the
+// user learns where the file is, unless that is the temporary copy of a
+// file inside an image, and what to install.
+TEST_F(ScreenPagesTest, MsdosSysOpensThroughXdgOpenOrSaysWhatToInstall) {
+    for (const char* folder : {"bin", "empty", "tmp"}) fs::create_directories(root / folder);
+    std::ofstream(root / "bin/xdg-open") << "#!/bin/sh\n";
+    fs::permissions(root / "bin/xdg-open", fs::perms::owner_all);
+    const QString msdos = QString::fromStdString(host("C:\\Msdos.sys").string());
+    {
+        ScopedVariable path("PATH", (root / "bin").string());
+        click("Command12");
+        ASSERT_EQ(spawned.size(), 1u);
+        EXPECT_EQ(spawned[0].back(), msdos.toStdString());
+        EXPECT_TRUE(messages().empty());
+    }
+
+    ScopedVariable path("PATH", (root / "empty").string());
+    {
+        ScopedVariable temporary("TMPDIR", (root / "tmp").string());
+        click("Command12");
+        EXPECT_TRUE(last(QStringLiteral("Нечем открыть C:\\Msdos.sys: нет программы xdg-open.\n"
+                                        "Файл: %1\n"
+                                        "Установите пакет xdg-utils.")
+                             .arg(msdos),
+                         48, "Zarvo's"));
+    }
+    ScopedVariable temporary("TMPDIR", root.string());
     click("Command12");
-    ASSERT_EQ(spawned.size(), 1u);
-    EXPECT_EQ(spawned[0].back(), host("C:\\Msdos.sys").string());
+    EXPECT_TRUE(
+        last("Нечем открыть C:\\Msdos.sys: нет программы xdg-open.\n"
+             "Установите пакет xdg-utils.",
+             48, "Zarvo's"));
+    EXPECT_EQ(spawned.size(), 1u);
 }
 
 TEST_F(ScreenPagesTest, AnimatedStepsInstallATypedNameAndRepeatedStepsReport) {
