@@ -27,8 +27,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgtest-dev
 # write an image Zarvo holds.
 image_format_packages=(qemu-utils libnbd-bin fuse3)
 # Wine: the Wine prefix test brings values into a real prefix's registry;
-# icoutils: icotool lists the images of the icons the Icon page makes.
-test_packages=("${packages[@]}" "${image_format_packages[@]}" wine wine64 icoutils)
+# icoutils: icotool lists the images of the icons the Icon page makes;
+# groff-base: the manual page is rendered to check that every path is whole.
+test_packages=("${packages[@]}" "${image_format_packages[@]}" wine wine64 icoutils groff-base)
 # The Debian package: dpkg-shlibdeps for its dependencies, lintian to check it.
 package_packages=("${packages[@]}" dpkg-dev lintian)
 # The screen-file quality bench compares with ImageMagick and pngquant on the
