@@ -17,7 +17,10 @@ constexpr std::string_view kRecordHeader = "Zarvo: temporary file, to become\r\n
 // any other name.
 std::optional<unsigned> numberOf(std::string_view name, std::string_view extension) {
     const std::string folded = winpath::foldedName(name);
-    const std::string suffix = "." + winpath::foldedName(extension);
+    // Appended rather than "." + ..., which GCC 12 at -O3 misreads as an
+    // overlapping copy (-Wrestrict).
+    std::string suffix(1, '.');
+    suffix += winpath::foldedName(extension);
     if (folded.size() < 8 + suffix.size() || folded.substr(0, 3) != winpath::foldedName("zrv") ||
         !folded.ends_with(suffix)) {
         return std::nullopt;
