@@ -109,8 +109,8 @@ std::string screenFileSource(ISystem& system, IPictures& pictures, const ScreenF
     const std::optional<std::string> made =
         pictures.screenFile(system.hostPath(chosen), &screen == &kBootScreen ? kBootBandStart : 0);
     if (!made) return chosen;
-    return placeCopy(system, programfolder::screenFolder(), withExtension(fileNameOf(chosen), ".sys"),
-                     *made);
+    return placeCopy(system, programfolder::screenFolder(),
+                     withExtension(fileNameOf(chosen), ".sys"), *made);
 }
 
 Step2Tells whatStep2Tells(Step2Page page, const Error& error) {

@@ -24,9 +24,7 @@ public:
         asked.push_back(hostPath);
         return made;
     }
-    std::optional<std::string> screenFile(const std::string&, int) override {
-        return std::nullopt;
-    }
+    std::optional<std::string> screenFile(const std::string&, int) override { return std::nullopt; }
 
     std::vector<std::string> asked;
     std::optional<std::string> made = "a made icon";
