@@ -97,7 +97,8 @@ int runRestore(const TargetOptions& targetOptions, QTextStream& out, QTextStream
         if (!drive.readOnly) clearLeftovers(target.plain());
         const RestoreReport report = restoreOriginals(target.plain());
         const RestoreLines lines =
-            restoreLines(report, QFile::decodeName(QByteArray::fromStdString(target.name)));
+            restoreLines(report, QFile::decodeName(QByteArray::fromStdString(target.name)),
+                         target.intoDrive != nullptr);
         for (const QString& line : lines.done) out << line << '\n';
         for (const QString& line : lines.failed) err << "zarvo: " << line << '\n';
         out.flush();

@@ -262,21 +262,29 @@ QString imageRefusalLine(const ImageError& error) {
     return decodedPath(error.file()) + QStringLiteral(": ") + why;
 }
 
-RestoreLines restoreLines(const RestoreReport& report, const QString& drive) {
+RestoreLines restoreLines(const RestoreReport& report, const QString& drive, bool valuesInFile) {
     using Outcome = RestoreReport::Entry::Outcome;
     RestoreLines lines;
+    bool valueChanged = false;
     if (report.unreadable) {
         lines.failed << text(report.manifest) + QStringLiteral(": not read: ") +
                             because(*report.unreadable);
         return lines;
     }
     for (const auto& entry : report.entries) {
+        const bool inFile = valuesInFile && entry.item.kind == KeptItem::Kind::Value;
+        if (inFile && (entry.outcome == Outcome::PutBack || entry.outcome == Outcome::Removed))
+            valueChanged = true;
         switch (entry.outcome) {
             case Outcome::PutBack:
-                lines.done << QStringLiteral("restored ") + label(entry.item);
+                lines.done << (inFile ? QStringLiteral("set back in C:\\ZARVO.REG: ")
+                                      : QStringLiteral("restored ")) +
+                                  label(entry.item);
                 break;
             case Outcome::Removed:
-                lines.done << QStringLiteral("removed ") + label(entry.item) +
+                lines.done << (inFile ? QStringLiteral("taken out of C:\\ZARVO.REG: ")
+                                      : QStringLiteral("removed ")) +
+                                  label(entry.item) +
                                   QStringLiteral(", which was not there before Zarvo");
                 break;
             case Outcome::Failed:
@@ -293,6 +301,11 @@ RestoreLines restoreLines(const RestoreReport& report, const QString& drive) {
                 break;
         }
     }
+    if (valueChanged)
+        lines.done << QStringLiteral(
+            "only C:\\ZARVO.REG changed: if it was already opened in Windows, open "
+            "C:\\Program Files\\Zarvo\\Backup\\UNDO.REG there too (double-click it), then "
+            "restart");
     if (lines.done.isEmpty() && lines.failed.isEmpty()) {
         if (report.kept == 0)
             lines.done << QStringLiteral(

@@ -39,12 +39,16 @@ QString screenCheckText(const screen::Check& check);
 
 // What --restore prints: a line for each item it changed, a line for each
 // item it could not restore (and for a damaged manifest), and when nothing
-// changed, why. `drive` names the drive in the last case.
+// changed, why. `drive` names the drive in the last case. `valuesInFile`:
+// the drive is a real Windows, whose values wait in C:\ZARVO.REG until
+// Windows opens it, so that a value is only taken out of that file, and
+// what Windows already took is undone by UNDO.REG.
 struct RestoreLines {
     QStringList done;
     QStringList failed;
 };
-RestoreLines restoreLines(const RestoreReport& report, const QString& drive);
+RestoreLines restoreLines(const RestoreReport& report, const QString& drive,
+                          bool valuesInFile = false);
 
 // Tells `err` what went wrong with handing the values to a Wine prefix;
 // false when they did not reach it.

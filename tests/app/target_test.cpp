@@ -249,6 +249,24 @@ TEST_F(RealTreeTest, AnImageGetsItsOwnCopies) {
               "C:\\Program Files\\Zarvo\\ico\\mine.ico");
     EXPECT_EQ(target.plain().readFile("C:\\Program Files\\Zarvo\\ico\\mine.ico"), "ICON");
     EXPECT_TRUE(target.plain().readFile("C:\\ZARVO.REG").find("mine.ico") != std::string::npos);
+
+    // --restore only takes the value out of C:\ZARVO.REG, says so, and
+    // leaves UNDO.REG for a Windows that already took it.
+    target = {};
+    QProcess restore;
+    restore.start(QStringLiteral(ZARVO_EXECUTABLE),
+                  {"--restore", "--image", QString::fromStdString(image)});
+    ASSERT_TRUE(restore.waitForFinished(30000));
+    EXPECT_EQ(restore.exitCode(), 0) << restore.readAllStandardError().toStdString();
+    EXPECT_EQ(restore.readAllStandardOutput().toStdString(),
+              "taken out of C:\\ZARVO.REG: HKEY_LOCAL_MACHINE\\" + std::string(kShellIcons) +
+                  ", value \"3\", which was not there before Zarvo\n"
+                  "only C:\\ZARVO.REG changed: if it was already opened in Windows, open "
+                  "C:\\Program Files\\Zarvo\\Backup\\UNDO.REG there too (double-click it), "
+                  "then restart\n");
+    target = openTarget(setting);
+    EXPECT_TRUE(target.plain().readFile("C:\\ZARVO.REG").find("mine.ico") == std::string::npos);
+    EXPECT_TRUE(target.plain().fileExists("C:\\Program Files\\Zarvo\\Backup\\UNDO.REG"));
 }
 
 // The boot picture installed by "1", "2", "3" from a file in the home
