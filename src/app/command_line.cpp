@@ -14,6 +14,10 @@ const QString kDescription = QStringLiteral(
     "      Opens the window on FILE: a disk image or a block device as with\n"
     "      --image FILE, a folder holding an installed Windows or a Wine prefix's\n"
     "      drive_c as with --drive FILE. A file manager's \"Open with\" gives it.\n"
+    "  zarvo --open-image | --open-folder\n"
+    "      Asks for the disk image, or the folder holding Windows, in a file dialog\n"
+    "      and opens the window on it. In the window, a right click or Ctrl+O opens\n"
+    "      another drive, and its tooltip names the one open.\n"
     "  zarvo --make-screen [--fill] [--no-dither] [--band FIRST] [--force] INPUT OUTPUT\n"
     "      Makes a Windows 98 screen file (Logo.sys, Logow.sys, Logos.sys) from a\n"
     "      picture: 320 x 400, 256 colours, framed for the 4:3 screen.\n"
@@ -80,6 +84,14 @@ struct Options {
         QStringLiteral("drive"),
         QStringLiteral("Drive C: is the folder DIR, as with ZARVO_DRIVE_C=DIR (this option wins)."),
         QStringLiteral("DIR")};
+    QCommandLineOption openImage{
+        QStringLiteral("open-image"),
+        QStringLiteral("Ask for the disk image to open in a file dialog, then open the window "
+                       "on it (the desktop entry's \"Open a Disk Image\").")};
+    QCommandLineOption openFolder{
+        QStringLiteral("open-folder"),
+        QStringLiteral("Ask for the folder holding Windows in a file dialog, then open the "
+                       "window on it.")};
     QCommandLineOption fill{QStringLiteral("fill"),
                             QStringLiteral("With --make-screen: crop the picture to fill the "
                                            "screen instead of adding black bars.")};
@@ -101,7 +113,7 @@ struct Options {
         parser.setApplicationDescription(kDescription);
         parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
         parser.addOptions({help, version, makeScreen, makeIcon, check, restore, image, partition,
-                           drive, fill, noDither, band, force});
+                           drive, openImage, openFolder, fill, noDither, band, force});
         parser.addOptions(qtOptions());
         parser.addPositionalArgument(QStringLiteral("files"),
                                      QStringLiteral("The disk image or Windows folder the window "
@@ -215,6 +227,17 @@ CommandLine parseCommandLine(const QStringList& arguments) {
     const bool targetOption = parser.isSet(options.image) || parser.isSet(options.partition) ||
                               parser.isSet(options.drive);
     if (!parsed) return usageError(parseError(parser, arguments));
+    const bool openImage = parser.isSet(options.openImage);
+    if (openImage || parser.isSet(options.openFolder)) {
+        if (openImage && parser.isSet(options.openFolder))
+            return usageError(QStringLiteral("--open-image and --open-folder: give one"));
+        if (targetOption || makeFile || check || fileOption || restore ||
+            !parser.positionalArguments().isEmpty())
+            return usageError(QStringLiteral("--%1 asks for the drive and goes alone")
+                                  .arg(openImage ? "open-image" : "open-folder"));
+        result.target.ask = openImage ? DriveAsk::Image : DriveAsk::Folder;
+        return result;
+    }
     if (targetOption) {
         if (makeFile || check || fileOption)
             return usageError(

@@ -29,8 +29,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QTextStream err(stderr);
     zarvo::Program program = zarvo::startProgram(commandLine.target, err, zarvo::windowsSeen());
-    // The drive was refused, the reason already told.
-    if (!program.form) return 1;
+    // The drive was refused, the reason already told; or no drive was chosen.
+    if (!program.form) return program.cancelled ? 0 : 1;
     const int status = app.exec();
     zarvo::finishProgram(program, err);
     return status;

@@ -5,6 +5,7 @@
 #include <QShortcut>
 
 #include "app/about_window.h"
+#include "app/registry_step.h"
 #include "changes/program_folder.h"
 #include "pages/icons/icon_page.h"
 #include "pages/screens/animated_boot_page.h"
@@ -47,7 +48,7 @@ Form1::Form1(ISystem& system, IUiServices& ui, QWidget* parent)
 
     auto* pictureDialog = new CommonDialog(QStringLiteral("CommonDialog2"),
                                            QStringLiteral("BitMap(*.bmp)|*.bmp|"), this);
-    context_.reset(new PageContext{system_, ui_, *pictureDialog, nullptr});
+    context_.reset(new PageContext{system_, ui_, *pictureDialog, nullptr, {}});
 
     PageContext& context = *context_;
     addPage(new IconPage(context, this), QStringLiteral("Option1"), QStringLiteral("Icon"),
@@ -73,6 +74,13 @@ Form1::Form1(ISystem& system, IUiServices& ui, QWidget* parent)
 }
 
 Form1::~Form1() = default;
+
+void Form1::sayRegistryStep(RegistryStepWatch& watch) {
+    context_->afterClick = [this, &watch] {
+        if (watch.takeFirstValue())
+            ui_.noticeBox(kRegistryStepText, mb::Information, windowTitle(), this);
+    };
+}
 
 void Form1::addPage(Page* page, const QString& optionName, const QString& caption,
                     const QRect& optionGeometry, bool lowPosition) {

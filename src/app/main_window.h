@@ -14,6 +14,7 @@ namespace zarvo {
 
 class Form3;
 class Page;
+class RegistryStepWatch;
 
 // The main window: six stacked pages, the page selector and the button bar.
 // It lays the pages out and loops over them; what a page's controls do is
@@ -26,6 +27,10 @@ public:
     // The top edge, in twips, that a page selection gives the window. The
     // wallpaper page puts the window low on the screen instead of centring it.
     static float pageTopTwips(float screenHeight, float windowHeight, bool lowPosition);
+
+    // After the click that first stores a value in `watch`, the window says
+    // in a box of its own, which does not block it, how Windows takes it.
+    void sayRegistryStep(RegistryStepWatch& watch);
 
     // The application's help file name, for the platform's own F1 help.
     const QString& helpFile() const { return helpFile_; }

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLibraryInfo>
+#include <QProcess>
 #include <QStyleFactory>
 #include <QTextStream>
 #include <QTimer>
@@ -14,7 +15,9 @@
 #include "app/first_start.h"
 #include "app/help_window.h"
 #include "app/main_window.h"
+#include "app/registry_step.h"
 #include "app/reports.h"
+#include "app/target_menu.h"
 #include "changes/leftovers.h"
 #include "system/image/image_error.h"
 #include "system/linux/linux_system.h"
@@ -71,7 +74,7 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
 }
 
 Program startProgram(const TargetOptions& targetOptions, QTextStream& err, bool refusalBox,
-                     const UiFactory& makeUi) {
+                     const UiFactory& makeUi, const DriveAsker& ask) {
     installQtTranslation();
     QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
@@ -100,6 +103,15 @@ Program startProgram(const TargetOptions& targetOptions, QTextStream& err, bool 
     };
 
     TargetOptions chosen = targetOptions;
+    if (chosen.ask != DriveAsk::None) {
+        const std::optional<std::string> file = (ask ? ask : askForDrive)(chosen.ask, nullptr);
+        if (!file) {
+            program.cancelled = true;
+            return program;
+        }
+        chosen.file = *file;
+        chosen.ask = DriveAsk::None;
+    }
     if (const auto refusal = placeFile(chosen))
         return refuseDrive(QString::fromStdString(*refusal));
     const DriveSetting drive = driveSetting(chosen);
@@ -130,11 +142,24 @@ Program startProgram(const TargetOptions& targetOptions, QTextStream& err, bool 
     } catch (const DriveInUse& inUse) {
         return refuseDrive(inUseLine(inUse));
     }
-    program.ui = servicesOver(program.target.top());
+    ISystem* windowSystem = &program.target.top();
+    if (program.target.intoDrive) {
+        program.registryStep = std::make_unique<RegistryStepWatch>(*windowSystem);
+        windowSystem = program.registryStep.get();
+    }
+    program.ui = servicesOver(*windowSystem);
     *helpUi = program.ui.get();
     if (!prepareDrive(drive, program.target.plain(), *program.ui)) return program;
 
-    program.form = new Form1(program.target.top(), *program.ui);
+    program.form = new Form1(*windowSystem, *program.ui);
+    if (program.registryStep) program.form->sayRegistryStep(*program.registryStep);
+    rememberDrive(chosen);
+    program.startAgain = std::make_shared<std::optional<QStringList>>();
+    new TargetMenu(*program.form, *program.ui, chosen, driveDescription(drive, program.target),
+                   [startAgain = program.startAgain, form = program.form](const QStringList& args) {
+                       *startAgain = args;
+                       form->close();
+                   });
     program.form->setAttribute(Qt::WA_DeleteOnClose);
     program.form->show();
     return program;
@@ -147,6 +172,14 @@ Program startProgram(const TargetOptions& target) {
 
 void finishProgram(Program& program, QTextStream& err) {
     if (program.target.wine) reportWineImport(program.target.wine->importChanges(), err);
+    const auto startAgain = program.startAgain;
+    // The window goes before the drive it stands on, and the drive before
+    // the next run opens it: an image is held while it is open.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    program = Program();
+    if (startAgain && *startAgain &&
+        !QProcess::startDetached(QCoreApplication::applicationFilePath(), **startAgain))
+        err << "zarvo: could not start " << QCoreApplication::applicationFilePath() << " again\n";
 }
 
 }  // namespace zarvo

@@ -4,13 +4,16 @@
 // it lacks the program folder, cleared of what an ended run left, and the
 // main window shown; and what is left to do as the program ends.
 
+#include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/target.h"
 
 class QTextStream;
+class QWidget;
 
 namespace zarvo {
 
@@ -18,6 +21,7 @@ class Form1;
 class ISystem;
 class IUiServices;
 class QtUiServices;
+class RegistryStepWatch;
 
 // Makes the user-interface services over a system: QtUiServices in the
 // program, scripted ones in tests.
@@ -30,8 +34,16 @@ struct Program {
     // opened: they only told why.
     std::unique_ptr<ISystem> refusedDrive;
     Target target;
+    // On a real Windows: what the window works through, to say where the
+    // values it stores go.
+    std::unique_ptr<RegistryStepWatch> registryStep;
     std::unique_ptr<QtUiServices> ui;
     Form1* form = nullptr;  // deletes itself when closed; null when the start was given up
+    // The user cancelled the dialog that asks for the drive: no window, no fault.
+    bool cancelled = false;
+    // Set when the user chose another drive in the window: the arguments the
+    // program starts again with once this run has let its drive go.
+    std::shared_ptr<std::optional<QStringList>> startAgain;
 
     Program();
     Program(Program&&) noexcept;
@@ -46,19 +58,22 @@ struct Program {
 bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui);
 
 // Starts the program as main() does, on the running QApplication, with the
-// services `makeUi` makes (QtUiServices when empty). A drive that cannot be
+// services `makeUi` makes (QtUiServices when empty). When the target asks
+// for the drive, `ask` shows the dialog first. A drive that cannot be
 // used is refused before anything is written: a file given alone that is
 // no image and no Windows folder, a bad drive folder, an image that cannot
 // be used or that another program has open. The reason goes to `err` as
 // one line and, unless `refusalBox` is false, to a message box; the
 // program then has no window.
+using DriveAsker = std::function<std::optional<std::string>(DriveAsk, QWidget*)>;
 Program startProgram(const TargetOptions& target, QTextStream& err, bool refusalBox = true,
-                     const UiFactory& makeUi = {});
+                     const UiFactory& makeUi = {}, const DriveAsker& ask = {});
 // The same, refusals on stderr and in a box.
 Program startProgram(const TargetOptions& target = {});
 
 // What is left to do as the program ends: a Wine prefix's registry is given
-// the values stored. What went wrong goes to `err`, one line.
+// the values stored, what went wrong to `err`, one line; the drive is let
+// go, and the program started again on the drive chosen in the window.
 void finishProgram(Program& program, QTextStream& err);
 
 // Whether a display can be reached; without one, Qt would abort.

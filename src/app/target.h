@@ -20,6 +20,9 @@ class IntoDrive;
 class KeepingOriginals;
 class WinePrefix;
 
+// What the desktop entry's actions ask for in a dialog before the window opens.
+enum class DriveAsk { None, Image, Folder };
+
 // What the command line chose; empty fields leave the choice to ZARVO_DRIVE_C.
 struct TargetOptions {
     std::string image;  // --image FILE
@@ -28,6 +31,8 @@ struct TargetOptions {
     // FILE given alone, as a file manager's "Open with" gives it: an image or
     // a folder, which placeFile tells apart before the drive is chosen.
     std::string file;
+    // --open-image, --open-folder: the user picks FILE in a dialog first.
+    DriveAsk ask = DriveAsk::None;
 };
 
 // Puts `target.file` where its content says it belongs: a disk image or a

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QUrl>
+#include <memory>
 #include <string_view>
 
 #include "formats/ico_header.h"
@@ -32,9 +33,6 @@ constexpr int kLastResourceIcon = 239;
 // The side of the square an SVG drawing is drawn into when no box is given.
 constexpr int kDrawingSide = 512;
 
-// What the program remembers between runs, apart from the state Qt keeps
-// for its file dialog under its own name.
-const QString kSettingsName = QStringLiteral("Zarvo");
 const QString kLastFolderKey = QStringLiteral("FileDialog/lastFolder");
 
 // The icon entry's own bit count is often 0 in old icons and is the hotspot in
@@ -120,7 +118,9 @@ QtUiServices::QtUiServices(ISystem& system)
                       .value(kLastFolderKey)
                       .toString()) {}
 
-void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
+namespace {
+
+QMessageBox* makeBox(const QString& text, int style, const QString& title, QWidget* parent) {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (style & 0x70) {
         case mb::Critical:
@@ -138,12 +138,30 @@ void QtUiServices::messageBox(const QString& text, int style, const QString& tit
         default:
             break;
     }
-    QMessageBox box(icon, title.isEmpty() ? kApplicationTitle : title, text, QMessageBox::Ok,
-                    QApplication::activeWindow());
+    auto* box = new QMessageBox(icon, title.isEmpty() ? kApplicationTitle : title, text,
+                                QMessageBox::Ok, parent);
     // Windows shows the text as it is; a '<' must not turn it into markup.
-    box.setTextFormat(Qt::PlainText);
-    box.setDefaultButton(QMessageBox::Ok);
-    box.exec();
+    box->setTextFormat(Qt::PlainText);
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+}  // namespace
+
+void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
+    const std::unique_ptr<QMessageBox> box(
+        makeBox(text, style, title, QApplication::activeWindow()));
+    box->exec();
+}
+
+void QtUiServices::noticeBox(const QString& text, int style, const QString& title,
+                             QWidget* parent) {
+    QMessageBox* box = makeBox(text, style, title, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the window ends the program even while the box is shown.
+    box->setAttribute(Qt::WA_QuitOnClose, false);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }
 
 namespace {

@@ -29,11 +29,17 @@ QStringList qtNameFilters(const QString& barFilter);
 // smaller than the box.
 QImage readPicture(const QString& hostPath, QSize boxSize = QSize());
 
+// Where the program remembers things between runs (QSettings' organisation
+// and application), apart from the state Qt keeps for its file dialog under
+// its own name.
+inline const QString kSettingsName = QStringLiteral("Zarvo");
+
 class QtUiServices : public IUiServices {
 public:
     explicit QtUiServices(ISystem& system);
 
     void messageBox(const QString& text, int style, const QString& title = QString()) override;
+    void noticeBox(const QString& text, int style, const QString& title, QWidget* parent) override;
     bool showOpen(CommonDialog& dialog, QWidget* parent) override;
     QImage loadPicture(const QString& windowsPath, QSize boxSize = QSize()) override;
     QImage resourceIcon(int id) override;

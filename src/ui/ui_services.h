@@ -60,6 +60,10 @@ class IUiServices : public IPictures {
 public:
     // Modal; a null title shows the application title. The answer is not read.
     virtual void messageBox(const QString& text, int style, const QString& title = QString()) = 0;
+    // The same box without blocking: `parent` goes on working while it is
+    // shown, and takes it along when it closes.
+    virtual void noticeBox(const QString& text, int style, const QString& title,
+                           QWidget* parent) = 0;
     // Modal open-file dialog. On a choice the dialog's file name (a Windows
     // path) and title are replaced and true is returned; a cancel returns
     // false and leaves both as they were.

@@ -56,8 +56,10 @@ protected:
     // Connects a click to a handler that runs under the uncaught-error rule.
     template <typename Handler>
     void onClick(QAbstractButton* button, Handler handler) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, handler]() { runHandler(ui(), handler); });
+        connect(button, &QAbstractButton::clicked, this, [this, handler]() {
+            runHandler(ui(), handler);
+            if (context_.afterClick) context_.afterClick();
+        });
     }
 
 private:

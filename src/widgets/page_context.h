@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 namespace zarvo {
@@ -21,6 +22,9 @@ struct PageContext {
     // Made by the window's load step and dropped by its unload step; null
     // outside that time.
     std::unique_ptr<IRegistryWriter> registry;
+    // Run after each click a page handles, its own messages shown: what the
+    // window adds to say about a change, which comes after the page's word.
+    std::function<void()> afterClick;
 };
 
 }  // namespace zarvo

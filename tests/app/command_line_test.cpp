@@ -80,7 +80,8 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
           QStringList{"--restore", "--check", "a"}, QStringList{"--make-icon", "a"},
           QStringList{"--make-icon", "a", "b", "--band", "236"},
           QStringList{"--make-icon", "--make-screen", "a", "b"}, QStringList{"a.img", "b.img"},
-          QStringList{"--image", "a.img", "b.img"}, QStringList{""}, QStringList{"-style"}}) {
+          QStringList{"--image", "a.img", "b.img"}, QStringList{""}, QStringList{"-style"},
+          QStringList{"--open-image", "a.img"}, QStringList{"--open-folder", "--restore"}}) {
         const Ran ran = run(arguments);
         EXPECT_EQ(ran.status, 2) << arguments.join(' ').toStdString();
         EXPECT_TRUE(ran.err.startsWith("zarvo: ")) << ran.err.toStdString();
@@ -99,12 +100,20 @@ TEST(CommandLine, UsageErrorsExitWithTwoAndOneLine) {
 TEST(DesktopEntry, OffersTheProgramForDiskImages) {
     QFile entry(QStringLiteral(ZARVO_PACKAGING_DIR "/example.zarvo.Zarvo.desktop"));
     ASSERT_TRUE(entry.open(QIODevice::ReadOnly | QIODevice::Text));
+    // Each group's keys under the group's name.
     QMap<QString, QString> keys;
-    for (const QByteArray& line : entry.readAll().split('\n'))
-        keys.insert(QString::fromUtf8(line.left(line.indexOf('='))),
+    QString group;
+    for (const QByteArray& line : entry.readAll().split('\n')) {
+        if (line.startsWith('[')) group = QString::fromUtf8(line) + '/';
+        keys.insert(group + QString::fromUtf8(line.left(line.indexOf('='))),
                     QString::fromUtf8(line.mid(line.indexOf('=') + 1)));
-    EXPECT_EQ(keys.value("Exec"), "zarvo %f");
-    const QStringList types = keys.value("MimeType").split(';', Qt::SkipEmptyParts);
+    }
+    EXPECT_EQ(keys.value("[Desktop Entry]/Exec"), "zarvo %f");
+    // Its actions reach a drive from the menu, through a dialog.
+    EXPECT_EQ(keys.value("[Desktop Action open-image]/Exec"), "zarvo --open-image");
+    EXPECT_EQ(keys.value("[Desktop Action open-folder]/Exec"), "zarvo --open-folder");
+    EXPECT_EQ(parseCommandLine({"zarvo", "--open-image"}).target.ask, DriveAsk::Image);
+    const QStringList types = keys.value("[Desktop Entry]/MimeType").split(';', Qt::SkipEmptyParts);
     const QMimeDatabase mimes;
     for (const char* name : {"a.img", "a.qcow2", "a.vdi", "a.vhd", "a.vhdx", "a.vmdk"}) {
         const QString type = mimes.mimeTypeForFile(name, QMimeDatabase::MatchExtension).name();

@@ -177,6 +177,7 @@ TEST(ErrorDispatchTest, ReportsTheErrorAbandonsTheHandlerAndKeepsRunning) {
             styles << style;
             titles << title;
         }
+        void noticeBox(const QString&, int, const QString&, QWidget*) override {}
         bool showOpen(CommonDialog&, QWidget*) override { return false; }
         QImage loadPicture(const QString&, QSize) override { return {}; }
         QImage resourceIcon(int) override { return {}; }

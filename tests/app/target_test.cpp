@@ -24,8 +24,10 @@
 #include "app/command_line.h"
 #include "app/first_start.h"
 #include "app/main_window.h"
+#include "app/registry_step.h"
 #include "app/reports.h"
 #include "app/startup.h"
+#include "app/target_menu.h"
 #include "changes/kept_originals.h"
 #include "support/scripted_ui.h"
 #include "system/image/test_image.h"
@@ -82,6 +84,7 @@ protected:
     void close() {
         delete std::exchange(form, nullptr);
         ui.reset();
+        registryStep.reset();
         refusedDrive.reset();
         keeping = nullptr;
         target = {};
@@ -101,14 +104,17 @@ protected:
     }
     // Starts as main() does with `arguments` after the program's name, the
     // services scripted: whether the window opened. Its stderr is `said`.
-    bool startWith(const QStringList& arguments) {
+    bool startWith(const QStringList& arguments, const DriveAsker& ask = {}) {
         close();
         said.clear();
         QTextStream err(&said);
         Program program = startProgram(
             parseCommandLine(QStringList{"zarvo"} + arguments).target, err, true,
-            [](ISystem& system) { return std::make_unique<test::ScriptedUi>(system); });
+            [](ISystem& system) { return std::make_unique<test::ScriptedUi>(system); }, ask);
         refusedDrive = std::move(program.refusedDrive);
+        registryStep = std::move(program.registryStep);
+        startAgain = program.startAgain;
+        cancelled = program.cancelled;
         target = std::move(program.target);
         keeping = target.keeping.get();
         ui.reset(static_cast<test::ScriptedUi*>(program.ui.release()));
@@ -149,6 +155,9 @@ protected:
 
     fs::path base, drive;
     std::unique_ptr<ISystem> refusedDrive;
+    std::unique_ptr<RegistryStepWatch> registryStep;
+    std::shared_ptr<std::optional<QStringList>> startAgain;
+    bool cancelled = false;
     Target target;
     KeepingOriginals* keeping = nullptr;  // the target's
     std::unique_ptr<test::ScriptedUi> ui;
@@ -356,6 +365,76 @@ TEST_F(RealTreeTest, AFileGivenAloneOpensAsItsContentSays) {
     ASSERT_TRUE(startWith({QString::fromStdString(drive.string())})) << said.toStdString();
     EXPECT_EQ(target.registryStore, (drive / "ZARVO.REG").string());
     EXPECT_FALSE(fs::exists(base / "from-variable"));
+}
+
+// On an image the values wait in C:\ZARVO.REG: the window says what to do
+// once, in a box that does not block it, after the page's own message. The
+// emulated drive takes them as they are, and is told nothing.
+TEST_F(RealTreeTest, TheRegistryStepIsSaidOnceOnARealWindows) {
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
+    const std::string image = makeImage();
+    ASSERT_TRUE(startWith({QString::fromStdString(image)})) << said.toStdString();
+    const std::string icon = target.plain().readFile("C:\\Program Files\\Zarvo\\ico\\1.ico");
+    write(base / "home/pick.ico", icon);
+    storeIcon(base / "home/pick.ico", false);
+    ASSERT_EQ(ui->messages().size(), 2u);
+    EXPECT_EQ(ui->messages()[0].text, "После выбора всех иконок перезагрузитесь!!!");
+    EXPECT_TRUE(ui->messages()[0].modal);
+    EXPECT_EQ(ui->messages()[1].text, kRegistryStepText);
+    EXPECT_FALSE(ui->messages()[1].modal);
+    EXPECT_EQ(ui->messages()[1].parent, form);
+    ui->clearMessages();
+    storeIcon(base / "home/pick.ico", false);
+    ASSERT_EQ(ui->messages().size(), 1u);
+    EXPECT_TRUE(ui->messages()[0].modal);
+    // "Выход" ends the program at once.
+    click("Command4");
+    EXPECT_FALSE(form->isVisible());
+
+    ::setenv("ZARVO_DRIVE_C", (base / "drive_c").c_str(), 1);
+    ASSERT_TRUE(startWith({})) << said.toStdString();
+    EXPECT_FALSE(registryStep);
+    storeIcon(base / "home/pick.ico", false);
+    ASSERT_EQ(ui->messages().size(), 1u);
+    EXPECT_EQ(ui->messages()[0].text, "После выбора всех иконок перезагрузитесь!!!");
+}
+
+// The window names its drive in its tooltip; its menu reaches the drives
+// opened before (those still there) and starts the program again on one.
+// The desktop entry's actions ask for the drive before the window opens.
+TEST_F(RealTreeTest, OtherDrivesAreReachedWithoutATerminal) {
+    ASSERT_FALSE(dosTool("mkfs.fat").isEmpty()) << kNoDosfstools;
+    const QString image = QString::fromStdString(makeImage());
+    const QString tree = QString::fromStdString(drive.string());
+    auto asked = [&](DriveAsk ask, QWidget*) -> std::optional<std::string> {
+        if (ask == DriveAsk::Image) return image.toStdString();
+        return std::nullopt;
+    };
+    ASSERT_TRUE(startWith({"--open-image"}, asked)) << said.toStdString();
+    EXPECT_EQ(target.name, image.toStdString());
+    EXPECT_TRUE(form->toolTip().startsWith("Диск C: образ диска " + image + "\n"));
+    ASSERT_FALSE(startWith({"--open-folder"}, asked));
+    EXPECT_TRUE(cancelled);
+    EXPECT_TRUE(said.isEmpty());
+
+    ASSERT_TRUE(startWith({"--drive", tree}));
+    EXPECT_TRUE(form->toolTip().startsWith("Диск C: папка с Windows " + tree));
+    auto* menu = static_cast<TargetMenu*>(form->findChild<QObject*>("TargetMenu"));
+    ASSERT_NE(menu, nullptr);
+    EXPECT_EQ(menu->entries(), QStringList({"Открыть образ диска…", "Открыть папку с Windows…",
+                                            tree, image, "Эмулируемый диск"}));
+    form->show();
+    menu->choose(tree);  // the drive open now
+    EXPECT_FALSE(*startAgain);
+    menu->choose(image);
+    EXPECT_EQ(*startAgain, QStringList({"--image", image}));
+    EXPECT_FALSE(form->isVisible());
+
+    fs::remove(image.toStdString());
+    ASSERT_TRUE(startWith({"--drive", tree}));
+    menu = static_cast<TargetMenu*>(form->findChild<QObject*>("TargetMenu"));
+    EXPECT_EQ(menu->entries(), QStringList({"Открыть образ диска…", "Открыть папку с Windows…",
+                                            tree, "Эмулируемый диск"}));
 }
 
 // Where the window would have opened, a refused drive is named in a message

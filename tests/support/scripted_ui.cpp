@@ -16,6 +16,10 @@ void ScriptedUi::messageBox(const QString& text, int style, const QString& title
     messages_.push_back({text, style, title.isEmpty() ? kApplicationTitle : title});
 }
 
+void ScriptedUi::noticeBox(const QString& text, int style, const QString& title, QWidget* parent) {
+    messages_.push_back({text, style, title.isEmpty() ? kApplicationTitle : title, false, parent});
+}
+
 bool ScriptedUi::showOpen(CommonDialog& dialog, QWidget* /*parent*/) {
     openRequests_.push_back({dialog.objectName(), dialog.filter()});
     if (answers_.empty()) {

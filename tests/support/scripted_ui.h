@@ -20,6 +20,8 @@ public:
         QString text;
         int style = 0;
         QString title;  // already "Zarvo" when the caller gave none
+        bool modal = true;
+        QWidget* parent = nullptr;  // of a box that does not block
     };
     // One open-file dialog that was shown.
     struct OpenRequest {
@@ -32,6 +34,7 @@ public:
     ~ScriptedUi() override;
 
     void messageBox(const QString& text, int style, const QString& title = QString()) override;
+    void noticeBox(const QString& text, int style, const QString& title, QWidget* parent) override;
     bool showOpen(CommonDialog& dialog, QWidget* parent) override;
     QSizeF screenSizeTwips() override;
 

@@ -278,7 +278,7 @@ TEST_F(IconPageTest, RefusedStoresWriteAndRenameNothing) {
     // A page without a registry writer, as before the window's load step or
     // after its unload step, refuses the store.
     CommonDialog pictures(QStringLiteral("CommonDialog2"), QStringLiteral("BitMap(*.bmp)|*.bmp|"));
-    PageContext bare{*system, *ui, pictures, nullptr};
+    PageContext bare{*system, *ui, pictures, nullptr, {}};
     IconPage page(bare, nullptr);
     page.load();
     makePicture("C:\\Icons\\ok.ico");
