@@ -130,6 +130,8 @@ set(ZARVO_RESOURCE_FILES
     previews/boot.bmp previews/wait.bmp previews/shutdown.bmp previews/animated.bmp
     previews/wallpaper.bmp previews/icons.jpg previews/icons-box.bmp
     icons/image1.ico icons/zarvo.ico icons/restart.ico icons/help.ico
+    icons/image1.ico.pixels icons/zarvo.ico.pixels icons/restart.ico.pixels
+    icons/help.ico.pixels previews/icons-box.bmp.pixels
     about/close.gif
     "drive/Program Files/Zarvo/Logo.sys"
     "drive/Program Files/Zarvo/Logow.sys"
@@ -145,6 +147,18 @@ endforeach()
 foreach(_picture IN LISTS _zarvo_boot_pictures)
     list(APPEND ZARVO_RESOURCE_FILES "drive/Program Files/Zarvo/Zarvo/${_picture}")
 endforeach()
+
+# The drive's files, for the program to install by name.
+set(ZARVO_DRIVE_FILE_ROWS)
+set(ZARVO_DRIVE_FILE_COUNT 0)
+foreach(_file IN LISTS ZARVO_RESOURCE_FILES)
+    if(_file MATCHES "^drive/(.*)$")
+        string(APPEND ZARVO_DRIVE_FILE_ROWS "    \"${CMAKE_MATCH_1}\",\n")
+        math(EXPR ZARVO_DRIVE_FILE_COUNT "${ZARVO_DRIVE_FILE_COUNT} + 1")
+    endif()
+endforeach()
+configure_file(${_zarvo_res_src}/drive_files.h.in
+               ${_zarvo_names_include}/resource_names/drive_files.h @ONLY)
 
 set(_zarvo_generated_paths)
 foreach(_file IN LISTS ZARVO_RESOURCE_FILES)

@@ -7,7 +7,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QImageWriter>
+#include <QtEndian>
 #include <cstdio>
 #include <exception>
 #include <map>
@@ -77,6 +79,42 @@ QByteArray boxView(const QByteArray& jpegBytes) {
     return bytes;
 }
 
+// The images of a picture file as Qt's reader decodes them, ready to copy:
+// "ZPX1", the count, then for each its width, height, QImage format and
+// rows of 32-bit pixels, all little-endian. The window shows these as it
+// opens, without looking for an image plugin.
+QByteArray readyPixels(const QByteArray& file) {
+    QBuffer buffer;
+    buffer.setData(file);
+    QImageReader reader(&buffer);
+    QList<QImage> images;
+    do {
+        QImage image = reader.read();
+        if (image.isNull()) break;
+        if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+            image = image.convertToFormat(QImage::Format_ARGB32);
+        images << image;
+    } while (reader.jumpToNextImage());
+    if (images.isEmpty())
+        throw std::runtime_error("ready pixels: " + reader.errorString().toStdString());
+    QByteArray bytes("ZPX1");
+    auto put = [&bytes](quint32 value) {
+        const quint32 little = qToLittleEndian(value);
+        bytes.append(reinterpret_cast<const char*>(&little), sizeof little);
+    };
+    put(quint32(images.size()));
+    for (const QImage& image : images) {
+        put(quint32(image.width()));
+        put(quint32(image.height()));
+        put(quint32(image.format()));
+        for (int y = 0; y < image.height(); ++y) {
+            const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
+            for (int x = 0; x < image.width(); ++x) put(row[x]);
+        }
+    }
+    return bytes;
+}
+
 void generate(const Output& out, const QString& tangoRoot, const QStringList& helpSources) {
     const QString program = QStringLiteral("drive/Program Files/Zarvo/");
 
@@ -112,6 +150,12 @@ void generate(const Output& out, const QString& tangoRoot, const QStringList& he
     out.write(QStringLiteral("previews/icons.jpg"), desktop);
     out.write(QStringLiteral("previews/icons-box.bmp"), boxView(desktop));
     out.write(QStringLiteral("about/close.gif"), closeButtonGif());
+    // What the first paint of the window shows, beside the files themselves.
+    out.write(QStringLiteral("icons/zarvo.ico.pixels"), readyPixels(programIconFile()));
+    out.write(QStringLiteral("icons/restart.ico.pixels"), readyPixels(restartIconFile()));
+    out.write(QStringLiteral("icons/help.ico.pixels"), readyPixels(helpIconFile()));
+    out.write(QStringLiteral("icons/image1.ico.pixels"), readyPixels(picture));
+    out.write(QStringLiteral("previews/icons-box.bmp.pixels"), readyPixels(boxView(desktop)));
 
     out.write(program + QStringLiteral("32761.CUR"), handCursorFile());
     out.write(program + QStringLiteral("ZARVO.HLP"), helpFile(helpSources));

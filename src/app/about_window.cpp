@@ -97,7 +97,7 @@ Form3::Form3(ISystem& system, IUiServices& ui)
     programIcon =
         new PictureBox(frame, QStringLiteral("Picture1"), twips(240, 240, 540, 540), false);
     programIcon->setPicture(
-        QIcon(QStringLiteral(":/icons/zarvo.ico")).pixmap(QSize(32, 32)).toImage());
+        builtInIcon(QStringLiteral(":/icons/zarvo.ico")).pixmap(QSize(32, 32)).toImage());
 
     titleLabel = makeLabel(new QLabel(QStringLiteral("Zarvo's - Картинки"), frame),
                            QStringLiteral("Label3"), twips(960, 360, 2175, 255), 9.75);

@@ -1,11 +1,11 @@
 #include "app/first_start.h"
 
-#include <QDirIterator>
 #include <QFile>
 
 #include "changes/drive_c.h"
 #include "changes/program_folder.h"
 #include "changes/shell_icons.h"
+#include "resource_names/drive_files.h"
 #include "system/system.h"
 #include "system/windows_path.h"
 
@@ -34,11 +34,9 @@ unsigned attributesFor(std::string_view windowsPath) {
 
 void installDrive(ISystem& system, Install what) {
     system.createDirectory(std::string(kDriveRoot));
-    QDirIterator it(kDriveResources, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString resource = it.next();
-        QString relative = resource.mid(kDriveResources.size() + 1);
-        relative.replace('/', '\\');
+    for (std::string_view name : kDriveFiles) {
+        const QString resourceName = QString::fromUtf8(name.data(), qsizetype(name.size()));
+        const QString relative = QString(resourceName).replace('/', '\\');
         if (what == Install::ProgramFolder && !relative.toLower().startsWith(kProgramFolder))
             continue;
         const QString windowsPath = kRoot + relative;
@@ -46,7 +44,7 @@ void installDrive(ISystem& system, Install what) {
         if (system.fileExists(path)) continue;
         const int slash = windowsPath.lastIndexOf('\\');
         system.createDirectory(windowsPath.left(slash + 1).toStdString());
-        QFile file(resource);
+        QFile file(kDriveResources + QLatin1Char('/') + resourceName);
         if (!file.open(QIODevice::ReadOnly)) continue;
         const QByteArray bytes = file.readAll();
         system.writeNewFile(path, std::string_view(bytes.constData(), size_t(bytes.size())));

@@ -14,6 +14,7 @@
 
 #include "system/system.h"
 #include "ui/ui_services.h"
+#include "widgets/controls.h"
 
 namespace zarvo {
 
@@ -81,7 +82,7 @@ HelpWindow* HelpWindow::instance() {
 HelpWindow::HelpWindow() : QWidget(nullptr, Qt::Window) {
     setObjectName(QStringLiteral("HelpWindow"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/help.ico")));
+    setWindowIcon(builtInIcon(QStringLiteral(":/icons/help.ico")));
     resize(640, 480);
 
     contentsButton_ = new QPushButton(QStringLiteral("Содержание"), this);

@@ -41,7 +41,7 @@ Form1::Form1(ISystem& system, IUiServices& ui, QWidget* parent)
     setWindowTitle(QStringLiteral("Zarvo's"));
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/zarvo.ico")));
+    setWindowIcon(builtInIcon(QStringLiteral(":/icons/zarvo.ico")));
     setFixedSize(twips(0, 0, 8070, 3240).size());
     setFont(msSansSerif(8.25));
     setFaceColor(this, threeDLight());
@@ -106,12 +106,12 @@ void Form1::buildButtonBar() {
                              twips(120, 600, 1455, 315));
     restartButton = makeButton(buttonBar, QStringLiteral("Command3"), QString(),
                                twips(1680, 240, 735, 615), colors::kRed);
-    restartButton->setIcon(QIcon(QStringLiteral(":/icons/restart.ico")));
+    restartButton->setIcon(builtInIcon(QStringLiteral(":/icons/restart.ico")));
     restartButton->setIconSize(QSize(32, 32));
     restartButton->setToolTip(QStringLiteral("Перезагрузить"));
     helpButton =
         makeButton(buttonBar, QStringLiteral("Command26"), QString(), twips(2520, 240, 735, 615));
-    helpButton->setIcon(QIcon(QStringLiteral(":/icons/help.ico")));
+    helpButton->setIcon(builtInIcon(QStringLiteral(":/icons/help.ico")));
     helpButton->setIconSize(QSize(32, 32));
     helpButton->setToolTip(QStringLiteral("Справка"));
 

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QProcess>
-#include <QStyleFactory>
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
@@ -23,7 +22,9 @@
 #include "system/linux/linux_system.h"
 #include "system/linux/wine_prefix.h"
 #include "ui/qt_ui_services.h"
+#include "widgets/controls.h"
 #include "widgets/error_dispatch.h"
+#include "widgets/windows98_style.h"
 
 namespace zarvo {
 
@@ -76,7 +77,12 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui) {
 Program startProgram(const TargetOptions& targetOptions, QTextStream& err, bool refusalBox,
                      const UiFactory& makeUi, const DriveAsker& ask) {
     installQtTranslation();
-    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Windows")));
+    QApplication::setStyle(new Windows98Style);
+    // Windows 98 draws its message boxes and dialogs in MS Sans Serif 8 too.
+    // It is also the font every text line is first laid out in before its
+    // own is set: Qt's default, a family no font is called, would send the
+    // matcher through every installed font at each start.
+    QApplication::setFont(msSansSerif(8.25));
     QApplication::setApplicationName(QStringLiteral("Zarvo"));
     // Lets the desktop match the window to its desktop entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("example.zarvo.Zarvo"));

@@ -5,6 +5,9 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QPalette>
+#include <QResource>
+#include <QtEndian>
+#include <optional>
 
 namespace zarvo {
 
@@ -90,19 +93,12 @@ QComboBox* makeComboBox(QWidget* parent, const QString& name, const QRect& geome
     return combo;
 }
 
-QLineEdit* makeField(QWidget* parent, const QString& name, const QRect& geometry,
-                     const QString& text) {
-    // Made empty and without echo: the field is never shown, and laying out
-    // its text for display would cost every start for nothing. text() still
-    // holds the path.
-    auto* field = new QLineEdit(parent);
-    field->setEchoMode(QLineEdit::NoEcho);
-    field->setText(text);
-    field->setObjectName(name);
-    field->setGeometry(geometry);
-    field->setFocusPolicy(Qt::NoFocus);
-    field->setReadOnly(true);
-    return field;
+PathField::PathField(QWidget* parent, const QString& name, const QRect& geometry,
+                     const QString& text)
+    : QWidget(parent), text_(text) {
+    setObjectName(name);
+    setGeometry(geometry);
+    setFocusPolicy(Qt::NoFocus);
 }
 
 PictureBox::PictureBox(QWidget* parent, const QString& name, const QRect& geometry, bool stretch)
@@ -181,7 +177,57 @@ void PictureBox::resizeEvent(QResizeEvent*) {
     pixmapValid_ = false;
 }
 
+namespace {
+
+// What the window shows as it opens comes ready-made beside its file
+// (name.pixels, made by the build with Qt's own reader): decoding an icon
+// would have Qt look through every image plugin installed and load one,
+// at every start, for a few small pictures.
+std::optional<QList<QImage>> readyImages(const QString& resourcePath) {
+    const QResource resource(resourcePath + QStringLiteral(".pixels"));
+    if (!resource.isValid()) return std::nullopt;
+    const QByteArray bytes = resource.uncompressedData();
+    qsizetype at = 4;
+    auto take = [&bytes, &at]() -> quint32 {
+        if (at + 4 > bytes.size()) return 0;
+        const quint32 value = qFromLittleEndian<quint32>(bytes.constData() + at);
+        at += 4;
+        return value;
+    };
+    if (!bytes.startsWith("ZPX1")) return std::nullopt;
+    QList<QImage> images;
+    for (quint32 count = take(); count > 0; --count) {
+        const int width = int(take());
+        const int height = int(take());
+        const auto format = QImage::Format(take());
+        if (width <= 0 || height <= 0 || width > 4096 || height > 4096 ||
+            at + qsizetype(width) * height * 4 > bytes.size() ||
+            (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32))
+            return std::nullopt;
+        QImage image(width, height, format);
+        for (int y = 0; y < height; ++y) {
+            auto* row = reinterpret_cast<quint32*>(image.scanLine(y));
+            for (int x = 0; x < width; ++x) row[x] = take();
+        }
+        images << image;
+    }
+    if (images.isEmpty()) return std::nullopt;
+    return images;
+}
+
+}  // namespace
+
+QIcon builtInIcon(const QString& resourcePath) {
+    const std::optional<QList<QImage>> ready = readyImages(resourcePath);
+    if (!ready) return QIcon(resourcePath);
+    QIcon icon;
+    for (const QImage& image : *ready) icon.addPixmap(QPixmap::fromImage(image));
+    return icon;
+}
+
 QImage builtInPicture(const QString& resourcePath, const QSize& shownSize) {
+    if (const std::optional<QList<QImage>> ready = readyImages(resourcePath))
+        return ready->constFirst();
     // The program's own pictures are what their names say: told the format,
     // the reader asks no image plugin but the one that reads it, and the
     // others (WebP, TIFF, SVG...) are never loaded at start-up.

@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QComboBox>
 #include <QFont>
+#include <QIcon>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -48,10 +49,22 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& cap
 QComboBox* makeComboBox(QWidget* parent, const QString& name, const QRect& geometry,
                         const QStringList& items, int currentIndex);
 
-// A hidden path field: it never takes focus or keyboard input, and only the
-// handlers change its text.
-QLineEdit* makeField(QWidget* parent, const QString& name, const QRect& geometry,
-                     const QString& text);
+// A path field: a text box of the page that nobody sees, which keeps a path
+// or a name between the steps of a page. Nothing draws it and nobody types
+// in it, so it is a bare widget that holds its text rather than a line edit,
+// whose making was a tenth of the window's start.
+class PathField : public QWidget {
+    Q_OBJECT
+
+public:
+    PathField(QWidget* parent, const QString& name, const QRect& geometry, const QString& text);
+
+    QString text() const { return text_; }
+    void setText(const QString& text) { text_ = text; }
+
+private:
+    QString text_;
+};
 
 // An image box. A stretched box shows its picture scaled to the box; an
 // unstretched one shows it at its own size. A picture may be given as a
@@ -97,5 +110,7 @@ namespace zarvo {
 // Decodes one of the program's built-in pictures. With a box size, a JPEG is
 // decoded at about the size it is shown instead of in full.
 QImage builtInPicture(const QString& resourcePath, const QSize& shownSize = QSize());
+// One of the program's built-in icons, every image of it.
+QIcon builtInIcon(const QString& resourcePath);
 
 }  // namespace zarvo

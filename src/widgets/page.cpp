@@ -1,7 +1,5 @@
 #include "widgets/page.h"
 
-#include <QLineEdit>
-
 #include "pictures/picture_file.h"
 #include "ui/ui_services.h"
 #include "widgets/controls.h"
@@ -16,15 +14,15 @@ Page::Page(PageContext& context, QWidget* parent, const QString& name, const QSt
 }
 
 void Page::load() {
-    for (QLineEdit* field : pathFields_) field->setVisible(false);
+    for (PathField* field : pathFields_) field->setVisible(false);
 }
 
 QString Page::windowCaption() const {
     return window()->windowTitle();
 }
 
-QLineEdit* Page::addPathField(const QString& name, const QRect& geometry, const QString& text) {
-    QLineEdit* field = makeField(this, name, geometry, text);
+PathField* Page::addPathField(const QString& name, const QRect& geometry, const QString& text) {
+    auto* field = new PathField(this, name, geometry, text);
     pathFields_.append(field);
     return field;
 }

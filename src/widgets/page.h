@@ -12,10 +12,11 @@
 #include "widgets/error_dispatch.h"
 #include "widgets/page_context.h"
 
-class QLineEdit;
 class QRect;
 
 namespace zarvo {
+
+class PathField;
 
 // One page of the main window: a frame that holds its controls and their
 // handlers. A page knows only the context it is given, never the window.
@@ -35,7 +36,7 @@ protected:
     QString windowCaption() const;
 
     // A path field of this page, hidden by the load step.
-    QLineEdit* addPathField(const QString& name, const QRect& geometry, const QString& text);
+    PathField* addPathField(const QString& name, const QRect& geometry, const QString& text);
 
     // Loads a picture for a preview box. A file that is no picture is worth
     // telling the user about ("Испорчена картинка"); any other failure
@@ -64,7 +65,7 @@ protected:
 
 private:
     PageContext& context_;
-    QList<QLineEdit*> pathFields_;
+    QList<PathField*> pathFields_;
 };
 
 // Conversions at the boundary to the layers below, which speak UTF-8.

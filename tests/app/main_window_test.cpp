@@ -1,11 +1,19 @@
 #include <QComboBox>
 #include <QGroupBox>
+#include <QImageReader>
+#include <QPainter>
 #include <QRadioButton>
+#include <QResource>
+#include <QStyleFactory>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
 
 #include "app/first_start.h"
 #include "support/fixture.h"
 #include "widgets/error_dispatch.h"
+#include "widgets/windows98_style.h"
 
 namespace zarvo::test {
 namespace {
@@ -24,6 +32,69 @@ protected:
         return visible;
     }
 };
+
+// What the window shows as it opens is decoded by the build: it must be
+// what Qt's reader makes of the file itself, every image of it.
+TEST(BuiltInPictures, ReadyPixelsAreWhatQtReadsFromTheFile) {
+    for (const QString path : {":/icons/zarvo.ico", ":/icons/restart.ico", ":/icons/help.ico",
+                               ":/icons/image1.ico", ":/previews/icons-box.bmp"}) {
+        ASSERT_TRUE(QResource(path + ".pixels").isValid()) << path.toStdString();
+        QImageReader reader(path);
+        QList<QImage> expected;
+        do {
+            QImage image = reader.read();
+            if (image.isNull()) break;
+            if (image.format() != QImage::Format_RGB32 && image.format() != QImage::Format_ARGB32)
+                image = image.convertToFormat(QImage::Format_ARGB32);
+            expected << image;
+        } while (reader.jumpToNextImage());
+        ASSERT_FALSE(expected.isEmpty()) << path.toStdString();
+        EXPECT_EQ(builtInPicture(path), expected.constFirst()) << path.toStdString();
+        const QIcon icon = builtInIcon(path);
+        EXPECT_EQ(icon.availableSizes().size(), expected.size()) << path.toStdString();
+        for (const QImage& image : expected)
+            EXPECT_EQ(icon.pixmap(image.size()).toImage().convertToFormat(image.format()), image)
+                << path.toStdString();
+    }
+}
+
+// The option buttons' circles, drawn once and copied, look as the Windows
+// style draws them, checked or not, enabled or not; one drawn in the wrong
+// place or state would differ by far more than the rounding allowed.
+TEST(BuiltInPictures, OptionButtonsLookAsTheWindowsStyleDrawsThem) {
+    const std::unique_ptr<QStyle> windows(QStyleFactory::create("Windows"));
+    Windows98Style copied;
+    for (bool checked : {false, true}) {
+        for (bool enabled : {true, false}) {
+            QRadioButton button(QStringLiteral("Фон"));
+            button.setChecked(checked);
+            button.setEnabled(enabled);
+            button.resize(80, 20);
+            QImage drawn[2];
+            int i = 0;
+            for (QStyle* style : {windows.get(), static_cast<QStyle*>(&copied)}) {
+                button.setStyle(style);
+                // Twice: the second draw is the copy.
+                for (int time = 0; time < 2; ++time) {
+                    drawn[i] = QImage(button.size(), QImage::Format_ARGB32);
+                    drawn[i].fill(Qt::white);
+                    button.render(&drawn[i]);
+                }
+                ++i;
+            }
+            // The circle's soft edge is blended once more: a step of rounding.
+            int furthest = 0;
+            for (int y = 0; y < drawn[0].height(); ++y)
+                for (int x = 0; x < drawn[0].width(); ++x) {
+                    const QRgb a = drawn[0].pixel(x, y), b = drawn[1].pixel(x, y);
+                    furthest =
+                        std::max({furthest, std::abs(qRed(a) - qRed(b)),
+                                  std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
+                }
+            EXPECT_LE(furthest, 2) << checked << enabled;
+        }
+    }
+}
 
 TEST_F(Form1Test, LoadStepLeavesOnlyTheIconPageAndStepOneOfTheAnimatedPage) {
     Form1& f = form();
@@ -99,7 +170,7 @@ TEST_F(Form1Test, PageSelectorShowsOnePageAndKeepsEveryPageAsItWasLeft) {
     // State left on a page survives a visit elsewhere.
     click("Option6");
     find<QWidget>("Command17")->setVisible(true);
-    find<QLineEdit>("Text10")->setText("C:\\x.bmp");
+    find<PathField>("Text10")->setText("C:\\x.bmp");
     click("Option2");
     click("Option6");
     EXPECT_FALSE(find<QWidget>("Command17")->isHidden());

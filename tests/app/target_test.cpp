@@ -9,7 +9,6 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QImage>
-#include <QLineEdit>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
@@ -33,6 +32,7 @@
 #include "system/image/test_image.h"
 #include "system/ini_files.h"
 #include "system/linux/wine_prefix.h"
+#include "widgets/controls.h"
 
 namespace zarvo {
 namespace {
@@ -147,7 +147,7 @@ protected:
         click("Command2");
     }
     std::string iconValue() {
-        const auto slot = form->findChild<QLineEdit*>("Text1")->text().toStdString();
+        const auto slot = form->findChild<PathField*>("Text1")->text().toStdString();
         return keeping->createRegistryWriter()
             ->readString(hkey::LocalMachine, kShellIcons, slot)
             .value_or("");

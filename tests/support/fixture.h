@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QLineEdit>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -12,6 +11,7 @@
 #include "app/main_window.h"
 #include "support/scripted_ui.h"
 #include "system/linux/linux_system.h"
+#include "widgets/controls.h"
 
 namespace zarvo::test {
 
@@ -34,7 +34,7 @@ protected:
         return widget;
     }
     void click(const QString& buttonName);
-    QString field(const QString& name) { return find<QLineEdit>(name)->text(); }
+    QString field(const QString& name) { return find<PathField>(name)->text(); }
     // Whether a control would be seen on its page were the page shown.
     bool shown(const QString& name);
 

@@ -1,6 +1,5 @@
 #include "pages/icons/icon_page.h"
 
-#include <QLineEdit>
 #include <cstdint>
 #include <optional>
 #include <string>

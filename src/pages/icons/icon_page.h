@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 
@@ -25,10 +24,10 @@ public:
     QPushButton* openButton;      // Command1
     PictureBox* filePreview;      // Image6
     QPushButton* storeButton;     // Command2
-    QLineEdit* slotField;         // Text1
-    QLineEdit* pathField;         // Text2
-    QLineEdit* extensionField;    // Text9
-    QLineEdit* defaultIconField;  // Text3
+    PathField* slotField;         // Text1
+    PathField* pathField;         // Text2
+    PathField* extensionField;    // Text9
+    PathField* defaultIconField;  // Text3
     QPushButton* restartButton;   // Command25
     CommonDialog* iconDialog;     // CommonDialog1
 

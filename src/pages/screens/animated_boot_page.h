@@ -2,7 +2,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QString>
 
@@ -22,12 +21,12 @@ public:
     void load() override;
 
     QComboBox* pictureList;       // Combo2
-    QLineEdit* stagedField;       // Text5
+    PathField* stagedField;       // Text5
     QLabel* checkLabel;           // Label4
-    QLineEdit* sourceField;       // Text6
-    QLineEdit* targetField;       // Text7
+    PathField* sourceField;       // Text6
+    PathField* targetField;       // Text7
     QPushButton* msdosButton;     // Command12
-    QLineEdit* pictureField;      // Text8
+    PathField* pictureField;      // Text8
     QLabel* stepsLabel;           // Label1
     QPushButton* step1;           // Command9
     QPushButton* step2;           // Command10

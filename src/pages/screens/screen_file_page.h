@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLineEdit>
 #include <QPushButton>
 #include <QRect>
 #include <QString>
@@ -52,10 +51,10 @@ public:
     QPushButton* step2;
     QPushButton* step3;
     PictureBox* preview;
-    QLineEdit* pathField;
-    QLineEdit* nameField;
-    QLineEdit* stagingField;
-    QLineEdit* targetField;
+    PathField* pathField;
+    PathField* nameField;
+    PathField* stagingField;
+    PathField* targetField;
 
 private:
     void onOpen();

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "widgets/controls.h"
@@ -14,7 +13,7 @@ class WallpaperPage : public Page {
 public:
     WallpaperPage(PageContext& context, QWidget* parent);
 
-    QLineEdit* pathField;     // Text4
+    PathField* pathField;     // Text4
     QPushButton* openButton;  // Command7
     QPushButton* setButton;   // Command6
     PictureBox* preview;      // Image5
