@@ -146,6 +146,8 @@ TargetMenu::TargetMenu(QWidget& window, IUiServices& ui, const TargetOptions& cu
       ask_(std::move(ask)) {
     setObjectName(QStringLiteral("TargetMenu"));
     window.setToolTip(description);
+    // Also while another window has the focus: the drive is worth knowing then.
+    window.setAttribute(Qt::WA_AlwaysShowToolTips);
     window.setContextMenuPolicy(Qt::CustomContextMenu);
     connect(&window, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& where) { showMenu(where); });
