@@ -114,12 +114,25 @@ private:
     }
 };
 
-void start(QImageReader& reader, const QByteArray& format, PictureReader::Orientation orientation,
-           int index) {
-    reader.setFormat(format);
-    reader.setAutoTransform(orientation == PictureReader::Orientation::AsTagged);
-    if (index > 0) reader.jumpToImage(index);
-}
+// A Qt reader on the file's bytes, at image `index`, taking the orientation
+// tag as asked; `turned` when that tag turns the picture a quarter.
+struct OpenReader {
+    OpenReader(const QByteArray& bytes, const QByteArray& format,
+               PictureReader::Orientation orientation, int index)
+        : data(bytes), buffer(&data), reader(&buffer) {
+        buffer.open(QIODevice::ReadOnly);
+        reader.setFormat(format);
+        const bool tagged = orientation == PictureReader::Orientation::AsTagged;
+        reader.setAutoTransform(tagged);
+        if (index > 0) reader.jumpToImage(index);
+        turned = tagged && (reader.transformation() & QImageIOHandler::TransformationRotate90);
+    }
+
+    QByteArray data;
+    QBuffer buffer;
+    QImageReader reader;
+    bool turned = false;
+};
 
 PictureError tooLarge(const QString& path, QSize size) {
     return PictureError(
@@ -173,26 +186,14 @@ bool PictureReader::isWindowsBitmap() const {
 
 int PictureReader::imageCount() const {
     if (!isPicture()) return 0;
-    QByteArray data = data_;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    start(reader, format_, orientation_, 0);
-    return std::max(reader.imageCount(), 1);
+    return std::max(OpenReader(data_, format_, orientation_, 0).reader.imageCount(), 1);
 }
 
 QSize PictureReader::size(int index) const {
     if (!isPicture()) return QSize();
-    QByteArray data = data_;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    start(reader, format_, orientation_, index);
-    const QSize stored = reader.size();
-    if (orientation_ == Orientation::AsTagged &&
-        (reader.transformation() & QImageIOHandler::TransformationRotate90))
-        return stored.transposed();
-    return stored;
+    OpenReader open(data_, format_, orientation_, index);
+    const QSize stored = open.reader.size();
+    return open.turned ? stored.transposed() : stored;
 }
 
 QImage PictureReader::read(const PictureNeed& need, int index) const {
@@ -210,15 +211,10 @@ QImage PictureReader::read(const PictureNeed& need, int index) const {
                 QStringLiteral("the bitmap is %1 bytes shorter than its header says").arg(missing));
     }
 
-    QByteArray data = data_;
-    QBuffer buffer(&data);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    start(reader, format_, orientation_, index);
+    OpenReader open(data_, format_, orientation_, index);
+    QImageReader& reader = open.reader;
     const QSize stored = reader.size();
-    const bool turned = orientation_ == Orientation::AsTagged &&
-                        (reader.transformation() & QImageIOHandler::TransformationRotate90);
-    const QSize shown = turned ? stored.transposed() : stored;
+    const QSize shown = open.turned ? stored.transposed() : stored;
     const QSize decoded = decodedSize(format_, stored, scaleFor(need, QSizeF(shown)), isDrawing(),
                                       reader.supportsOption(QImageIOHandler::ScaledSize));
     if (decoded.isValid()) reader.setScaledSize(decoded);
