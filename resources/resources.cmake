@@ -187,12 +187,22 @@ set_target_properties(zarvo_resources PROPERTIES
     LINKER_LANGUAGE CXX AUTOMOC OFF AUTOUIC OFF AUTORCC OFF)
 target_link_libraries(zarvo_resources PUBLIC zarvo_resource_names)
 add_dependencies(zarvo_resources zarvo_generated_resources)
+# Compressed, all but what the window reads as it opens: the pictures are
+# read one at a time when shown, and a few megabytes less of program is
+# less of it in memory; the ready pixels of the first paint are stored as
+# they are, so that a start inflates nothing.
+set(_zarvo_stored_paths ${_zarvo_generated_paths})
+list(FILTER _zarvo_stored_paths INCLUDE REGEX "\\.pixels$")
+set(_zarvo_compressed_paths ${_zarvo_generated_paths})
+list(FILTER _zarvo_compressed_paths EXCLUDE REGEX "\\.pixels$")
 qt_add_resources(zarvo_resources "zarvo_assets"
     PREFIX "/"
     BASE ${ZARVO_GENERATED_RESOURCES}
-    # Stored as they are: every start reads several pictures, and inflating
-    # them costs more than the few megabytes they take.
+    FILES ${_zarvo_compressed_paths})
+qt_add_resources(zarvo_resources "zarvo_first_paint"
+    PREFIX "/"
+    BASE ${ZARVO_GENERATED_RESOURCES}
     OPTIONS -no-compress
-    FILES ${_zarvo_generated_paths})
+    FILES ${_zarvo_stored_paths})
 
 # Gives `target` the resources; the same as linking zarvo_resources.
