@@ -107,10 +107,11 @@ QByteArray readyPixels(const QByteArray& file) {
         put(quint32(image.width()));
         put(quint32(image.height()));
         put(quint32(image.format()));
-        for (int y = 0; y < image.height(); ++y) {
-            const auto* row = reinterpret_cast<const quint32*>(image.constScanLine(y));
-            for (int x = 0; x < image.width(); ++x) put(row[x]);
-        }
+        // 32-bit rows have no padding: the pixels are one run.
+        const qsizetype at = bytes.size();
+        bytes.resize(at + image.sizeInBytes());
+        qToLittleEndian<quint32>(image.constBits(), image.width() * image.height(),
+                                 bytes.data() + at);
     }
     return bytes;
 }
@@ -148,14 +149,15 @@ void generate(const Output& out, const QString& tangoRoot, const QStringList& he
     out.write(QStringLiteral("icons/help.ico"), helpIconFile());
     const QByteArray desktop = jpeg(desktopPreview(slotIcons));
     out.write(QStringLiteral("previews/icons.jpg"), desktop);
-    out.write(QStringLiteral("previews/icons-box.bmp"), boxView(desktop));
+    const QByteArray iconsBox = boxView(desktop);
+    out.write(QStringLiteral("previews/icons-box.bmp"), iconsBox);
     out.write(QStringLiteral("about/close.gif"), closeButtonGif());
     // What the first paint of the window shows, beside the files themselves.
     out.write(QStringLiteral("icons/zarvo.ico.pixels"), readyPixels(programIconFile()));
     out.write(QStringLiteral("icons/restart.ico.pixels"), readyPixels(restartIconFile()));
     out.write(QStringLiteral("icons/help.ico.pixels"), readyPixels(helpIconFile()));
     out.write(QStringLiteral("icons/image1.ico.pixels"), readyPixels(picture));
-    out.write(QStringLiteral("previews/icons-box.bmp.pixels"), readyPixels(boxView(desktop)));
+    out.write(QStringLiteral("previews/icons-box.bmp.pixels"), readyPixels(iconsBox));
 
     out.write(program + QStringLiteral("32761.CUR"), handCursorFile());
     out.write(program + QStringLiteral("ZARVO.HLP"), helpFile(helpSources));

@@ -1,34 +1,30 @@
 #include "app/registry_step.h"
 
+#include "system/registry_store.h"
+
 namespace zarvo {
 
-const QString kRegistryStepText = QStringLiteral(
-    "Значения записаны в C:\\ZARVO.REG.\n"
-    "Запустите эту Windows, откройте в ней C:\\ZARVO.REG (двойной щелчок) и перезагрузитесь!!!");
+const QString kRegistryStepText =
+    QStringLiteral(
+        "Значения записаны в %1.\n"
+        "Запустите эту Windows, откройте в ней %1 (двойной щелчок) и "
+        "перезагрузитесь!!!")
+        .arg(QString::fromUtf8(kDriveRegistryFile.data(), qsizetype(kDriveRegistryFile.size())));
 
-class RegistryStepWatch::Writer : public IRegistryWriter {
+// Taking a value out is how a failed change is undone: nothing to import.
+class RegistryStepWatch::Writer : public ForwardingRegistryWriter {
 public:
     Writer(RegistryStepWatch& watch, std::unique_ptr<IRegistryWriter> below)
-        : watch_(watch), below_(std::move(below)) {}
+        : ForwardingRegistryWriter(std::move(below)), watch_(watch) {}
 
     void storeString(std::uint32_t rootKey, std::string_view keyPath, std::string_view valueName,
                      std::string_view valueData) override {
-        below_->storeString(rootKey, keyPath, valueName, valueData);
+        inner_->storeString(rootKey, keyPath, valueName, valueData);
         watch_.stored_ = true;
-    }
-    std::optional<std::string> readString(std::uint32_t rootKey, std::string_view keyPath,
-                                          std::string_view valueName) override {
-        return below_->readString(rootKey, keyPath, valueName);
-    }
-    // Taking a value out is how a failed change is undone: nothing to import.
-    void deleteValue(std::uint32_t rootKey, std::string_view keyPath,
-                     std::string_view valueName) override {
-        below_->deleteValue(rootKey, keyPath, valueName);
     }
 
 private:
     RegistryStepWatch& watch_;
-    std::unique_ptr<IRegistryWriter> below_;
 };
 
 std::unique_ptr<IRegistryWriter> RegistryStepWatch::createRegistryWriter() {

@@ -13,6 +13,7 @@
 #include "system/image/block_export.h"
 #include "system/image/image_error.h"
 #include "system/linux/wine_prefix.h"
+#include "system/registry_store.h"
 
 namespace zarvo {
 
@@ -266,6 +267,8 @@ RestoreLines restoreLines(const RestoreReport& report, const QString& drive, boo
     using Outcome = RestoreReport::Entry::Outcome;
     RestoreLines lines;
     bool valueChanged = false;
+    const QString registryFile =
+        QString::fromUtf8(kDriveRegistryFile.data(), qsizetype(kDriveRegistryFile.size()));
     if (report.unreadable) {
         lines.failed << text(report.manifest) + QStringLiteral(": not read: ") +
                             because(*report.unreadable);
@@ -277,12 +280,12 @@ RestoreLines restoreLines(const RestoreReport& report, const QString& drive, boo
             valueChanged = true;
         switch (entry.outcome) {
             case Outcome::PutBack:
-                lines.done << (inFile ? QStringLiteral("set back in C:\\ZARVO.REG: ")
+                lines.done << (inFile ? QStringLiteral("set back in %1: ").arg(registryFile)
                                       : QStringLiteral("restored ")) +
                                   label(entry.item);
                 break;
             case Outcome::Removed:
-                lines.done << (inFile ? QStringLiteral("taken out of C:\\ZARVO.REG: ")
+                lines.done << (inFile ? QStringLiteral("taken out of %1: ").arg(registryFile)
                                       : QStringLiteral("removed ")) +
                                   label(entry.item) +
                                   QStringLiteral(", which was not there before Zarvo");
@@ -303,9 +306,9 @@ RestoreLines restoreLines(const RestoreReport& report, const QString& drive, boo
     }
     if (valueChanged)
         lines.done << QStringLiteral(
-            "only C:\\ZARVO.REG changed: if it was already opened in Windows, open "
-            "C:\\Program Files\\Zarvo\\Backup\\UNDO.REG there too (double-click it), then "
-            "restart");
+                          "only %1 changed: if it was already opened in Windows, open %2 there "
+                          "too (double-click it), then restart")
+                          .arg(registryFile, QString::fromStdString(undoFilePath()));
     if (lines.done.isEmpty() && lines.failed.isEmpty()) {
         if (report.kept == 0)
             lines.done << QStringLiteral(

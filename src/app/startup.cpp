@@ -7,7 +7,6 @@
 #include <QTextStream>
 #include <QTimer>
 #include <QTranslator>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 

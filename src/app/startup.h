@@ -11,9 +11,9 @@
 #include <string>
 
 #include "app/target.h"
+#include "app/target_menu.h"
 
 class QTextStream;
-class QWidget;
 
 namespace zarvo {
 
@@ -65,7 +65,6 @@ bool prepareDrive(const DriveSetting& drive, ISystem& system, IUiServices& ui);
 // be used or that another program has open. The reason goes to `err` as
 // one line and, unless `refusalBox` is false, to a message box; the
 // program then has no window.
-using DriveAsker = std::function<std::optional<std::string>(DriveAsk, QWidget*)>;
 Program startProgram(const TargetOptions& target, QTextStream& err, bool refusalBox = true,
                      const UiFactory& makeUi = {}, const DriveAsker& ask = {});
 // The same, refusals on stderr and in a box.

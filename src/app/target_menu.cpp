@@ -8,7 +8,7 @@
 #include <QSettings>
 #include <QShortcut>
 #include <QWidget>
-#include <algorithm>
+#include <memory>
 
 #include "ui/qt_ui_services.h"
 #include "ui/ui_services.h"
@@ -16,8 +16,8 @@
 namespace zarvo {
 namespace {
 
-const QString kRecentKey = QStringLiteral("Drives/recent");
-constexpr int kRecentCount = 8;
+const QString kRecentKey = QStringLiteral("RecentDrives");
+constexpr std::size_t kRecentCount = 8;
 
 QString fromLocal(const std::string& path) {
     return QFile::decodeName(QByteArray::fromStdString(path));
@@ -26,50 +26,32 @@ std::string toLocal(const QString& path) {
     return QFile::encodeName(path).toStdString();
 }
 
-// "image:N:PATH" or "drive:PATH", N the partition (0 for the first FAT one).
-QString encode(const TargetOptions& target) {
-    if (!target.image.empty())
-        return QStringLiteral("image:%1:%2").arg(target.partition).arg(fromLocal(target.image));
-    return QStringLiteral("drive:") + fromLocal(target.drive);
-}
-std::optional<TargetOptions> decode(const QString& entry) {
-    TargetOptions target;
-    if (entry.startsWith(QStringLiteral("image:"))) {
-        const qsizetype colon = entry.indexOf(QLatin1Char(':'), 6);
-        if (colon < 0) return std::nullopt;
-        target.partition = entry.mid(6, colon - 6).toInt();
-        target.image = toLocal(entry.mid(colon + 1));
-    } else if (entry.startsWith(QStringLiteral("drive:"))) {
-        target.drive = toLocal(entry.mid(6));
-    }
-    if (target.image.empty() && target.drive.empty()) return std::nullopt;
-    return target;
+// "…, раздел N" after an image's path when a partition was asked for.
+QString driveLabel(const std::string& path, int partition) {
+    QString text = fromLocal(path);
+    if (partition > 0) text += QStringLiteral(", раздел %1").arg(partition);
+    return text;
 }
 
 QString label(const TargetOptions& target) {
     if (target.image.empty()) return fromLocal(target.drive);
-    QString text = fromLocal(target.image);
-    if (target.partition > 0) text += QStringLiteral(", раздел %1").arg(target.partition);
-    return text;
+    return driveLabel(target.image, target.partition);
+}
+
+// The image or the folder a remembered drive is.
+const std::string& pathOf(const TargetOptions& target) {
+    return target.image.empty() ? target.drive : target.image;
 }
 
 bool sameDrive(const TargetOptions& a, const TargetOptions& b) {
     return a.image == b.image && a.partition == b.partition && a.drive == b.drive;
 }
 
-QStringList storedEntries() {
-    return QSettings(QSettings::UserScope, kSettingsName, kSettingsName)
-        .value(kRecentKey)
-        .toStringList();
-}
-
 // Where the dialogs start: beside the drive opened last, else at home.
 QString startFolder() {
     const std::vector<TargetOptions> recent = recentDrives();
     if (recent.empty()) return QDir::homePath();
-    const TargetOptions& last = recent.front();
-    const QFileInfo info(fromLocal(last.image.empty() ? last.drive : last.image));
-    return info.absolutePath();
+    return QFileInfo(fromLocal(pathOf(recent.front()))).absolutePath();
 }
 
 }  // namespace
@@ -89,23 +71,36 @@ std::optional<std::string> askForDrive(DriveAsk ask, QWidget* parent) {
 }
 
 std::vector<TargetOptions> recentDrives() {
+    const std::unique_ptr<QSettings> settings = userSettings();
     std::vector<TargetOptions> drives;
-    for (const QString& entry : storedEntries()) {
-        const std::optional<TargetOptions> target = decode(entry);
-        if (!target) continue;
-        const QString path = fromLocal(target->image.empty() ? target->drive : target->image);
-        if (QFileInfo::exists(path)) drives.push_back(*target);
+    const int count = settings->beginReadArray(kRecentKey);
+    for (int i = 0; i < count; ++i) {
+        settings->setArrayIndex(i);
+        TargetOptions target;
+        target.image = toLocal(settings->value(QStringLiteral("image")).toString());
+        target.partition = settings->value(QStringLiteral("partition")).toInt();
+        target.drive = toLocal(settings->value(QStringLiteral("drive")).toString());
+        if (!pathOf(target).empty() && QFileInfo::exists(fromLocal(pathOf(target))))
+            drives.push_back(target);
     }
+    settings->endArray();
     return drives;
 }
 
 void rememberDrive(const TargetOptions& target) {
     if (target.image.empty() && target.drive.empty()) return;
-    QStringList entries = {encode(target)};
+    std::vector<TargetOptions> drives = {target};
     for (const TargetOptions& earlier : recentDrives())
-        if (!sameDrive(earlier, target) && entries.size() < kRecentCount)
-            entries << encode(earlier);
-    QSettings(QSettings::UserScope, kSettingsName, kSettingsName).setValue(kRecentKey, entries);
+        if (!sameDrive(earlier, target) && drives.size() < kRecentCount) drives.push_back(earlier);
+    const std::unique_ptr<QSettings> settings = userSettings();
+    settings->beginWriteArray(kRecentKey, int(drives.size()));
+    for (std::size_t i = 0; i < drives.size(); ++i) {
+        settings->setArrayIndex(int(i));
+        settings->setValue(QStringLiteral("image"), fromLocal(drives[i].image));
+        settings->setValue(QStringLiteral("partition"), drives[i].partition);
+        settings->setValue(QStringLiteral("drive"), fromLocal(drives[i].drive));
+    }
+    settings->endArray();
 }
 
 QStringList argumentsFor(const TargetOptions& target) {
@@ -124,8 +119,7 @@ QString driveDescription(const DriveSetting& drive, const Target& target) {
     if (!drive.image.empty()) {
         what = drive.image.rfind("/dev/", 0) == 0 ? QStringLiteral("раздел ")
                                                   : QStringLiteral("образ диска ");
-        what += fromLocal(drive.image);
-        if (drive.partition > 0) what += QStringLiteral(", раздел %1").arg(drive.partition);
+        what += driveLabel(drive.image, drive.partition);
     } else if (target.intoDrive) {
         what = QStringLiteral("папка с Windows ") + fromLocal(target.name);
     } else if (target.wine) {
@@ -137,7 +131,7 @@ QString driveDescription(const DriveSetting& drive, const Target& target) {
 }
 
 TargetMenu::TargetMenu(QWidget& window, IUiServices& ui, const TargetOptions& current,
-                       const QString& description, Reopen reopen, Asker ask)
+                       const QString& description, Reopen reopen, DriveAsker ask)
     : QObject(&window),
       window_(window),
       ui_(ui),
@@ -178,7 +172,12 @@ QStringList TargetMenu::entries() {
 
 void TargetMenu::choose(const QString& text) {
     for (const Entry& entry : build())
-        if (entry.text == text && !entry.current) entry.run();
+        if (entry.text == text) activate(entry);
+}
+
+void TargetMenu::activate(const Entry& entry) {
+    // The drive open now is already there.
+    if (!entry.current) entry.run();
 }
 
 void TargetMenu::showMenu(const QPoint& where) {
@@ -194,8 +193,7 @@ void TargetMenu::showMenu(const QPoint& where) {
     }
     const QAction* chosen = menu.exec(window_.mapToGlobal(where));
     if (!chosen) return;
-    const Entry& entry = entries[std::size_t(chosen->data().toInt())];
-    if (!entry.current) entry.run();
+    activate(entries[std::size_t(chosen->data().toInt())]);
 }
 
 void TargetMenu::askAndReopen(DriveAsk ask) {

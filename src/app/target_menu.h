@@ -25,6 +25,8 @@ class IUiServices;
 // Asks for a disk image (or a block device) or a folder in the host's file
 // dialog. Empty when cancelled.
 std::optional<std::string> askForDrive(DriveAsk ask, QWidget* parent);
+// askForDrive, or what a test answers in its place.
+using DriveAsker = std::function<std::optional<std::string>(DriveAsk, QWidget*)>;
 
 // The drives opened before, latest first, those no longer there left out.
 std::vector<TargetOptions> recentDrives();
@@ -39,7 +41,6 @@ QString driveDescription(const DriveSetting& drive, const Target& target);
 
 class TargetMenu : public QObject {
 public:
-    using Asker = std::function<std::optional<std::string>(DriveAsk, QWidget*)>;
     // Called with the arguments to start again with, once the user chose.
     using Reopen = std::function<void(const QStringList&)>;
 
@@ -47,7 +48,7 @@ public:
     // default drive), described by `description`; what the user is told
     // goes through `ui`.
     TargetMenu(QWidget& window, IUiServices& ui, const TargetOptions& current,
-               const QString& description, Reopen reopen, Asker ask = askForDrive);
+               const QString& description, Reopen reopen, DriveAsker ask = askForDrive);
 
     // The menu's entries as they would show now, for a look without a click.
     QStringList entries();
@@ -61,6 +62,7 @@ private:
         bool current = false;
     };
     std::vector<Entry> build();
+    void activate(const Entry& entry);
     void showMenu(const QPoint& where);
     void askAndReopen(DriveAsk ask);
 
@@ -68,7 +70,7 @@ private:
     IUiServices& ui_;
     TargetOptions current_;
     Reopen reopen_;
-    Asker ask_;
+    DriveAsker ask_;
 };
 
 }  // namespace zarvo

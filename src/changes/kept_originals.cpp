@@ -24,10 +24,6 @@ namespace {
 
 constexpr unsigned kFileAttributes = attr::ReadOnly | attr::Hidden | attr::System | attr::Archive;
 
-std::string undoFilePath() {
-    return programfolder::backupFolder() + "\\UNDO.REG";
-}
-
 bool startsWith(const std::vector<std::string>& parts, const std::vector<std::string>& prefix) {
     return parts.size() >= prefix.size() &&
            std::equal(
@@ -284,6 +280,10 @@ std::unique_ptr<IRegistryWriter> KeepingOriginals::createRegistryWriter() {
         [this](IRegistryWriter& below, std::uint32_t root, std::string_view key,
                std::string_view name) { keepValue(below, root, key, name); },
         nullptr);
+}
+
+std::string undoFilePath() {
+    return programfolder::backupFolder() + "\\UNDO.REG";
 }
 
 RestoreReport restoreOriginals(ISystem& system) {

@@ -94,4 +94,8 @@ struct RestoreReport {
 // the true original.
 RestoreReport restoreOriginals(ISystem& system);
 
+// UNDO.REG in the backup folder: the kept registry values as regedit takes
+// them, for a Windows that already imported the values Zarvo stored.
+std::string undoFilePath();
+
 }  // namespace zarvo

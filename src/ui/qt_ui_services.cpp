@@ -112,11 +112,13 @@ QImage readPicture(const QString& hostPath, QSize boxSize) {
     }
 }
 
+std::unique_ptr<QSettings> userSettings() {
+    return std::make_unique<QSettings>(QSettings::UserScope, QStringLiteral("Zarvo"),
+                                       QStringLiteral("Zarvo"));
+}
+
 QtUiServices::QtUiServices(ISystem& system)
-    : system_(system),
-      lastFolder_(QSettings(QSettings::UserScope, kSettingsName, kSettingsName)
-                      .value(kLastFolderKey)
-                      .toString()) {}
+    : system_(system), lastFolder_(userSettings()->value(kLastFolderKey).toString()) {}
 
 namespace {
 
@@ -213,7 +215,7 @@ QString QtUiServices::startFolder(const CommonDialog& dialog) {
 void QtUiServices::rememberFolder(const QString& folder) {
     if (isTemporaryHostPath(folder)) return;
     lastFolder_ = folder;
-    QSettings(QSettings::UserScope, kSettingsName, kSettingsName).setValue(kLastFolderKey, folder);
+    userSettings()->setValue(kLastFolderKey, folder);
 }
 
 void QtUiServices::prepareOpenDialog(QFileDialog& fileDialog, const CommonDialog& dialog) {

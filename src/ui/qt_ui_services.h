@@ -5,10 +5,12 @@
 
 #include <QSize>
 #include <QStringList>
+#include <memory>
 
 #include "ui/ui_services.h"
 
 class QFileDialog;
+class QSettings;
 
 namespace zarvo {
 
@@ -29,10 +31,9 @@ QStringList qtNameFilters(const QString& barFilter);
 // smaller than the box.
 QImage readPicture(const QString& hostPath, QSize boxSize = QSize());
 
-// Where the program remembers things between runs (QSettings' organisation
-// and application), apart from the state Qt keeps for its file dialog under
-// its own name.
-inline const QString kSettingsName = QStringLiteral("Zarvo");
+// Where the program remembers things between runs, apart from the state Qt
+// keeps for its file dialog under its own name.
+std::unique_ptr<QSettings> userSettings();
 
 class QtUiServices : public IUiServices {
 public:

@@ -187,28 +187,28 @@ std::optional<QList<QImage>> readyImages(const QString& resourcePath) {
     const QResource resource(resourcePath + QStringLiteral(".pixels"));
     if (!resource.isValid()) return std::nullopt;
     const QByteArray bytes = resource.uncompressedData();
-    qsizetype at = 4;
-    auto take = [&bytes, &at]() -> quint32 {
-        if (at + 4 > bytes.size()) return 0;
-        const quint32 value = qFromLittleEndian<quint32>(bytes.constData() + at);
-        at += 4;
-        return value;
-    };
     if (!bytes.startsWith("ZPX1")) return std::nullopt;
+    const char* at = bytes.constData() + 4;
+    const char* const end = bytes.constData() + bytes.size();
+    auto take = [&at, end](quint32& value) {
+        if (end - at < 4) return false;
+        value = qFromLittleEndian<quint32>(at);
+        at += 4;
+        return true;
+    };
+    quint32 count = 0, width = 0, height = 0, format = 0;
+    if (!take(count)) return std::nullopt;
     QList<QImage> images;
-    for (quint32 count = take(); count > 0; --count) {
-        const int width = int(take());
-        const int height = int(take());
-        const auto format = QImage::Format(take());
-        if (width <= 0 || height <= 0 || width > 4096 || height > 4096 ||
-            at + qsizetype(width) * height * 4 > bytes.size() ||
+    for (; count > 0; --count) {
+        if (!take(width) || !take(height) || !take(format) || width == 0 || height == 0 ||
+            width > 4096 || height > 4096 || (end - at) / 4 < qsizetype(width) * height ||
             (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32))
             return std::nullopt;
-        QImage image(width, height, format);
-        for (int y = 0; y < height; ++y) {
-            auto* row = reinterpret_cast<quint32*>(image.scanLine(y));
-            for (int x = 0; x < width; ++x) row[x] = take();
-        }
+        // 32-bit rows have no padding: the pixels are one run.
+        QImage image(static_cast<int>(width), static_cast<int>(height),
+                     static_cast<QImage::Format>(format));
+        qFromLittleEndian<quint32>(at, qsizetype(width) * height, image.bits());
+        at += qsizetype(width) * height * 4;
         images << image;
     }
     if (images.isEmpty()) return std::nullopt;

@@ -5,7 +5,6 @@
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
-#include <QBuffer>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QImage>
@@ -28,6 +27,7 @@
 #include "app/startup.h"
 #include "app/target_menu.h"
 #include "changes/kept_originals.h"
+#include "support/picture_bytes.h"
 #include "support/scripted_ui.h"
 #include "system/image/test_image.h"
 #include "system/ini_files.h"
@@ -55,11 +55,7 @@ void write(const fs::path& path, const std::string& bytes) {
 std::string bitmap(Qt::GlobalColor colour) {
     QImage image(8, 4, QImage::Format_RGB32);
     image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "BMP");
-    return bytes.toStdString();
+    return test::fileBytes(image, "BMP");
 }
 
 // A folder holding an installed Windows 98 (lower-case names, as a mounted

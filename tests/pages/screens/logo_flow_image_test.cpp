@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QBuffer>
 #include <QImage>
 #include <tuple>
 
@@ -17,6 +16,7 @@
 #include "app/startup.h"
 #include "app/target.h"
 #include "pages/screens/screen_file_page.h"
+#include "support/picture_bytes.h"
 #include "support/scripted_ui.h"
 #include "system/image/test_image.h"
 
@@ -51,11 +51,7 @@ TEST_P(LogoFlowOnImage, InstallsTheChosenFileAsLogoSys) {
     // A picture of a boot screen's size, which the page previews.
     QImage picture(320, 400, QImage::Format_RGB32);
     picture.fill(QColor(200, 90, 40));
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(picture.save(&buffer, "BMP"));
-    const std::string chosen(bytes.constData(), std::size_t(bytes.size()));
+    const std::string chosen = fileBytes(picture, "BMP");
     const std::string host = folder.file(name);
     std::ofstream(host, std::ios::binary) << chosen;
 

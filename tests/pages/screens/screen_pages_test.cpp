@@ -1,4 +1,3 @@
-#include <QBuffer>
 #include <QComboBox>
 #include <QImage>
 #include <QLineEdit>
@@ -14,6 +13,7 @@
 #include "pages/screens/animated_boot_page.h"
 #include "pages/screens/screen_file_page.h"
 #include "support/fixture.h"
+#include "support/picture_bytes.h"
 #include "support/scoped_variable.h"
 
 namespace zarvo::test {
@@ -111,11 +111,8 @@ TEST_P(ScreenFilePageTest, APictureThatIsNoBitmapIsInstalledAsAScreenFileMadeOfI
     QImage picture(640, 480, QImage::Format_RGB32);
     picture.fill(QColor(200, 120, 40));
     QPainter(&picture).fillRect(QRect(100, 100, 300, 200), QColor(30, 90, 200));
-    QByteArray jpeg;
-    QBuffer buffer(&jpeg);
-    buffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(picture.save(&buffer, "JPEG"));
-    put(photo, jpeg.toStdString());
+    const std::string jpeg = fileBytes(picture, "JPEG");
+    put(photo, jpeg);
     open(photo, n);
     EXPECT_TRUE(messages().empty());  // previewed, nothing to tell yet
     EXPECT_FALSE(page(n).preview->picture().isNull());
@@ -128,23 +125,20 @@ TEST_P(ScreenFilePageTest, APictureThatIsNoBitmapIsInstalledAsAScreenFileMadeOfI
     const screen::Check check = screen::check(installed);
     EXPECT_TRUE(check.fine()) << (check.problems.empty() ? "" : check.problems.front());
     EXPECT_EQ(check.bandStart, n == 0 ? 0xEC : 0);
-    EXPECT_EQ(readHost(photo), jpeg.toStdString());
+    EXPECT_EQ(readHost(photo), jpeg);
     EXPECT_EQ(readHost("C:\\Program Files\\Zarvo\\Screens\\holiday.sys"), installed);
     EXPECT_FALSE(existsOnDrive("C:\\holiday.jpg"));
 
     // A large 24-bit bitmap is the user's to install as it is.
     QImage large(1024, 768, QImage::Format_RGB888);
     large.fill(QColor(10, 200, 90));
-    QByteArray bmp;
-    QBuffer bmpBuffer(&bmp);
-    bmpBuffer.open(QIODevice::WriteOnly);
-    ASSERT_TRUE(large.save(&bmpBuffer, "BMP"));
-    put("C:\\Pics\\Large.bmp", bmp.toStdString());
+    const std::string bmp = fileBytes(large, "BMP");
+    put("C:\\Pics\\Large.bmp", bmp);
     open("C:\\Pics\\Large.bmp", n);
     page(n).step1->click();
     page(n).step2->click();
     page(n).step3->click();
-    EXPECT_EQ(readHost(screen), bmp.toStdString());
+    EXPECT_EQ(readHost(screen), bmp);
 }
 
 TEST_P(ScreenFilePageTest, StepTwoThatFailsLeavesTheDriveAsItFoundIt) {

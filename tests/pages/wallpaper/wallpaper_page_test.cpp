@@ -1,6 +1,5 @@
 #include "pages/wallpaper/wallpaper_page.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QImageWriter>
 #include <fstream>
@@ -8,6 +7,7 @@
 
 #include "pictures/picture_reader.h"
 #include "support/fixture.h"
+#include "support/picture_bytes.h"
 #include "system/linux/host_store.h"
 
 namespace zarvo::test {
@@ -18,11 +18,7 @@ protected:
     static std::string encode(Qt::GlobalColor colour, const char* format) {
         QImage image(8, 4, QImage::Format_RGB32);
         image.fill(colour);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        EXPECT_TRUE(image.save(&buffer, format)) << format;
-        return bytes.toStdString();
+        return fileBytes(image, format);
     }
     void writeBitmap(const std::string& windowsPath, Qt::GlobalColor colour) {
         writeHost(windowsPath, encode(colour, "BMP"));
@@ -133,11 +129,7 @@ TEST_F(WallpaperPageTest, AnyPictureBecomesABitmapCopyInTheWallpaperFolder) {
         image.fill(Qt::transparent);
         for (int y = 0; y < size.height(); ++y)
             for (int x = 0; x < size.width() / 2; ++x) image.setPixelColor(x, y, Qt::red);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        EXPECT_TRUE(image.save(&buffer, format)) << format;
-        return bytes.toStdString();
+        return fileBytes(image, format);
     };
     // The copy's header and a pixel of each half, top row first.
     const auto copy = [&](const std::string& path) {
